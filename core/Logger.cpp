@@ -1,0 +1,8 @@
+// Placeholder until the logger lands: silent, as when "debugLogging" is off.
+#include "core/Logger.h"
+
+namespace korvane::Logger {
+
+void log(std::string_view) {}
+
+}  // namespace korvane::Logger

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds and runs every Korvane test on a fresh Debian 12 machine (installing what is missing):
+#   1. the normal build, warnings as errors: every test;
+#   2. AddressSanitizer + UndefinedBehaviorSanitizer: every test;
+#   3. ThreadSanitizer: the tests labelled "threads";
+#   4. clang + libFuzzer: each fuzz target briefly.
+# Pass stage names (default asan tsan fuzz) to run only some of them, e.g. `tools/run-tests.sh default`.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+
+stages=("$@")
+((${#stages[@]})) || stages=(default asan tsan fuzz)
+
+"$root/tools/setup-deps.sh"
+
+jobs="$(nproc)"
+configure() {  # configure <dir> [cmake args...]
+  local dir="$1"
+  shift
+  cmake -S "$root" -B "$root/$dir" -G Ninja -DKORVANE_WARNINGS_AS_ERRORS=ON "$@" >"$root/$dir.configure.log" 2>&1 ||
+    { cat "$root/$dir.configure.log"; return 1; }
+}
+run_ctest() {  # run_ctest <dir> [ctest args...]
+  local dir="$1"
+  shift
+  (cd "$root/$dir" && ctest --output-on-failure --timeout 600 -j "$jobs" "$@")
+}
+
+for stage in "${stages[@]}"; do
+  echo "=== tests: $stage"
+  case "$stage" in
+    default)
+      configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+      cmake --build build -j "$jobs"
+      run_ctest build
+      ;;
+    asan)
+      configure build-asan -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE_ADDRESS=ON \
+        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF
+      cmake --build build-asan -j "$jobs"
+      ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        run_ctest build-asan
+      ;;
+    tsan)
+      configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE_THREAD=ON \
+        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF
+      cmake --build build-tsan -j "$jobs"
+      TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
+        run_ctest build-tsan -L threads
+      ;;
+    fuzz)
+      CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_FUZZ=ON \
+        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF -DKORVANE_WITH_TESTS=ON
+      cmake --build build-fuzz -j "$jobs" --target korvane_fuzzers
+      "$root/tools/run-fuzzers.sh" "$root/build-fuzz" "${KORVANE_FUZZ_SECONDS:-20}"
+      ;;
+    *)
+      echo "unknown stage: $stage" >&2
+      exit 2
+      ;;
+  esac
+done
+echo "=== tests: all stages passed (${stages[*]})"

