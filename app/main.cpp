@@ -1,7 +1,7 @@
 // Korvane: local speech-to-text dictation from the system tray.
 #include "app/QtMainQueue.h"
 #include "app/SignalQuitter.h"
-#include "core/Logger.h"
+#include "core/logging/Logger.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DeliveryOutcome.h"
+#include "core/dictation/DeliveryOutcome.h"
 
 #include <functional>
 #include <optional>

@@ -1,5 +1,5 @@
 // Placeholder until the logger lands: silent, as when "debugLogging" is off.
-#include "core/Logger.h"
+#include "core/logging/Logger.h"
 
 namespace korvane::Logger {
 
