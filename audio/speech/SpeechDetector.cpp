@@ -1,0 +1,181 @@
+#include "audio/speech/SpeechDetector.h"
+
+#include "core/logging/Logger.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <memory>
+#include <string>
+
+namespace korvane::SpeechDetector {
+
+namespace {
+
+constexpr float kSampleRate = 16000.0f;
+constexpr int kFilterPoles = 2;
+constexpr float kTwoPi = 6.283185f;
+
+// The shortest decimal text that reads back as the same float, so the log shows 0.0012 rather than
+// 0.00120000006.
+std::string shortestText(float value)
+{
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
+}
+
+// The run scan shared by longestRun and lastRunEnd: calls onSpeechFrame(index, runLength) for each
+// true flag with the length of the run it belongs to. A run survives up to `allowedGap` false flags
+// in a row; one more ends it.
+template <typename OnSpeechFrame>
+void scanRuns(std::span<const bool> flags, int allowedGap, OnSpeechFrame&& onSpeechFrame)
+{
+    const int gapLimit = std::max(allowedGap, 0);
+    int run = 0;
+    int gap = 0;
+    for (std::size_t index = 0; index < flags.size(); ++index) {
+        if (flags[index]) {
+            ++run;
+            gap = 0;
+            onSpeechFrame(index, run);
+        } else if (run > 0) {
+            ++gap;
+            if (gap > gapLimit) {
+                run = 0;
+                gap = 0;
+            }
+        }
+    }
+}
+
+} // namespace
+
+std::vector<float> highPassed(std::span<const float> samples, float cutoffHz, float sampleRate, int poles)
+{
+    std::vector<float> output(samples.begin(), samples.end());
+    if (cutoffHz <= 0.0f || sampleRate <= 0.0f || poles <= 0 || samples.empty()) {
+        return output;
+    }
+    const float rc = 1.0f / (kTwoPi * cutoffHz);
+    const float dt = 1.0f / sampleRate;
+    const float alpha = rc / (rc + dt);
+    for (int pass = 0; pass < poles; ++pass) {
+        float previousOutput = 0.0f;
+        float previousInput = output.front();
+        for (float& sample : output) {
+            const float input = sample;
+            // The input difference is formed first so that only one addition and one multiplication
+            // sit on the loop-carried dependency; this recurrence is what bounds the detector's speed
+            // on a ten-minute recording.
+            previousOutput = alpha * (previousOutput + (input - previousInput));
+            previousInput = input;
+            sample = previousOutput;
+        }
+    }
+    return output;
+}
+
+std::vector<float> frameRMS(std::span<const float> samples, int frameLength)
+{
+    if (frameLength <= 0 || samples.size() < static_cast<std::size_t>(frameLength)) {
+        return {};
+    }
+    const auto length = static_cast<std::size_t>(frameLength);
+    const std::size_t frameCount = samples.size() / length;
+    std::vector<float> levels(frameCount);
+    // Eight interleaved partial sums let the compiler use vector registers; the order of additions
+    // differs from a plain left-to-right sum only in the last bits.
+    constexpr std::size_t kLanes = 8;
+    for (std::size_t frame = 0; frame < frameCount; ++frame) {
+        const float* data = samples.data() + frame * length;
+        std::array<float, kLanes> partial{};
+        std::size_t index = 0;
+        for (; index + kLanes <= length; index += kLanes) {
+            for (std::size_t lane = 0; lane < kLanes; ++lane) {
+                partial[lane] += data[index + lane] * data[index + lane];
+            }
+        }
+        float sum = 0.0f;
+        for (float value : partial) {
+            sum += value;
+        }
+        for (; index < length; ++index) {
+            sum += data[index] * data[index];
+        }
+        levels[frame] = std::sqrt(sum / static_cast<float>(frameLength));
+    }
+    return levels;
+}
+
+float noiseFloor(std::span<const float> levels, double percentile)
+{
+    if (levels.empty()) {
+        return 0.0f;
+    }
+    const double lastIndex = static_cast<double>(levels.size() - 1);
+    const double wanted = std::clamp(std::trunc(percentile * lastIndex), 0.0, lastIndex);
+    const auto position = static_cast<std::size_t>(wanted);
+    // Only the element at `position` of the sorted order is needed; selecting it is linear.
+    std::vector<float> copy(levels.begin(), levels.end());
+    std::nth_element(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(position), copy.end());
+    return copy[position];
+}
+
+int longestRun(std::span<const bool> flags, int allowedGap)
+{
+    int best = 0;
+    scanRuns(flags, allowedGap, [&best](std::size_t, int run) { best = std::max(best, run); });
+    return best;
+}
+
+std::optional<std::size_t> lastRunEnd(std::span<const bool> flags, int minimumLength, int allowedGap)
+{
+    std::optional<std::size_t> end;
+    scanRuns(flags, allowedGap, [&end, minimumLength](std::size_t index, int run) {
+        if (run >= minimumLength) {
+            end = index + 1;
+        }
+    });
+    return end;
+}
+
+Analysis analyze(std::span<const float> samples, const Configuration& configuration)
+{
+    const std::vector<float> filtered =
+        highPassed(samples, configuration.highPassCutoffHz, kSampleRate, kFilterPoles);
+    const std::vector<float> levels = frameRMS(filtered, configuration.frameLength);
+    if (levels.empty()) {
+        return {};
+    }
+
+    std::vector<float> candidates;
+    candidates.reserve(levels.size());
+    std::copy_if(levels.begin(), levels.end(), std::back_inserter(candidates),
+                 [&configuration](float level) { return level >= configuration.minimumFrameLevel; });
+    const float floor = noiseFloor(candidates, configuration.noisePercentile);
+    const float threshold = std::max(floor * configuration.noiseMultiplier, configuration.minimumThreshold);
+
+    const auto flags = std::make_unique<bool[]>(levels.size());
+    for (std::size_t index = 0; index < levels.size(); ++index) {
+        flags[index] = levels[index] >= threshold || levels[index] >= configuration.loudFrameLevel;
+    }
+    const std::span<const bool> flagView(flags.get(), levels.size());
+
+    Analysis analysis;
+    analysis.noiseFloor = floor;
+    analysis.longestRun = longestRun(flagView, configuration.allowedGap);
+    analysis.hasSpeech = analysis.longestRun >= configuration.minimumSpeechRun;
+    if (analysis.hasSpeech) {
+        if (const auto endFrame = lastRunEnd(flagView, configuration.speechEndMinimumRun, configuration.allowedGap)) {
+            analysis.speechEndSample = *endFrame * static_cast<std::size_t>(configuration.frameLength);
+        }
+    }
+
+    Logger::log("Speech check: run=" + std::to_string(analysis.longestRun) + " frames floor=" + shortestText(floor) +
+                " threshold=" + shortestText(threshold) + " frames=" + std::to_string(levels.size()));
+    return analysis;
+}
+
+} // namespace korvane::SpeechDetector
