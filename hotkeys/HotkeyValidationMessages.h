@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string_view>
+
+namespace korvane {
+
+// What the shortcut recorder has just seen, as far as the binding rules are concerned.
+enum class HotkeyRecordingSituation {
+    keyWithoutModifier,     // an ordinary key other than Escape, no modifier held
+    keyWithFunction,        // an ordinary key while the function key is held
+    chordWithoutFunction,   // two or more modifiers alone, the function key not among them
+    validChordCandidate,    // an acceptable modifier-only chord
+    validKeyComboCandidate, // an acceptable key combination
+};
+
+// Errors are drawn in the platform's red; the note about the function key in the secondary text
+// colour, since it is advice rather than a refusal.
+enum class HotkeyMessageTone { error, note };
+
+struct HotkeyValidationMessage {
+    std::string_view text; // UTF-8; empty when there is nothing to say
+    HotkeyMessageTone tone;
+};
+
+inline constexpr std::string_view kAddModifierMessage = "Add at least one modifier key.";
+inline constexpr std::string_view kFunctionWithKeyMessage =
+    "🌐 (fn) cannot be combined with a regular key. Use 🌐 with another modifier instead.";
+inline constexpr std::string_view kChordNeedsFunctionMessage =
+    "A modifier-only shortcut must include 🌐 (fn), such as 🌐⌥. Without it, the shortcut would also fire inside "
+    "ordinary shortcuts like ⌘⇧4.";
+inline constexpr std::string_view kFunctionKeyNoteMessage =
+    "Note: 🌐 works on Apple keyboards. Many third-party and Bluetooth keyboards handle fn inside the keyboard, so "
+    "macOS never sees it and the shortcut cannot fire. Test it before relying on it.";
+
+constexpr HotkeyValidationMessage validationMessage(HotkeyRecordingSituation situation)
+{
+    switch (situation) {
+    case HotkeyRecordingSituation::keyWithoutModifier:
+        return {kAddModifierMessage, HotkeyMessageTone::error};
+    case HotkeyRecordingSituation::keyWithFunction:
+        return {kFunctionWithKeyMessage, HotkeyMessageTone::error};
+    case HotkeyRecordingSituation::chordWithoutFunction:
+        return {kChordNeedsFunctionMessage, HotkeyMessageTone::error};
+    case HotkeyRecordingSituation::validChordCandidate:
+        return {kFunctionKeyNoteMessage, HotkeyMessageTone::note};
+    case HotkeyRecordingSituation::validKeyComboCandidate:
+        break;
+    }
+    return {"", HotkeyMessageTone::error};
+}
+
+} // namespace korvane
