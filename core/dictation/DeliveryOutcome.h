@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
@@ -12,6 +13,12 @@ enum class DeliveryFallbackReason {
     targetNotFrontmost,
     focusNotEditable,
     eventCreationFailed,
+};
+
+inline constexpr std::array<DeliveryFallbackReason, 5> kDeliveryFallbackReasons{
+    DeliveryFallbackReason::noAccessibility,    DeliveryFallbackReason::targetUnavailable,
+    DeliveryFallbackReason::targetNotFrontmost, DeliveryFallbackReason::focusNotEditable,
+    DeliveryFallbackReason::eventCreationFailed,
 };
 
 // The case name, as written in log lines ("noAccessibility").

@@ -1,0 +1,468 @@
+#include "core/dictation/DictationController.h"
+
+#include "core/ModelNames.h"
+#include "core/logging/Logger.h"
+#include "text/Graphemes.h"
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+namespace korvane {
+
+namespace {
+
+// The same rule every other place that chooses a model applies: an unknown name means the default.
+// Without it the controller would report an unknown name as ready while the recogniser loaded the
+// default model, and the default model's file would no longer count as in use.
+std::string knownModelName(std::string name)
+{
+    if (isKnownModelName(name)) {
+        return name;
+    }
+    return std::string(kDefaultModelName);
+}
+
+std::string describeCurrentException()
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<DictationController> DictationController::create(std::string modelName,
+                                                                 DictationCollaborators collaborators)
+{
+    if (!collaborators.mainQueue || !collaborators.backgroundQueue || !collaborators.recorder ||
+        !collaborators.transcriber || !collaborators.cleaner || !collaborators.focusTracker ||
+        !collaborators.accessibility || !collaborators.delivery) {
+        throw std::invalid_argument("DictationController needs every collaborator");
+    }
+    if (!collaborators.log) {
+        collaborators.log = [](std::string_view line) { Logger::log(line); };
+    }
+    auto controller = std::make_shared<DictationController>(PassKey{}, std::move(modelName), std::move(collaborators));
+    controller->installRecorderCallbacks();
+    return controller;
+}
+
+DictationController::DictationController(PassKey, std::string modelName, DictationCollaborators collaborators)
+    : world_(std::move(collaborators)), currentModelName_(knownModelName(std::move(modelName)))
+{
+}
+
+void DictationController::installRecorderCallbacks()
+{
+    std::weak_ptr<DictationController> weak = weak_from_this();
+    world_.recorder->setOnCapReached([weak] {
+        if (auto self = weak.lock()) {
+            self->handleCapReached();
+        }
+    });
+    world_.recorder->setOnCaptureLost([weak] {
+        if (auto self = weak.lock()) {
+            self->stop();
+        }
+    });
+}
+
+void DictationController::setOnStatusChange(std::function<void(const DictationStatus&)> callback)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::setOnStatusChange");
+    onStatusChange_ = std::move(callback);
+}
+
+// ---- Models ----
+
+bool DictationController::preloadModel(const std::string& requestedName, std::function<void(bool)> completion)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::preloadModel");
+    const std::string name = knownModelName(requestedName);
+    if (loadingModelName_) {
+        log("Ignoring model load request for " + name + ": already loading " + *loadingModelName_);
+        return false;
+    }
+    loadingModelName_ = name;
+    currentModelName_ = name;
+    failedModelName_.reset();
+    if (!isBusy()) {
+        emit(DictationStatus::loading(name));
+    }
+    world_.backgroundQueue->post(
+        [weak = weak_from_this(), name, completion = std::move(completion)]() mutable {
+            if (auto self = weak.lock()) {
+                loadInBackground(std::move(self), std::move(name), std::move(completion));
+            }
+        });
+    return true;
+}
+
+void DictationController::loadInBackground(std::shared_ptr<DictationController> self, std::string name,
+                                           std::function<void(bool)> completion)
+{
+    const std::shared_ptr<MainQueue> mainQueue = self->world_.mainQueue;
+    // Progress may arrive on any thread, even after the load returned; it only ever posts, and
+    // the posted task holds the controller weakly.
+    auto onProgress = [mainQueue, weak = std::weak_ptr<DictationController>(self), name](int percent) {
+        mainQueue->post([weak, name, percent] {
+            if (auto controller = weak.lock()) {
+                controller->applyDownloadProgress(name, percent);
+            }
+        });
+    };
+    bool success = false;
+    try {
+        success = self->world_.transcriber->loadModel(name, onProgress);
+    } catch (...) {
+        // The recogniser reports failures as false; an exception still must not take down the
+        // worker thread or leave the load marked as running for ever.
+        self->log("Loading model " + name + " failed: " + describeCurrentException());
+        success = false;
+    }
+    mainQueue->post([self = std::move(self), name = std::move(name), success, completion = std::move(completion)] {
+        self->finishModelLoad(name, success, completion);
+    });
+}
+
+void DictationController::applyDownloadProgress(const std::string& name, int percent)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::applyDownloadProgress");
+    if (loadingModelName_ != name) {
+        return;
+    }
+    const int shown = std::max(percent, 0);
+    if (shown < 100) {
+        downloadPercent_ = shown;
+    } else {
+        downloadPercent_.reset();
+    }
+    if (!isBusy()) {
+        emit(shown < 100 ? DictationStatus::downloading(name, shown) : DictationStatus::loading(name));
+    }
+}
+
+void DictationController::finishModelLoad(const std::string& name, bool success,
+                                          const std::function<void(bool)>& completion)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::finishModelLoad");
+    loadingModelName_.reset();
+    downloadPercent_.reset();
+    if (success) {
+        lastReadyModel_ = name;
+        if (!isBusy()) {
+            state_ = State::modelReady(name);
+            emit(DictationStatus::ready(name));
+        }
+    } else {
+        failedModelName_ = name;
+        if (!isBusy()) {
+            emit(DictationStatus::error("Failed to load " + name + " model"));
+        }
+    }
+    if (completion) {
+        completion(success);
+    }
+}
+
+bool DictationController::deleteModel(const std::string& name)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::deleteModel");
+    if (name == lastReadyModel_ || name == loadingModelName_) {
+        log("Refusing to delete model " + name + ": in use or loading");
+        return false;
+    }
+    try {
+        world_.transcriber->deleteModelFile(name);
+    } catch (...) {
+        log("Deleting model " + name + " failed: " + describeCurrentException());
+        return false;
+    }
+    return true;
+}
+
+// ---- Dictation ----
+
+void DictationController::toggle()
+{
+    world_.mainQueue->post([weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->handleToggle();
+        }
+    });
+}
+
+void DictationController::handleToggle()
+{
+    requireMainThread(*world_.mainQueue, "DictationController::toggle");
+    switch (state_.kind()) {
+    case State::Kind::transcribing:
+    case State::Kind::pasting:
+        log("Toggle ignored: state=" + toString(state_));
+        return;
+    case State::Kind::recording:
+        stop();
+        return;
+    case State::Kind::idle:
+    case State::Kind::modelReady:
+        start();
+        return;
+    }
+}
+
+void DictationController::start()
+{
+    requireMainThread(*world_.mainQueue, "DictationController::start");
+    if (isBusy()) {
+        return;
+    }
+    if (!lastReadyModel_) {
+        // Nothing to dictate with yet: say why nothing happens, or get a model coming.
+        if (loadingModelName_) {
+            emit(downloadPercent_ ? DictationStatus::downloading(*loadingModelName_, *downloadPercent_)
+                                  : DictationStatus::loading(*loadingModelName_));
+        } else {
+            preloadModel(currentModelName_);
+        }
+        return;
+    }
+
+    recordingTargetApp_ = world_.focusTracker->lastBundleId();
+    if (recordingTargetApp_) {
+        // Recording does not wait for this; the application only needs to be ready by delivery.
+        world_.backgroundQueue->post(
+            [weak = weak_from_this(), accessibility = world_.accessibility, bundleId = *recordingTargetApp_] {
+                if (!weak.expired()) {
+                    accessibility->enableAccessibility(bundleId);
+                }
+            });
+    }
+
+    try {
+        world_.recorder->start();
+    } catch (...) {
+        log("Mic error: " + describeCurrentException());
+        recordingTargetApp_.reset();
+        state_ = restingState();
+        emit(DictationStatus::error("Mic error"));
+        return;
+    }
+    state_ = State::recording();
+    emit(DictationStatus::recording());
+}
+
+void DictationController::handleCapReached()
+{
+    requireMainThread(*world_.mainQueue, "DictationController::onCapReached");
+    if (state_.kind() == State::Kind::recording) {
+        emit(DictationStatus::recordingLimitReached());
+    }
+}
+
+void DictationController::stop()
+{
+    requireMainThread(*world_.mainQueue, "DictationController::stop");
+    if (state_.kind() != State::Kind::recording) {
+        return;
+    }
+    state_ = State::transcribing();
+    emit(DictationStatus::transcribing());
+    world_.mainQueue->postAfter(kStopTail, [weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->finishRecording();
+        }
+    });
+}
+
+void DictationController::finishRecording()
+{
+    requireMainThread(*world_.mainQueue, "DictationController::finishRecording");
+    std::vector<float> samples = world_.recorder->stop();
+    std::optional<std::string> target = std::exchange(recordingTargetApp_, std::nullopt);
+    if (samples.empty()) {
+        finish(DictationStatus::error("No audio"));
+        return;
+    }
+    log("Target app: " + target.value_or("nil"));
+    world_.backgroundQueue->post(
+        [weak = weak_from_this(), samples = std::move(samples), target = std::move(target)]() mutable {
+            if (auto self = weak.lock()) {
+                transcribeInBackground(std::move(self), std::move(samples), std::move(target));
+            }
+        });
+}
+
+void DictationController::transcribeInBackground(std::shared_ptr<DictationController> self,
+                                                 std::vector<float> samples, std::optional<std::string> targetApp)
+{
+    const std::shared_ptr<MainQueue> mainQueue = self->world_.mainQueue;
+    std::string cleaned;
+    try {
+        const std::string raw = self->world_.transcriber->transcribe(samples);
+        // The vocabulary is read afresh by the cleaner, so edits apply to the next dictation.
+        cleaned = self->world_.cleaner->clean(raw);
+    } catch (...) {
+        self->log("Transcription error: " + describeCurrentException());
+        mainQueue->post([self = std::move(self)] { self->finish(DictationStatus::error("Transcription error")); });
+        return;
+    }
+    samples = {};  // up to ten minutes of audio; no reason to keep it until the task is destroyed
+
+    if (cleaned.empty()) {
+        mainQueue->post([self = std::move(self)] { self->finish(DictationStatus::noSpeech()); });
+        return;
+    }
+    self->log("Transcribed " + std::to_string(graphemeCount(cleaned)) + " characters");
+    mainQueue->post([self = std::move(self), cleaned = std::move(cleaned), targetApp = std::move(targetApp)]() mutable {
+        self->transcriptReady(std::move(cleaned), std::move(targetApp));
+    });
+}
+
+void DictationController::transcriptReady(std::string text, std::optional<std::string> targetApp)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::transcriptReady");
+    if (state_.kind() != State::Kind::transcribing) {
+        log("Paste skipped: state changed to " + toString(state_));
+        return;
+    }
+    lastTranscript_ = text;
+    state_ = State::pasting();
+    deliver(text, targetApp);
+}
+
+void DictationController::deliver(const std::string& text, const std::optional<std::string>& targetApp)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::deliver");
+    const std::uint64_t delivery = ++deliveryCount_;
+    try {
+        world_.delivery->deliver(text, targetApp,
+                                 [weak = weak_from_this(), delivery, targetApp](DeliveryOutcome outcome) {
+                                     if (auto self = weak.lock()) {
+                                         self->deliveryFinished(delivery, targetApp, outcome);
+                                     }
+                                 });
+    } catch (...) {
+        // Delivery promises exactly one outcome; if it fails before giving one, end the dictation
+        // here instead of staying in pasting, where no further dictation could ever start.
+        if (state_.kind() == State::Kind::pasting && delivery == deliveryCount_) {
+            log("Transcript could not be delivered: " + describeCurrentException());
+            finish(DictationStatus::notDelivered(DeliveryFallbackReason::eventCreationFailed));
+        }
+    }
+}
+
+void DictationController::deliveryFinished(std::uint64_t delivery, const std::optional<std::string>& targetApp,
+                                           const DeliveryOutcome& outcome)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::deliveryFinished");
+    // An outcome of an earlier delivery (reported twice, or after this one) must not end the
+    // dictation that is being delivered now.
+    if (state_.kind() != State::Kind::pasting || delivery != deliveryCount_) {
+        log("Delivery finished after state moved to " + toString(state_));
+        return;
+    }
+    switch (outcome.kind) {
+    case DeliveryOutcome::Kind::pasteSent:
+        log("Paste sent to " + targetApp.value_or("unknown") + ": " + std::to_string(outcome.characters) +
+            " chars");
+        finish(DictationStatus::pasteSent(outcome.characters));
+        return;
+    case DeliveryOutcome::Kind::copiedToClipboard:
+        log("Transcript left on clipboard (" + std::string(caseName(outcome.reason)) +
+            "): " + std::to_string(outcome.characters) + " chars");
+        finish(DictationStatus::copiedToClipboard(outcome.reason));
+        return;
+    case DeliveryOutcome::Kind::notDelivered:
+        log("Transcript could not be delivered (" + std::string(caseName(outcome.reason)) + ")");
+        finish(DictationStatus::notDelivered(outcome.reason));
+        return;
+    }
+}
+
+void DictationController::finish(const DictationStatus& message)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::finish");
+    state_ = restingState();
+    emit(message);
+}
+
+// ---- Helpers and reads ----
+
+DictationController::State DictationController::restingState() const
+{
+    return lastReadyModel_ ? State::modelReady(*lastReadyModel_) : State::idle();
+}
+
+void DictationController::emit(const DictationStatus& status)
+{
+    // A copy, so a handler that replaces the callback does not destroy the one running.
+    if (auto callback = onStatusChange_) {
+        callback(status);
+    }
+}
+
+void DictationController::log(const std::string& line) const
+{
+    world_.log(line);
+}
+
+const DictationController::State& DictationController::state() const
+{
+    requireMainThread(*world_.mainQueue, "DictationController::state");
+    return state_;
+}
+
+bool DictationController::isBusy() const
+{
+    requireMainThread(*world_.mainQueue, "DictationController::isBusy");
+    return state_.isBusy();
+}
+
+const std::optional<std::string>& DictationController::loadingModelName() const
+{
+    requireMainThread(*world_.mainQueue, "DictationController::loadingModelName");
+    return loadingModelName_;
+}
+
+std::optional<int> DictationController::downloadPercent() const
+{
+    requireMainThread(*world_.mainQueue, "DictationController::downloadPercent");
+    return downloadPercent_;
+}
+
+const std::optional<std::string>& DictationController::failedModelName() const
+{
+    requireMainThread(*world_.mainQueue, "DictationController::failedModelName");
+    return failedModelName_;
+}
+
+const std::string& DictationController::currentModelName() const
+{
+    requireMainThread(*world_.mainQueue, "DictationController::currentModelName");
+    return currentModelName_;
+}
+
+const std::optional<std::string>& DictationController::lastReadyModel() const
+{
+    requireMainThread(*world_.mainQueue, "DictationController::lastReadyModel");
+    return lastReadyModel_;
+}
+
+const std::optional<std::string>& DictationController::lastTranscript() const
+{
+    requireMainThread(*world_.mainQueue, "DictationController::lastTranscript");
+    return lastTranscript_;
+}
+
+float DictationController::currentLevel() const
+{
+    return world_.recorder->currentLevel();
+}
+
+}  // namespace korvane
