@@ -1,0 +1,121 @@
+#include "transcription/models/ModelStore.h"
+
+#include "core/logging/Logger.h"
+#include "transcription/models/CurlDownload.h"
+#include "transcription/models/DownloadProgress.h"
+#include "transcription/models/ModelFileCheck.h"
+#include "transcription/models/TempFile.h"
+#include "transcription/models/TranscriberError.h"
+
+#include <system_error>
+#include <utility>
+
+namespace korvane {
+
+ModelStore::ModelStore() : ModelStore(modelDefinitions(), modelsDir()) {}
+
+ModelStore::ModelStore(ModelDefinitions definitions, std::filesystem::path directory, ModelDownloadOptions options)
+    : definitions_(std::move(definitions)), directory_(std::move(directory)), options_(std::move(options))
+{
+    // A failure here surfaces as a clear error of the first file operation that needs the directory.
+    std::error_code ignored;
+    std::filesystem::create_directories(directory_, ignored);
+}
+
+std::filesystem::path ModelStore::ensureModel(std::string_view name, const ProgressCallback& onDownloadProgress) const
+{
+    const std::string resolved = resolveModelName(name);
+    const auto found = definitions_.find(resolved);
+    if (found == definitions_.end()) {
+        throw TranscriberError::unknownModel(resolved);
+    }
+    const ModelDefinition& definition = found->second;
+    const std::filesystem::path destination = directory_ / definition.fileName;
+
+    std::error_code error;
+    if (std::filesystem::exists(destination, error)) {
+        if (modelFileIsValid(destination, definition)) {
+            return destination;
+        }
+        Logger::log("Existing model file failed validation -- redownloading");
+        std::filesystem::remove(destination, error);
+    }
+
+    const std::string url = modelFileUrl(options_.baseUrl, definition);
+    if (!isWellFormedUrl(url)) {
+        throw TranscriberError::invalidURL(url);
+    }
+    Logger::log("Downloading model: " + url);
+    download(url, definition, destination, onDownloadProgress);
+    return destination;
+}
+
+void ModelStore::download(const std::string& url, const ModelDefinition& definition,
+                          const std::filesystem::path& destination, const ProgressCallback& onDownloadProgress) const
+{
+    // The directory may have been removed since the store was created.
+    std::error_code ignored;
+    std::filesystem::create_directories(directory_, ignored);
+
+    TempFile file(directory_, definition.fileName);
+    DownloadProgress progress(definition.expectedBytes, onDownloadProgress);
+    const DownloadOutcome outcome = downloadToFile(url, options_, file, definition.expectedBytes, progress);
+
+    if (outcome.writeError != 0) {
+        throw std::filesystem::filesystem_error("cannot write the downloaded model", file.path(),
+                                                std::error_code(outcome.writeError, std::generic_category()));
+    }
+    if (!outcome.transportError.empty()) {
+        throw TranscriberError::downloadFailed(outcome.transportError);
+    }
+    if (outcome.stoppedAtRefusedStatus || outcome.httpStatus < 200 || outcome.httpStatus > 299) {
+        throw TranscriberError::downloadFailed("HTTP " + std::to_string(outcome.httpStatus));
+    }
+    file.finish();
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(file.path()));
+    const std::int64_t received = outcome.stoppedAtExcessBytes ? outcome.receivedBytes : size;
+    if (received != definition.expectedBytes) {
+        throw TranscriberError::downloadFailed("size mismatch for " + definition.fileName + ": expected " +
+                                               std::to_string(definition.expectedBytes) + ", got " +
+                                               std::to_string(received));
+    }
+    if (sha256Hex(file.path()) != definition.sha256) {
+        throw TranscriberError::checksumMismatch(definition.fileName);
+    }
+    file.moveTo(destination);
+    Logger::log("Model downloaded: " + destination.string() + " (" + std::to_string(size) + " bytes)");
+}
+
+bool ModelStore::isDownloaded(std::string_view name, const std::filesystem::path& directory) const
+{
+    const auto found = definitions_.find(name);
+    if (found == definitions_.end()) {
+        return false;
+    }
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(directory / found->second.fileName, error);
+    return !error && static_cast<std::int64_t>(size) == found->second.expectedBytes;
+}
+
+void ModelStore::deleteModelFile(std::string_view name, const std::filesystem::path& directory) const
+{
+    const auto found = definitions_.find(name);
+    if (found == definitions_.end()) {
+        throw TranscriberError::unknownModel(std::string(name));
+    }
+    const std::filesystem::path file = directory / found->second.fileName;
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
+        return;
+    }
+    std::filesystem::remove(file);
+    Logger::log("Deleted model file: " + found->second.fileName);
+}
+
+std::int64_t ModelStore::expectedBytes(std::string_view name) const
+{
+    const auto found = definitions_.find(name);
+    return found == definitions_.end() ? 0 : found->second.expectedBytes;
+}
+
+} // namespace korvane
