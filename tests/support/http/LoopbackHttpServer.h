@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace korvane::testing {
+
+// What the server answers for one path.
+struct HttpResponse {
+    int status = 200;
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers; // sent after the standard ones
+
+    // Send nothing at all (the request is read) and hold the connection open until the client
+    // gives up or the server stops.
+    bool stallBeforeResponse = false;
+    // Send the headers and this many body bytes, then hold the connection open, silent.
+    std::optional<std::size_t> stallAfterBodyBytes;
+    // Leave out Content-Length and end the body by closing the connection.
+    bool closeDelimited = false;
+    // Bytes sent after the body, beyond the announced Content-Length.
+    std::string extraBytes;
+
+    // Copies with one more trait, so cases read as one expression: ok(body).closingConnection().
+    HttpResponse closingConnection() const;
+    HttpResponse stallingAfter(std::size_t bodyBytes) const;
+    HttpResponse stallingBeforeResponse() const;
+    HttpResponse followedBy(std::string bytes) const;
+};
+
+HttpResponse ok(std::string body);
+HttpResponse withStatus(int status, std::string body = {});
+
+// A small HTTP/1.1 server on 127.0.0.1 and an ephemeral port for tests: serves configured GET paths
+// with the configured answers (404 for anything else), one connection per request, each on its own
+// thread. Starts in the constructor; the destructor stops it, unblocks stalled connections and joins
+// every thread.
+class LoopbackHttpServer {
+public:
+    LoopbackHttpServer();
+    ~LoopbackHttpServer();
+
+    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+    std::uint16_t port() const { return port_; }
+
+    // "http://127.0.0.1:<port>/"
+    std::string baseUrl() const;
+
+    // Answers GET `path` (starting with '/', without query) with `response` from now on.
+    void serve(const std::string& path, HttpResponse response);
+
+    // Answers GET `path` with a redirect to `location` (absolute URL or path).
+    void redirect(const std::string& path, const std::string& location, int status = 302);
+
+    // How many requests reached `path`, and every requested path in order.
+    std::size_t requestCount(std::string_view path) const;
+    std::vector<std::string> requestedPaths() const;
+
+private:
+    void acceptLoop();
+    void handleConnection(int fd);
+    bool waitUntilStoppedOrClosed(int fd) const;
+    HttpResponse responseFor(const std::string& path);
+
+    int listenFd_ = -1;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    std::uint16_t port_ = 0;
+    mutable std::mutex mutex_;
+    std::map<std::string, HttpResponse, std::less<>> routes_;
+    std::vector<std::string> requests_;
+    std::vector<std::thread> connections_;
+    std::thread acceptor_;
+};
+
+} // namespace korvane::testing

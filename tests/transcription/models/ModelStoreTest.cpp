@@ -1,0 +1,340 @@
+#include "tests/support/TempHome.h"
+#include "tests/support/http/LoopbackHttpServer.h"
+#include "transcription/models/ModelFileCheck.h"
+#include "transcription/models/ModelStore.h"
+#include "transcription/models/TranscriberError.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+using korvane::testing::HttpResponse;
+using korvane::testing::ok;
+using korvane::testing::withStatus;
+using korvane::testing::LoopbackHttpServer;
+using korvane::testing::readFile;
+using korvane::testing::TempHome;
+using korvane::testing::writeFile;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// Deterministic bytes standing in for a model file; large enough for many progress steps.
+std::string modelBytes(std::size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    unsigned state = seed;
+    for (auto& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+std::string digestOf(const std::string& bytes)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    std::string hex;
+    char pair[3];
+    for (unsigned int index = 0; index < length; ++index) {
+        std::snprintf(pair, sizeof pair, "%02x", digest[index]);
+        hex += pair;
+    }
+    return hex;
+}
+
+std::vector<std::string> entriesIn(const std::filesystem::path& directory)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TranscriberError caughtError(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const TranscriberError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "expected a TranscriberError";
+    return TranscriberError::modelNotLoaded();
+}
+
+class ModelStoreTest : public ::testing::Test {
+protected:
+    static constexpr const char* kFileName = "ggml-small.bin";
+    static constexpr const char* kServedPath = "/resolve/5359861c739e955e79d9a303bcbc70fb988958b1/ggml-small.bin";
+
+    const std::string good = modelBytes(300'000, 1);
+    TempHome home;
+    const std::filesystem::path directory = home.path() / "models";
+    const std::filesystem::path destination = directory / kFileName;
+    LoopbackHttpServer server;
+    std::vector<int> progress;
+
+    ModelDownloadOptions loopbackOptions(std::chrono::seconds lowSpeedTime = std::chrono::seconds(60))
+    {
+        ModelDownloadOptions options;
+        options.baseUrl = server.baseUrl();
+        options.allowPlainHttp = true;
+        options.lowSpeedTime = lowSpeedTime;
+        return options;
+    }
+
+    ModelDefinitions definitions() const
+    {
+        return {{"small", {kFileName, static_cast<std::int64_t>(good.size()), digestOf(good)}},
+                {"base", {"ggml-base.bin", 3, digestOf("abc")}}};
+    }
+
+    ModelStore store(ModelDownloadOptions options) const { return ModelStore(definitions(), directory, options); }
+    ModelStore store() { return store(loopbackOptions()); }
+
+    ModelStore::ProgressCallback recordProgress()
+    {
+        return [this](int percent) { progress.push_back(percent); };
+    }
+
+    void expectWellFormedProgress() const
+    {
+        ASSERT_FALSE(progress.empty());
+        EXPECT_LE(progress.size(), 101u);
+        EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+        EXPECT_EQ(std::adjacent_find(progress.begin(), progress.end()), progress.end()) << "a percentage twice";
+        EXPECT_GE(progress.front(), 0);
+        EXPECT_LE(progress.back(), 100);
+    }
+};
+
+TEST_F(ModelStoreTest, ValidFileIsUsedWithoutNetworkOrProgress)
+{
+    writeFile(destination, good);
+    EXPECT_EQ(store().ensureModel("small", recordProgress()), destination);
+    EXPECT_THAT(server.requestedPaths(), IsEmpty());
+    EXPECT_THAT(progress, IsEmpty());
+    EXPECT_EQ(readFile(destination), good);
+}
+
+TEST_F(ModelStoreTest, MissingOrDamagedFileIsDownloadedAgain)
+{
+    std::string wrongDigest = good;
+    wrongDigest[1234] ^= 0x01;
+    const std::vector<std::pair<const char*, std::optional<std::string>>> starts{
+        {"absent", std::nullopt},
+        {"one byte short", good.substr(0, good.size() - 1)},
+        {"right size, wrong digest", wrongDigest},
+    };
+    server.serve(kServedPath, ok(good));
+    for (const auto& [label, existing] : starts) {
+        SCOPED_TRACE(label);
+        std::filesystem::remove(destination);
+        if (existing) {
+            writeFile(destination, *existing);
+        }
+        progress.clear();
+        EXPECT_EQ(store().ensureModel("small", recordProgress()), destination);
+        EXPECT_EQ(readFile(destination), good);
+        expectWellFormedProgress();
+        EXPECT_EQ(progress.back(), 100);
+        EXPECT_THAT(entriesIn(directory), ElementsAre(kFileName));
+    }
+    EXPECT_EQ(server.requestCount(kServedPath), 3u);
+}
+
+TEST_F(ModelStoreTest, UnknownNameIsFetchedAsSmallButNotLookedUpOrDeleted)
+{
+    server.serve(kServedPath, ok(good));
+    EXPECT_EQ(store().ensureModel("", recordProgress()), destination);
+    EXPECT_TRUE(store().isDownloaded("small"));
+    EXPECT_FALSE(store().isDownloaded(""));
+    EXPECT_EQ(caughtError([&] { store().deleteModelFile(""); }).description(), "Unknown model: ");
+    EXPECT_TRUE(std::filesystem::exists(destination));
+    EXPECT_EQ(store().expectedBytes("small"), static_cast<std::int64_t>(good.size()));
+    EXPECT_EQ(store().expectedBytes("large"), 0);
+
+    // A catalogue that lacks the chosen model cannot fetch it.
+    const ModelStore baseOnly({{"base", definitions().at("base")}}, directory, loopbackOptions());
+    EXPECT_STREQ(caughtError([&] { baseOnly.ensureModel("large"); }).what(), "unknownModel(small)");
+    EXPECT_STREQ(caughtError([&] { baseOnly.ensureModel("medium"); }).what(), "unknownModel(medium)");
+}
+
+TEST_F(ModelStoreTest, RefusedDownloadsLeaveNoFileBehind)
+{
+    struct Case {
+        const char* label;
+        HttpResponse response;
+        const char* expectedWhat;
+    };
+    std::string wrongDigest = good;
+    wrongDigest[0] ^= 0x10;
+    const std::string size = std::to_string(good.size());
+    const std::vector<Case> cases{
+        {"not found", withStatus(404, "no such file"), "downloadFailed(HTTP 404)"},
+        {"server error, empty", withStatus(500), "downloadFailed(HTTP 500)"},
+        {"right size, wrong digest", ok(wrongDigest), "checksumMismatch(ggml-small.bin)"},
+        {"one byte short", ok(good.substr(1)),
+         "downloadFailed(size mismatch for ggml-small.bin: expected 300000, got 299999)"},
+        {"connection closed early", ok(good.substr(0, 1000)).closingConnection(),
+         "downloadFailed(size mismatch for ggml-small.bin: expected 300000, got 1000)"},
+    };
+    for (const auto& [label, response, expectedWhat] : cases) {
+        SCOPED_TRACE(label);
+        // A damaged copy is removed before the new download, whatever becomes of it.
+        writeFile(destination, "damaged");
+        server.serve(kServedPath, response);
+        progress.clear();
+        const auto error = caughtError([&] { store().ensureModel("small", recordProgress()); });
+        EXPECT_STREQ(error.what(), expectedWhat);
+        EXPECT_THAT(entriesIn(directory), IsEmpty());
+        EXPECT_FALSE(store().isDownloaded("small"));
+    }
+}
+
+TEST_F(ModelStoreTest, ErrorPageGivesTheStatusInItsDescription)
+{
+    server.serve(kServedPath, withStatus(404, std::string(100'000, 'x')));
+    const auto error = caughtError([&] { store().ensureModel("small", recordProgress()); });
+    EXPECT_EQ(error.description(), "Model download failed: HTTP 404");
+    // The error page is neither stored nor counted as progress.
+    EXPECT_THAT(progress, IsEmpty());
+    EXPECT_THAT(entriesIn(directory), IsEmpty());
+}
+
+TEST_F(ModelStoreTest, SurplusBytesAreRefusedAndProgressStopsAtOneHundred)
+{
+    for (const bool closeDelimited : {false, true}) {
+        SCOPED_TRACE(closeDelimited ? "without length" : "with length");
+        const HttpResponse surplus = ok(good + modelBytes(200'000, 2));
+        server.serve(kServedPath, closeDelimited ? surplus.closingConnection() : surplus);
+        progress.clear();
+        const auto error = caughtError([&] { store().ensureModel("small", recordProgress()); });
+        EXPECT_EQ(error.kind(), TranscriberError::Kind::downloadFailed);
+        EXPECT_THAT(error.payload(), HasSubstr("size mismatch for ggml-small.bin: expected 300000, got "));
+        expectWellFormedProgress();
+        EXPECT_EQ(progress.back(), 100);
+        EXPECT_THAT(entriesIn(directory), IsEmpty());
+    }
+}
+
+TEST_F(ModelStoreTest, StalledTransferIsAbortedByTheLowSpeedLimit)
+{
+    const std::vector<std::pair<const char*, HttpResponse>> stalls{
+        // libcurl averages the speed over a few seconds, so a short burst keeps the test quick.
+        {"stalls midway", ok(good).stallingAfter(600)},
+        {"never answers", ok(good).stallingBeforeResponse()},
+    };
+    for (const auto& [label, response] : stalls) {
+        SCOPED_TRACE(label);
+        server.serve(kServedPath, response);
+        const auto slowStore = store(loopbackOptions(std::chrono::seconds(1)));
+        const auto error = caughtError([&] { slowStore.ensureModel("small"); });
+        EXPECT_EQ(error.kind(), TranscriberError::Kind::downloadFailed);
+        EXPECT_FALSE(error.payload().empty());
+        EXPECT_THAT(entriesIn(directory), IsEmpty());
+    }
+}
+
+TEST_F(ModelStoreTest, RedirectsAreFollowed)
+{
+    server.redirect(kServedPath, "/cdn/blob");
+    server.redirect("/cdn/blob", server.baseUrl() + "cdn/final", 307);
+    server.serve("/cdn/final", ok(good));
+    EXPECT_EQ(store().ensureModel("small", recordProgress()), destination);
+    EXPECT_EQ(readFile(destination), good);
+    EXPECT_THAT(server.requestedPaths(), ElementsAre(kServedPath, "/cdn/blob", "/cdn/final"));
+}
+
+TEST_F(ModelStoreTest, PlainHttpIsRefusedUnlessExplicitlyAllowed)
+{
+    server.serve(kServedPath, ok(good));
+    ModelDownloadOptions options = loopbackOptions();
+    options.allowPlainHttp = false;
+    const auto error = caughtError([&] { store(options).ensureModel("small"); });
+    EXPECT_EQ(error.kind(), TranscriberError::Kind::downloadFailed);
+    EXPECT_THAT(server.requestedPaths(), IsEmpty());
+    EXPECT_THAT(entriesIn(directory), IsEmpty());
+}
+
+TEST_F(ModelStoreTest, MalformedRepositoryAddressIsReported)
+{
+    ModelDownloadOptions options = loopbackOptions();
+    options.baseUrl = "not a url/";
+    const auto error = caughtError([&] { store(options).ensureModel("small"); });
+    EXPECT_EQ(error.kind(), TranscriberError::Kind::invalidURL);
+    EXPECT_EQ(error.payload(), "not a url/resolve/5359861c739e955e79d9a303bcbc70fb988958b1/ggml-small.bin");
+}
+
+TEST_F(ModelStoreTest, PresenceChecksTheSizeOnlyAndDeletionIsIdempotent)
+{
+    EXPECT_FALSE(store().isDownloaded("small"));
+    EXPECT_NO_THROW(store().deleteModelFile("small"));
+
+    writeFile(destination, std::string(good.size(), 'z'));
+    EXPECT_TRUE(store().isDownloaded("small"));
+    writeFile(directory / "ggml-base.bin", "abcd");
+    EXPECT_FALSE(store().isDownloaded("base"));
+
+    store().deleteModelFile("small");
+    EXPECT_FALSE(std::filesystem::exists(destination));
+    EXPECT_TRUE(std::filesystem::exists(directory / "ggml-base.bin"));
+
+    // The other directory argument is honoured.
+    const auto elsewhere = home.path() / "elsewhere";
+    writeFile(elsewhere / "ggml-base.bin", "abc");
+    EXPECT_TRUE(store().isDownloaded("base", elsewhere));
+    store().deleteModelFile("base", elsewhere);
+    EXPECT_FALSE(std::filesystem::exists(elsewhere / "ggml-base.bin"));
+}
+
+TEST_F(ModelStoreTest, FailedDeletionIsReportedAndKeepsTheFile)
+{
+    // A non-empty directory where the file should be cannot be removed as a file.
+    writeFile(destination / "inner", "x");
+    EXPECT_THROW(store().deleteModelFile("small"), std::filesystem::filesystem_error);
+    EXPECT_TRUE(std::filesystem::exists(destination / "inner"));
+}
+
+TEST(ModelFileCheck, DigestMatchesKnownVectorsAcrossChunkBoundaries)
+{
+    TempHome home;
+    const auto file = home.path() / "f";
+    writeFile(file, "");
+    EXPECT_EQ(sha256Hex(file), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    writeFile(file, "abc");
+    EXPECT_EQ(sha256Hex(file), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    writeFile(file, std::string(1024 * 1024 + 1, 'a'));
+    EXPECT_EQ(sha256Hex(file), "4a3f0c0c213adea174f9a3d4c13177315b588bdb2e9c1012d3d0bf0453ca0f6a");
+    EXPECT_THROW(sha256Hex(home.path() / "missing"), std::filesystem::filesystem_error);
+    EXPECT_THROW(sha256Hex(home.path()), std::filesystem::filesystem_error);
+}
+
+TEST(ModelFileCheck, ValidationWantsSizeAndDigest)
+{
+    TempHome home;
+    const auto file = home.path() / "m.bin";
+    const ModelDefinition definition{"m.bin", 3, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"};
+    EXPECT_FALSE(modelFileIsValid(file, definition));
+    writeFile(file, "abcd");
+    EXPECT_FALSE(modelFileIsValid(file, definition));
+    writeFile(file, "abd");
+    EXPECT_FALSE(modelFileIsValid(file, definition));
+    writeFile(file, "abc");
+    EXPECT_TRUE(modelFileIsValid(file, definition));
+}
+
+} // namespace
+} // namespace korvane
