@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/ports/SpeechTranscribing.h"
+
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane::testing {
+
+// A recogniser that records what it was asked and answers from a script.
+//
+// A load reports the scripted progress values, then returns the scripted result. A test that
+// needs to act while a load is still under way installs a load behaviour instead; it runs inside
+// loadModel() with the controller's progress callback.
+class FakeSpeechTranscriber final : public SpeechTranscribing {
+public:
+    using ProgressCallback = std::function<void(int)>;
+    using LoadBehaviour = std::function<bool(const std::string& name, const ProgressCallback& progress)>;
+
+    bool loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) override;
+    std::string transcribe(const std::vector<float>& audio) override;
+    void unload() override;
+    void deleteModelFile(const std::string& name) override;
+
+    void setLoadResult(bool success);
+    void setLoadProgress(std::vector<int> percents);
+    void setLoadBehaviour(LoadBehaviour behaviour);
+    void setTranscript(std::string raw);
+    // Make transcribe() (or deleteModelFile()) throw FakeError(text); nullopt lets it succeed.
+    void failTranscriptionWith(std::optional<std::string> text);
+    void failDeletionWith(std::optional<std::string> text);
+
+    std::vector<std::string> loadRequests() const;
+    std::vector<std::size_t> transcribedSampleCounts() const;
+    std::vector<std::string> deletedModels() const;
+    bool wasUnloaded() const;
+
+private:
+    mutable std::mutex mutex_;
+    bool loadResult_ = true;
+    std::vector<int> loadProgress_;
+    LoadBehaviour loadBehaviour_;
+    std::string transcript_ = "hello world";
+    std::optional<std::string> transcriptionError_;
+    std::optional<std::string> deletionError_;
+    std::vector<std::string> loadRequests_;
+    std::vector<std::size_t> transcribedSampleCounts_;
+    std::vector<std::string> deletedModels_;
+    bool unloaded_ = false;
+};
+
+}  // namespace korvane::testing
