@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace korvane::modelgen {
+
+// What a generated whisper.cpp model computes. No real Whisper weights are available to the tests,
+// so every model file they load is generated from one of these.
+enum class ModelKind {
+    // Header, mel filters and vocabulary, no tensors: whisper.cpp accepts it as an "empty model"
+    // (it can tokenise; its weights are whatever memory the loader allocated).
+    vocabularyOnly,
+    // Every tensor filled with deterministic pseudo-random values: decodes noise, but runs the whole
+    // encoder and decoder at the given size.
+    random,
+    // Random encoder and attention weights as above (so the work is that of a real model of this
+    // size), but the decoder's attention outputs are zero and one decoder MLP maps each token of
+    // `phrase` to the next, with tied output embeddings: it decodes `phrase` for any audio.
+    scripted,
+};
+
+struct ModelSpec {
+    ModelKind kind = ModelKind::scripted;
+
+    // Network size. The audio and text widths are one value because whisper.cpp requires them equal.
+    int state = 64;      // n_audio_state = n_text_state
+    int audioHeads = 2;  // must divide `state`
+    int audioLayers = 1;
+    int textHeads = 2;   // must divide `state`
+    int textLayers = 1;  // 2 is refused: whisper.cpp treats 2-layer English models as distilled
+    bool halfPrecision = true; // matrices in f16 (ftype 1, like the published models) or all f32
+
+    // The text a scripted model decodes. It is split as whisper.cpp's tokenizer splits words; each
+    // piece becomes one vocabulary token, and the pieces must all differ.
+    std::string phrase = " Hello from Korvane.";
+
+    // Extra vocabulary tokens (exact byte strings, e.g. " Kubernetes") on top of the 256 single-byte
+    // tokens that make every text tokenisable.
+    std::vector<std::string> extraTokens;
+
+    // Seed of the pseudo-random weights.
+    std::uint64_t seed = 1;
+};
+
+}  // namespace korvane::modelgen
