@@ -6,6 +6,7 @@
 #include <unicode/regex.h>
 #include <unicode/uchar.h>
 
+#include <list>
 #include <memory>
 #include <mutex>
 
@@ -49,29 +50,39 @@ icu::UnicodeString strippedArtifacts(const icu::UnicodeString& text)
 }
 
 // Recompiling a vocabulary of a couple of hundred aliases costs far more than cleaning a
-// transcript, and the vocabulary rarely changes between dictations: keep the last compiled set.
+// transcript, and the vocabulary rarely changes between dictations: keep the few most recently
+// used compiled sets (more than one, so that callers with different lists do not evict each other).
 class CompiledRulesCache {
 public:
     std::shared_ptr<const CompiledReplacementRules> compiledFor(const std::vector<ReplacementRule>& rules)
     {
         {
             const std::lock_guard lock(mutex_);
-            if (compiled_ != nullptr && rules_ == rules) {
-                return compiled_;
+            for (auto slot = slots_.begin(); slot != slots_.end(); ++slot) {
+                if (slot->rules == rules) {
+                    slots_.splice(slots_.begin(), slots_, slot);
+                    return slots_.front().compiled;
+                }
             }
         }
-        // Compile outside the lock so that other threads with the cached rules never wait on it.
+        // Compile outside the lock so that threads whose rules are cached never wait for it.
         auto fresh = std::make_shared<const CompiledReplacementRules>(rules);
         const std::lock_guard lock(mutex_);
-        rules_ = rules;
-        compiled_ = fresh;
+        slots_.push_front(Slot{rules, fresh});
+        if (slots_.size() > capacity) {
+            slots_.pop_back();
+        }
         return fresh;
     }
 
 private:
+    static constexpr std::size_t capacity = 4;
+    struct Slot {
+        std::vector<ReplacementRule> rules;
+        std::shared_ptr<const CompiledReplacementRules> compiled;
+    };
     std::mutex mutex_;
-    std::vector<ReplacementRule> rules_;
-    std::shared_ptr<const CompiledReplacementRules> compiled_;
+    std::list<Slot> slots_;
 };
 
 icu::UnicodeString appliedVocabulary(const icu::UnicodeString& text, const std::vector<ReplacementRule>& rules)

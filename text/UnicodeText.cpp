@@ -35,6 +35,17 @@ icu::BreakIterator* characterBreaks()
     return breaks.get();
 }
 
+bool isAscii(const icu::UnicodeString& text)
+{
+    const char16_t* units = text.getBuffer();
+    for (int32_t i = 0; i < text.length(); ++i) {
+        if (units[i] >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool hasCharacterIn(const icu::UnicodeString& text, uint32_t categoryMask)
 {
     for (int32_t i = 0; i < text.length();) {
@@ -89,6 +100,19 @@ icu::UnicodeString trimmed(const icu::UnicodeString& text)
 
 icu::UnicodeString lowercased(const icu::UnicodeString& text)
 {
+    // Vocabularies are mostly ASCII and are lower-cased for every transcript; ASCII needs no
+    // case-mapping data.
+    if (isAscii(text)) {
+        icu::UnicodeString lower(text);
+        char16_t* units = lower.getBuffer(lower.length());
+        for (int32_t i = 0; i < text.length(); ++i) {
+            if (units[i] >= u'A' && units[i] <= u'Z') {
+                units[i] = static_cast<char16_t>(units[i] + (u'a' - u'A'));
+            }
+        }
+        lower.releaseBuffer(text.length());
+        return lower;
+    }
     icu::UnicodeString lower(text);
     lower.toLower(icu::Locale::getRoot());
     return lower;
@@ -97,7 +121,7 @@ icu::UnicodeString lowercased(const icu::UnicodeString& text)
 icu::UnicodeString composed(const icu::UnicodeString& text)
 {
     const icu::Normalizer2* normalizer = nfcNormalizer();
-    if (normalizer == nullptr) {
+    if (normalizer == nullptr || isAscii(text)) {
         return text;
     }
     UErrorCode status = U_ZERO_ERROR;
@@ -126,7 +150,7 @@ bool canonicallyEqual(const icu::UnicodeString& a, const icu::UnicodeString& b)
     return a == b || composed(a) == composed(b);
 }
 
-bool canonicallyEqual(std::string_view a, std::string_view b)
+bool canonicallyEqualUtf8(std::string_view a, std::string_view b)
 {
     return a == b || canonicallyEqual(fromUtf8(a), fromUtf8(b));
 }

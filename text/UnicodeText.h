@@ -5,11 +5,18 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 // Small ICU helpers shared by the vocabulary and the transcript cleaner. Text crosses Korvane's
 // APIs as UTF-8; inside, the text code works on ICU's UTF-16 strings so that regular-expression
 // match ranges, case mapping and normalisation all speak the same units.
 namespace korvane::unicode_text {
+
+struct StringHash {
+    std::size_t operator()(const icu::UnicodeString& text) const { return static_cast<std::size_t>(text.hashCode()); }
+};
+// A set of exact strings (code unit equality); callers insert normalised keys.
+using StringSet = std::unordered_set<icu::UnicodeString, StringHash>;
 
 // Invalid UTF-8 sequences become U+FFFD, so every later step sees well-formed text.
 icu::UnicodeString fromUtf8(std::string_view utf8);
@@ -37,7 +44,7 @@ icu::UnicodeString caseFoldedKey(const icu::UnicodeString& text);
 
 // Equality of canonical equivalents: "é" precomposed equals "e" followed by U+0301.
 bool canonicallyEqual(const icu::UnicodeString& a, const icu::UnicodeString& b);
-bool canonicallyEqual(std::string_view a, std::string_view b);
+bool canonicallyEqualUtf8(std::string_view a, std::string_view b);
 
 // Whether some character is a letter (L*) or a number (N*) of any script.
 bool containsLetterOrNumber(const icu::UnicodeString& text);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <numeric>
-#include <set>
 
 namespace korvane {
 
@@ -32,7 +31,7 @@ std::vector<ReplacementRule> Vocabulary::replacementRules() const
     };
 
     std::vector<Candidate> candidates;
-    std::set<icu::UnicodeString> claimed;
+    unicode_text::StringSet claimed;
     for (const VocabularyEntry& entry : entries_) {
         for (const std::string& alias : entry.aliases) {
             const icu::UnicodeString unicodeAlias = unicode_text::fromUtf8(alias);
@@ -47,8 +46,13 @@ std::vector<ReplacementRule> Vocabulary::replacementRules() const
 
     // Longest alias first so that a longer heard form is tried before any shorter one it contains;
     // equal lengths in code point order of the composed forms, which keeps the order stable from
-    // one run to the next whatever order the user typed them in.
-    std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+    // one run to the next whatever order the user typed them in. Sorting positions rather than
+    // candidates keeps the strings where they are.
+    std::vector<std::size_t> order(candidates.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
+        const Candidate& a = candidates[left];
+        const Candidate& b = candidates[right];
         if (a.length != b.length) {
             return a.length > b.length;
         }
@@ -57,8 +61,8 @@ std::vector<ReplacementRule> Vocabulary::replacementRules() const
 
     std::vector<ReplacementRule> rules;
     rules.reserve(candidates.size());
-    for (Candidate& candidate : candidates) {
-        rules.push_back(std::move(candidate.rule));
+    for (const std::size_t index : order) {
+        rules.push_back(std::move(candidates[index].rule));
     }
     return rules;
 }
@@ -66,7 +70,7 @@ std::vector<ReplacementRule> Vocabulary::replacementRules() const
 std::vector<std::string> Vocabulary::promptTerms() const
 {
     std::vector<std::string> terms;
-    std::set<icu::UnicodeString> kept;
+    unicode_text::StringSet kept;
     for (const VocabularyEntry& entry : entries_) {
         const icu::UnicodeString replacement = unicode_text::fromUtf8(entry.replacement);
         if (!unicode_text::containsLetterOrNumber(replacement)) {
@@ -81,7 +85,7 @@ std::vector<std::string> Vocabulary::promptTerms() const
 
 Vocabulary Vocabulary::adding(const Vocabulary& other) const
 {
-    std::set<icu::UnicodeString> taken;
+    unicode_text::StringSet taken;
     for (const VocabularyEntry& entry : entries_) {
         for (const std::string& alias : entry.aliases) {
             taken.insert(unicode_text::caseInsensitiveKey(unicode_text::fromUtf8(alias)));
@@ -100,7 +104,7 @@ Vocabulary Vocabulary::adding(const Vocabulary& other) const
             continue;
         }
         const auto sameReplacement = std::find_if(merged.begin(), merged.end(), [&](const VocabularyEntry& entry) {
-            return unicode_text::canonicallyEqual(entry.replacement, incoming.replacement);
+            return unicode_text::canonicallyEqualUtf8(entry.replacement, incoming.replacement);
         });
         if (sameReplacement != merged.end()) {
             sameReplacement->aliases.insert(sameReplacement->aliases.end(), newAliases.begin(), newAliases.end());

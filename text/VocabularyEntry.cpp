@@ -3,7 +3,6 @@
 #include "text/UnicodeText.h"
 
 #include <algorithm>
-#include <set>
 
 namespace korvane {
 
@@ -16,7 +15,7 @@ std::optional<VocabularyEntry> VocabularyEntry::normalized() const
 
     VocabularyEntry result;
     result.replacement = unicode_text::toUtf8(trimmedReplacement);
-    std::set<icu::UnicodeString> seen;
+    unicode_text::StringSet seen;
     for (const std::string& alias : aliases) {
         const icu::UnicodeString trimmedAlias = unicode_text::trimmed(unicode_text::fromUtf8(alias));
         if (trimmedAlias.isEmpty()) {
@@ -35,9 +34,9 @@ std::optional<VocabularyEntry> VocabularyEntry::normalized() const
 
 bool operator==(const VocabularyEntry& a, const VocabularyEntry& b)
 {
-    return unicode_text::canonicallyEqual(a.replacement, b.replacement) &&
+    return unicode_text::canonicallyEqualUtf8(a.replacement, b.replacement) &&
            std::equal(a.aliases.begin(), a.aliases.end(), b.aliases.begin(), b.aliases.end(),
-                      [](const std::string& x, const std::string& y) { return unicode_text::canonicallyEqual(x, y); });
+                      [](const std::string& x, const std::string& y) { return unicode_text::canonicallyEqualUtf8(x, y); });
 }
 
 }  // namespace korvane
