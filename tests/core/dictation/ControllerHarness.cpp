@@ -1,0 +1,48 @@
+#include "tests/core/dictation/ControllerHarness.h"
+
+#include <utility>
+
+namespace korvane::testing {
+
+ControllerHarness::ControllerHarness(const std::string& modelName)
+{
+    DictationCollaborators collaborators;
+    collaborators.mainQueue = mainQueue;
+    collaborators.backgroundQueue = backgroundQueue;
+    collaborators.recorder = recorder;
+    collaborators.transcriber = transcriber;
+    collaborators.cleaner = cleaner;
+    collaborators.focusTracker = focusTracker;
+    collaborators.accessibility = accessibility;
+    collaborators.delivery = delivery;
+    collaborators.log = RecordingLog::sinkFor(log);
+    controller = DictationController::create(modelName, std::move(collaborators));
+    controller->setOnStatusChange([sink = statuses](const DictationStatus& status) { sink->push_back(status); });
+}
+
+void ControllerHarness::settle()
+{
+    while (mainQueue->runUntilIdle() + backgroundQueue->runAll() > 0) {
+    }
+}
+
+void ControllerHarness::loadInitialModel()
+{
+    controller->preloadModel(controller->currentModelName());
+    settle();
+    statuses->clear();
+    log->clear();
+}
+
+void ControllerHarness::finishStopTail()
+{
+    mainQueue->advance(DictationController::kStopTail);
+    settle();
+}
+
+std::vector<DictationStatus> ControllerHarness::takeStatuses()
+{
+    return std::exchange(*statuses, {});
+}
+
+}  // namespace korvane::testing
