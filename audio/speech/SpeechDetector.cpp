@@ -50,6 +50,119 @@ void scanRuns(std::span<const bool> flags, int allowedGap, OnSpeechFrame&& onSpe
     }
 }
 
+// The RC high-pass applied `poles` times, all passes in one sweep over the samples: pass k consumes
+// pass k-1's output as soon as it is produced, which gives exactly the values of running the passes
+// one after the other (each pass starts from rest with its own first input as previous input) while
+// reading the samples once. The passes' recurrences are independent chains, so the processor works
+// on them in parallel.
+class CascadedHighPass {
+public:
+    CascadedHighPass(float cutoffHz, float sampleRate, int poles, float firstSample)
+        : stages_(static_cast<std::size_t>(poles))
+    {
+        const float rc = 1.0f / (kTwoPi * cutoffHz);
+        const float dt = 1.0f / sampleRate;
+        alpha_ = rc / (rc + dt);
+        // Each pass's previous input starts as its own first input, i.e. the previous pass's first
+        // output (0 except for non-finite input).
+        float input = firstSample;
+        for (Stage& stage : stages_) {
+            stage.previousInput = input;
+            input = alpha_ * (0.0f + (input - input));
+        }
+    }
+
+    void process(const float* input, float* output, std::size_t count)
+    {
+        if (stages_.size() == 2) {
+            processTwoPoles(input, output, count);
+            return;
+        }
+        for (std::size_t index = 0; index < count; ++index) {
+            float value = input[index];
+            for (Stage& stage : stages_) {
+                value = stage.step(alpha_, value);
+            }
+            output[index] = value;
+        }
+    }
+
+private:
+    struct Stage {
+        float previousInput = 0.0f;
+        float previousOutput = 0.0f;
+
+        float step(float alpha, float input)
+        {
+            // The input difference is formed first so that only one addition and one multiplication
+            // sit on the loop-carried dependency, which bounds the speed on long recordings.
+            previousOutput = alpha * (previousOutput + (input - previousInput));
+            previousInput = input;
+            return previousOutput;
+        }
+    };
+
+    // The configuration in use, with the state in locals so that it stays in registers.
+    void processTwoPoles(const float* input, float* output, std::size_t count)
+    {
+        Stage first = stages_[0];
+        Stage second = stages_[1];
+        const float alpha = alpha_;
+        for (std::size_t index = 0; index < count; ++index) {
+            output[index] = second.step(alpha, first.step(alpha, input[index]));
+        }
+        stages_[0] = first;
+        stages_[1] = second;
+    }
+
+    std::vector<Stage> stages_;
+    float alpha_ = 0.0f;
+};
+
+// Root-mean-square of one frame. Eight interleaved partial sums let the compiler use vector
+// registers; the order of additions differs from a plain left-to-right sum only in the last bits.
+float frameLevel(const float* frame, std::size_t length)
+{
+    constexpr std::size_t kLanes = 8;
+    std::array<float, kLanes> partial{};
+    std::size_t index = 0;
+    for (; index + kLanes <= length; index += kLanes) {
+        for (std::size_t lane = 0; lane < kLanes; ++lane) {
+            partial[lane] += frame[index + lane] * frame[index + lane];
+        }
+    }
+    float sum = 0.0f;
+    for (float value : partial) {
+        sum += value;
+    }
+    for (; index < length; ++index) {
+        sum += frame[index] * frame[index];
+    }
+    return std::sqrt(sum / static_cast<float>(length));
+}
+
+// Frame levels of the filtered samples, filtering one frame at a time into a small buffer that
+// stays in the cache instead of writing and re-reading a filtered copy of the whole recording. Gives
+// the same values as frameRMS(highPassed(...)).
+std::vector<float> filteredFrameLevels(std::span<const float> samples, float cutoffHz, int frameLength)
+{
+    if (cutoffHz <= 0.0f || samples.empty()) {
+        return frameRMS(samples, frameLength);
+    }
+    if (frameLength <= 0 || samples.size() < static_cast<std::size_t>(frameLength)) {
+        return {};
+    }
+    const auto length = static_cast<std::size_t>(frameLength);
+    CascadedHighPass filter(cutoffHz, kSampleRate, kFilterPoles, samples.front());
+    std::vector<float> frame(length);
+    std::vector<float> levels(samples.size() / length);
+    for (std::size_t index = 0; index < levels.size(); ++index) {
+        filter.process(samples.data() + index * length, frame.data(), length);
+        levels[index] = frameLevel(frame.data(), length);
+    }
+    return levels;
+}
+
 } // namespace
 
 std::vector<float> highPassed(std::span<const float> samples, float cutoffHz, float sampleRate, int poles)
@@ -58,22 +171,8 @@ std::vector<float> highPassed(std::span<const float> samples, float cutoffHz, fl
     if (cutoffHz <= 0.0f || sampleRate <= 0.0f || poles <= 0 || samples.empty()) {
         return output;
     }
-    const float rc = 1.0f / (kTwoPi * cutoffHz);
-    const float dt = 1.0f / sampleRate;
-    const float alpha = rc / (rc + dt);
-    for (int pass = 0; pass < poles; ++pass) {
-        float previousOutput = 0.0f;
-        float previousInput = output.front();
-        for (float& sample : output) {
-            const float input = sample;
-            // The input difference is formed first so that only one addition and one multiplication
-            // sit on the loop-carried dependency; this recurrence is what bounds the detector's speed
-            // on a ten-minute recording.
-            previousOutput = alpha * (previousOutput + (input - previousInput));
-            previousInput = input;
-            sample = previousOutput;
-        }
-    }
+    CascadedHighPass filter(cutoffHz, sampleRate, poles, samples.front());
+    filter.process(samples.data(), output.data(), samples.size());
     return output;
 }
 
@@ -83,28 +182,9 @@ std::vector<float> frameRMS(std::span<const float> samples, int frameLength)
         return {};
     }
     const auto length = static_cast<std::size_t>(frameLength);
-    const std::size_t frameCount = samples.size() / length;
-    std::vector<float> levels(frameCount);
-    // Eight interleaved partial sums let the compiler use vector registers; the order of additions
-    // differs from a plain left-to-right sum only in the last bits.
-    constexpr std::size_t kLanes = 8;
-    for (std::size_t frame = 0; frame < frameCount; ++frame) {
-        const float* data = samples.data() + frame * length;
-        std::array<float, kLanes> partial{};
-        std::size_t index = 0;
-        for (; index + kLanes <= length; index += kLanes) {
-            for (std::size_t lane = 0; lane < kLanes; ++lane) {
-                partial[lane] += data[index + lane] * data[index + lane];
-            }
-        }
-        float sum = 0.0f;
-        for (float value : partial) {
-            sum += value;
-        }
-        for (; index < length; ++index) {
-            sum += data[index] * data[index];
-        }
-        levels[frame] = std::sqrt(sum / static_cast<float>(frameLength));
+    std::vector<float> levels(samples.size() / length);
+    for (std::size_t frame = 0; frame < levels.size(); ++frame) {
+        levels[frame] = frameLevel(samples.data() + frame * length, length);
     }
     return levels;
 }
@@ -143,9 +223,8 @@ std::optional<std::size_t> lastRunEnd(std::span<const bool> flags, int minimumLe
 
 Analysis analyze(std::span<const float> samples, const Configuration& configuration)
 {
-    const std::vector<float> filtered =
-        highPassed(samples, configuration.highPassCutoffHz, kSampleRate, kFilterPoles);
-    const std::vector<float> levels = frameRMS(filtered, configuration.frameLength);
+    const std::vector<float> levels =
+        filteredFrameLevels(samples, configuration.highPassCutoffHz, configuration.frameLength);
     if (levels.empty()) {
         return {};
     }

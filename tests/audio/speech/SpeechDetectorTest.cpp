@@ -202,5 +202,29 @@ TEST(SpeechDetectorAnalysis, ShortBurstsAreNotSpeechAndTheEndNeedsThreeFrames)
     EXPECT_THAT(tail.speechEndSample, Optional(1600u));
 }
 
+TEST(SpeechDetectorAnalysis, AgreesWithTheStagesRunOneByOne)
+{
+    // Noise with a louder stretch in the middle: the analysis works frame by frame, and must give
+    // the values of filtering the whole buffer, then measuring frames, then taking the floor.
+    std::vector<float> samples(48'000);
+    unsigned state = 17;
+    for (std::size_t index = 0; index < samples.size(); ++index) {
+        state = state * 1664525u + 1013904223u;
+        const float noise = static_cast<float>(state >> 8) / 16777216.0f - 0.5f;
+        samples[index] = 0.3f + noise * (index > 16'000 && index < 30'000 ? 0.2f : 0.004f);
+    }
+    const auto levels = SpeechDetector::frameRMS(SpeechDetector::highPassed(samples, 80.0f, 16000.0f, 2), 160);
+    std::vector<float> candidates;
+    for (float level : levels) {
+        if (level >= 0.0001f) {
+            candidates.push_back(level);
+        }
+    }
+    const auto analysis = SpeechDetector::analyze(samples);
+    EXPECT_EQ(analysis.noiseFloor, SpeechDetector::noiseFloor(candidates, 0.1));
+    EXPECT_TRUE(analysis.hasSpeech);
+    EXPECT_EQ(analysis.longestRun, 88);
+}
+
 } // namespace
 } // namespace korvane
