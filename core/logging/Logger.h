@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string_view>
 
 namespace korvane::Logger {
@@ -9,4 +10,14 @@ namespace korvane::Logger {
 // returns at once. Any thread; never throws, never reports a failure.
 void log(std::string_view message);
 
-}  // namespace korvane::Logger
+// The switch log() consults. It is a plain atomic flag so that a call with logging off costs a
+// single load: the settings store that owns "debugLogging" sets it whenever it reads or changes the
+// document (see AppSettings), and tests may set it directly. Off until someone turns it on.
+void setEnabled(bool enabled) noexcept;
+bool isEnabled() noexcept;
+
+// Where log() appends: ~/.config/korvane/debug.log under the current home directory (looked up on
+// each call, so a test that moves HOME moves the log with it). Empty when no home is known.
+std::filesystem::path logFilePath();
+
+} // namespace korvane::Logger

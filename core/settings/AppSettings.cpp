@@ -1,0 +1,129 @@
+#include "core/settings/AppSettings.h"
+
+#include "core/ModelNames.h"
+#include "core/logging/Logger.h"
+#include "core/settings/SettingsKeys.h"
+#include "core/settings/UserDirectories.h"
+
+#include <limits>
+
+namespace korvane {
+
+namespace {
+
+constexpr std::uint16_t kDefaultHotkeyKeyCode = 49; // Space
+
+void followDebugLogging(const nlohmann::json& document)
+{
+    const auto found = document.find(SettingsKeys::debugLogging);
+    Logger::setEnabled(found != document.end() && found->is_boolean() && found->get<bool>());
+}
+
+} // namespace
+
+AppSettings& AppSettings::shared()
+{
+    static AppSettings instance(defaultFile(), LogSwitch::drive);
+    return instance;
+}
+
+std::filesystem::path AppSettings::defaultFile()
+{
+    const std::filesystem::path base = configHome();
+    if (base.empty()) {
+        return {};
+    }
+    return base / "korvane" / "settings.json";
+}
+
+AppSettings::AppSettings(std::filesystem::path file, LogSwitch logSwitch)
+    : store_(std::make_unique<SettingsStore>(std::move(file), logSwitch == LogSwitch::drive
+                                                                  ? SettingsStore::ChangeObserver(followDebugLogging)
+                                                                  : SettingsStore::ChangeObserver())),
+      logSwitch_(logSwitch)
+{
+}
+
+AppSettings::~AppSettings()
+{
+    // Stop the watcher first, or it could switch logging back on after the line below.
+    store_.reset();
+    if (logSwitch_ == LogSwitch::drive) {
+        Logger::setEnabled(false);
+    }
+}
+
+std::string AppSettings::modelSize() const
+{
+    std::optional<std::string> stored = store_->string(SettingsKeys::modelSize);
+    if (stored && isKnownModelName(*stored)) {
+        return std::move(*stored);
+    }
+    return std::string(kDefaultModelName);
+}
+
+bool AppSettings::setModelSize(std::string_view name)
+{
+    return store_->setString(SettingsKeys::modelSize, name);
+}
+
+HotkeyMode AppSettings::hotkeyMode() const
+{
+    const std::optional<std::string> stored = store_->string(SettingsKeys::hotkeyMode);
+    return hotkeyModeFromStored(stored ? std::optional<std::string_view>(*stored) : std::nullopt);
+}
+
+bool AppSettings::setHotkeyMode(HotkeyMode mode)
+{
+    return store_->setString(SettingsKeys::hotkeyMode, storedForm(mode));
+}
+
+std::uint16_t AppSettings::hotkeyKeyCode() const
+{
+    const std::optional<std::int64_t> stored = store_->integer(SettingsKeys::hotkeyKeyCode);
+    if (stored && *stored >= 0 && *stored <= std::numeric_limits<std::uint16_t>::max()) {
+        return static_cast<std::uint16_t>(*stored);
+    }
+    return kDefaultHotkeyKeyCode;
+}
+
+bool AppSettings::setHotkeyKeyCode(std::uint16_t keyCode)
+{
+    return store_->setInteger(SettingsKeys::hotkeyKeyCode, keyCode);
+}
+
+std::vector<std::string> AppSettings::hotkeyModifiers() const
+{
+    if (std::optional<std::vector<std::string>> stored = store_->stringArray(SettingsKeys::hotkeyModifiers)) {
+        return std::move(*stored);
+    }
+    return {"ctrl", "shift"};
+}
+
+bool AppSettings::setHotkeyModifiers(const std::vector<std::string>& names)
+{
+    return store_->setStringArray(SettingsKeys::hotkeyModifiers, names);
+}
+
+SettingsTab AppSettings::settingsTab() const
+{
+    const std::optional<std::string> stored = store_->string(SettingsKeys::settingsTab);
+    return settingsTabFromStored(stored ? std::optional<std::string_view>(*stored) : std::nullopt);
+}
+
+bool AppSettings::setSettingsTab(SettingsTab tab)
+{
+    return store_->setString(SettingsKeys::settingsTab, storedForm(tab));
+}
+
+std::optional<std::string> AppSettings::vocabularyPrompt() const
+{
+    return store_->string(SettingsKeys::vocabularyPrompt);
+}
+
+bool AppSettings::debugLogging() const
+{
+    return store_->boolean(SettingsKeys::debugLogging).value_or(false);
+}
+
+} // namespace korvane

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "core/settings/HotkeyMode.h"
+#include "core/settings/SettingsStore.h"
+#include "core/settings/SettingsTab.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// The user's choices, typed: defaults and reading rules on top of the per-user store. Nothing is
+// cached here; every read asks the store, so a value written by one part is seen by all at once.
+//
+// Every getter may be called from any thread. Setters are meant for the main thread but are safe
+// anywhere.
+class AppSettings {
+public:
+    // Whether this instance feeds the logger's on/off switch from its "debugLogging" value.
+    enum class LogSwitch { leaveAlone, drive };
+
+    // The process-wide instance over defaultFile(), created on first use; it drives the logger's
+    // switch. Lives until the process exits.
+    static AppSettings& shared();
+
+    // $XDG_CONFIG_HOME/korvane/settings.json (normally ~/.config/korvane/settings.json).
+    static std::filesystem::path defaultFile();
+
+    explicit AppSettings(std::filesystem::path file, LogSwitch logSwitch = LogSwitch::leaveAlone);
+    ~AppSettings();
+
+    AppSettings(const AppSettings&) = delete;
+    AppSettings& operator=(const AppSettings&) = delete;
+
+    // The underlying store, for the parts that read and write plain keys themselves.
+    SettingsStore& defaults() { return *store_; }
+    const SettingsStore& defaults() const { return *store_; }
+
+    // "modelSize": one of the known model names, else "small".
+    std::string modelSize() const;
+    bool setModelSize(std::string_view name);
+
+    // "hotkeyMode": "hold" gives hold, anything else toggle.
+    HotkeyMode hotkeyMode() const;
+    bool setHotkeyMode(HotkeyMode mode);
+
+    // "hotkeyKeyCode": the legacy key code, 49 (Space) unless an integer from 0 to 65535 is stored.
+    std::uint16_t hotkeyKeyCode() const;
+    bool setHotkeyKeyCode(std::uint16_t keyCode);
+
+    // "hotkeyModifiers": the legacy modifier names exactly as stored (not yet cleaned), or
+    // ["ctrl", "shift"] when no list of strings is stored.
+    std::vector<std::string> hotkeyModifiers() const;
+    bool setHotkeyModifiers(const std::vector<std::string>& names);
+
+    // "settingsTab": the last open tab; an unknown name gives general.
+    SettingsTab settingsTab() const;
+    bool setSettingsTab(SettingsTab tab);
+
+    // "vocabularyPrompt": extra prompt terms set by hand; never written by Korvane.
+    std::optional<std::string> vocabularyPrompt() const;
+
+    // "debugLogging": false unless a boolean true is stored; never written by Korvane.
+    bool debugLogging() const;
+
+private:
+    std::unique_ptr<SettingsStore> store_;
+    LogSwitch logSwitch_;
+};
+
+} // namespace korvane

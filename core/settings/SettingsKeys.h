@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string_view>
+
+namespace korvane::SettingsKeys {
+
+// The keys of the settings document. A key's suffix carries its format version; a new format gets
+// a new key so that older versions keep reading the old one.
+inline constexpr std::string_view modelSize = "modelSize";
+inline constexpr std::string_view hotkeyMode = "hotkeyMode";
+inline constexpr std::string_view hotkeyBindingV2 = "hotkeyBindingV2";
+inline constexpr std::string_view hotkeyModifiers = "hotkeyModifiers";
+inline constexpr std::string_view hotkeyKeyCode = "hotkeyKeyCode";
+inline constexpr std::string_view vocabularyV1 = "vocabularyV1";
+inline constexpr std::string_view settingsTab = "settingsTab";
+inline constexpr std::string_view vocabularyPrompt = "vocabularyPrompt";
+inline constexpr std::string_view debugLogging = "debugLogging";
+
+} // namespace korvane::SettingsKeys

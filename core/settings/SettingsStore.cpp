@@ -1,0 +1,370 @@
+#include "core/settings/SettingsStore.h"
+
+#include "core/logging/Logger.h"
+#include "core/settings/AtomicFile.h"
+#include "core/settings/PosixFile.h"
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+namespace korvane {
+
+namespace {
+
+using Json = nlohmann::json;
+
+std::string errnoText(int error)
+{
+    return std::generic_category().message(error);
+}
+
+// How long a file that looks empty or broken must stay unchanged before it is taken as it is.
+constexpr std::chrono::milliseconds kSettleTime{150};
+
+bool isBlank(std::string_view text)
+{
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// "<file>.corrupt-YYYYMMDD-HHMMSS" in local time, with "-2", "-3", ... when that name is taken.
+std::filesystem::path asideName(const std::filesystem::path& file)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char stamp[32] = "unknown-time";
+    if (::localtime_r(&now, &local) != nullptr) {
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    }
+    const std::string base = file.string() + ".corrupt-" + stamp;
+    std::filesystem::path candidate = base;
+    std::error_code ignored;
+    for (int n = 2; std::filesystem::exists(candidate, ignored) && n < 1000; ++n) {
+        candidate = base + "-" + std::to_string(n);
+    }
+    return candidate;
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(std::filesystem::path file, ChangeObserver onChange)
+    : file_(std::move(file)), onChange_(std::move(onChange))
+{
+    {
+        std::lock_guard<std::mutex> io(ioMutex_);
+        syncWithDiskLocked();
+    }
+    if (file_.empty()) {
+        return;
+    }
+    try {
+        watcher_ = std::make_unique<FileChangeWatcher>(file_, [this] { reloadIfChanged(); });
+    } catch (const std::exception& error) {
+        Logger::log(std::string("Settings watcher could not start (") + error.what() +
+                    ") -- hand edits are seen after a restart");
+    }
+}
+
+SettingsStore::~SettingsStore() = default;
+
+SettingsStore::FileIdentity SettingsStore::identityOf(const std::filesystem::path& file)
+{
+    UniqueFd fd(::open(file.c_str(), O_PATH | O_CLOEXEC));
+    if (!fd) {
+        return {};
+    }
+    return identityOfOpen(fd.get());
+}
+
+SettingsStore::FileIdentity SettingsStore::identityOfOpen(int fd)
+{
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return {};
+    }
+    FileIdentity identity;
+    identity.exists = true;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    identity.size = info.st_size;
+    identity.modifiedSeconds = info.st_mtim.tv_sec;
+    identity.modifiedNanoseconds = info.st_mtim.tv_nsec;
+    identity.changedSeconds = info.st_ctim.tv_sec;
+    identity.changedNanoseconds = info.st_ctim.tv_nsec;
+    return identity;
+}
+
+template <class Read>
+auto SettingsStore::read(std::string_view key, Read reader) const
+    -> decltype(reader(std::declval<const nlohmann::json&>()))
+{
+    std::lock_guard<std::mutex> lock(documentMutex_);
+    const auto found = document_.find(key);
+    if (found == document_.end()) {
+        return std::nullopt;
+    }
+    return reader(*found);
+}
+
+bool SettingsStore::contains(std::string_view key) const
+{
+    std::lock_guard<std::mutex> lock(documentMutex_);
+    return document_.contains(key);
+}
+
+std::optional<std::string> SettingsStore::string(std::string_view key) const
+{
+    return read(key, [](const Json& value) -> std::optional<std::string> {
+        if (!value.is_string()) {
+            return std::nullopt;
+        }
+        return value.get_ref<const std::string&>();
+    });
+}
+
+std::optional<bool> SettingsStore::boolean(std::string_view key) const
+{
+    return read(key, [](const Json& value) -> std::optional<bool> {
+        if (!value.is_boolean()) {
+            return std::nullopt;
+        }
+        return value.get<bool>();
+    });
+}
+
+std::optional<std::int64_t> SettingsStore::integer(std::string_view key) const
+{
+    return read(key, [](const Json& value) -> std::optional<std::int64_t> {
+        if (value.is_number_unsigned()) {
+            const auto number = value.get<std::uint64_t>();
+            if (number > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                return std::nullopt;
+            }
+            return static_cast<std::int64_t>(number);
+        }
+        if (value.is_number_integer()) {
+            return value.get<std::int64_t>();
+        }
+        return std::nullopt;
+    });
+}
+
+std::optional<std::vector<std::string>> SettingsStore::stringArray(std::string_view key) const
+{
+    return read(key, [](const Json& value) -> std::optional<std::vector<std::string>> {
+        if (!value.is_array()) {
+            return std::nullopt;
+        }
+        std::vector<std::string> strings;
+        strings.reserve(value.size());
+        for (const Json& element : value) {
+            if (!element.is_string()) {
+                return std::nullopt;
+            }
+            strings.push_back(element.get<std::string>());
+        }
+        return strings;
+    });
+}
+
+std::optional<std::string> SettingsStore::data(std::string_view key) const
+{
+    return read(key, [](const Json& value) -> std::optional<std::string> {
+        if (value.is_string()) {
+            return value.get<std::string>();
+        }
+        if (value.is_object() || value.is_array()) {
+            return value.dump();
+        }
+        return std::nullopt;
+    });
+}
+
+bool SettingsStore::setString(std::string_view key, std::string_view value)
+{
+    return modify([&](Json& document) { document[std::string(key)] = std::string(value); });
+}
+
+bool SettingsStore::setBoolean(std::string_view key, bool value)
+{
+    return modify([&](Json& document) { document[std::string(key)] = value; });
+}
+
+bool SettingsStore::setInteger(std::string_view key, std::int64_t value)
+{
+    return modify([&](Json& document) { document[std::string(key)] = value; });
+}
+
+bool SettingsStore::setStringArray(std::string_view key, const std::vector<std::string>& value)
+{
+    return modify([&](Json& document) { document[std::string(key)] = value; });
+}
+
+bool SettingsStore::setData(std::string_view key, std::string_view bytes)
+{
+    return modify([&](Json& document) { document[std::string(key)] = std::string(bytes); });
+}
+
+bool SettingsStore::remove(std::string_view key)
+{
+    return modify([&](Json& document) { document.erase(std::string(key)); });
+}
+
+bool SettingsStore::modify(const std::function<void(Json&)>& change)
+{
+    std::lock_guard<std::mutex> io(ioMutex_);
+    // A hand edit the watcher has not delivered yet must not be lost under this write.
+    syncWithDiskLocked();
+    // Only holders of ioMutex_ replace document_, so it can be read here without documentMutex_.
+    Json next = document_;
+    change(next);
+    if (next == document_) {
+        return true;
+    }
+    if (diskState_ == DiskState::unusable) {
+        Logger::log("Refusing to overwrite unreadable settings file " + file_.string());
+        return false;
+    }
+    if (file_.empty()) {
+        Logger::log("Settings not saved: no home directory is known");
+        return false;
+    }
+    std::string text;
+    try {
+        text = next.dump(2) + "\n";
+    } catch (const Json::exception& error) {
+        // Only text that is not UTF-8 gets here; keeping it would make the whole file unreadable.
+        Logger::log(std::string("Settings not saved: a value is not UTF-8 text (") + error.what() + ")");
+        return false;
+    }
+    if (const std::string failure = replaceFileAtomically(file_, text); !failure.empty()) {
+        Logger::log("Settings not saved: " + failure);
+        return false;
+    }
+    publishLocked(std::move(next), DiskState::document, std::move(text));
+    return true;
+}
+
+void SettingsStore::reloadIfChanged()
+{
+    std::lock_guard<std::mutex> io(ioMutex_);
+    syncWithDiskLocked();
+}
+
+void SettingsStore::syncWithDiskLocked()
+{
+    if (file_.empty()) {
+        if (diskState_ != DiskState::missing) {
+            publishLocked(Json::object(), DiskState::missing, {});
+        }
+        return;
+    }
+    // A file that is empty or does not parse may be one that an editor is still writing in place;
+    // it only counts once the same text is still there after a short pause. Until then nothing is
+    // published, so readers keep the last good document.
+    std::optional<std::string> suspicious;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd) {
+            const int error = errno;
+            if (error != ENOENT) {
+                markUnusableLocked("open: " + errnoText(error), "Settings file " + file_.string() +
+                                                                    " cannot be read (" + errnoText(error) +
+                                                                    ") -- using defaults and leaving it untouched");
+            } else if (diskState_ != DiskState::missing) {
+                publishLocked(Json::object(), DiskState::missing, {});
+            }
+            return;
+        }
+        const FileIdentity identity = identityOfOpen(fd.get());
+        std::optional<std::string> text = readAll(fd.get());
+        if (!text) {
+            const int error = errno;
+            markUnusableLocked("read: " + errnoText(error), "Settings file " + file_.string() + " cannot be read (" +
+                                                                errnoText(error) +
+                                                                ") -- using defaults and leaving it untouched");
+            return;
+        }
+        if (diskState_ == DiskState::document && *text == seenText_) {
+            return;
+        }
+
+        std::string problem;
+        std::optional<Json> document;
+        if (isBlank(*text)) {
+            document = Json::object();
+        } else {
+            try {
+                document = Json::parse(*text);
+                if (!document->is_object()) {
+                    document.reset();
+                    problem = "the top level is not an object";
+                }
+            } catch (const Json::exception& error) {
+                problem = error.what();
+            }
+        }
+        if (document && !isBlank(*text)) {
+            publishLocked(std::move(*document), DiskState::document, std::move(*text));
+            return;
+        }
+        if (suspicious == text && identityOf(file_) == identity) {
+            if (document) {
+                // An empty file holds nothing to lose: it reads as an empty document.
+                publishLocked(std::move(*document), DiskState::document, std::move(*text));
+            } else {
+                moveAsideLocked(*text, problem);
+            }
+            return;
+        }
+        suspicious = std::move(text);
+        std::this_thread::sleep_for(kSettleTime);
+    }
+    markUnusableLocked("unsettled", "Settings file " + file_.string() +
+                                        " keeps changing while being read -- using defaults for now");
+}
+
+void SettingsStore::moveAsideLocked(const std::string& text, const std::string& reason)
+{
+    const std::filesystem::path aside = asideName(file_);
+    if (::rename(file_.c_str(), aside.c_str()) == 0) {
+        Logger::log("Settings file could not be parsed (" + reason + ") -- moved it aside to " + aside.string() +
+                    " and using defaults");
+        publishLocked(Json::object(), DiskState::missing, {});
+        return;
+    }
+    const int error = errno;
+    markUnusableLocked("corrupt: " + text, "Settings file could not be parsed (" + reason +
+                                               ") and could not be moved aside (" + errnoText(error) +
+                                               ") -- using defaults and leaving it untouched");
+}
+
+void SettingsStore::markUnusableLocked(const std::string& cause, const std::string& logLine)
+{
+    if (diskState_ == DiskState::unusable && seenText_ == cause) {
+        return;
+    }
+    Logger::log(logLine);
+    publishLocked(Json::object(), DiskState::unusable, cause);
+}
+
+void SettingsStore::publishLocked(Json document, DiskState state, std::string seenText)
+{
+    diskState_ = state;
+    seenText_ = std::move(seenText);
+    {
+        std::lock_guard<std::mutex> lock(documentMutex_);
+        document_ = std::move(document);
+    }
+    if (onChange_) {
+        onChange_(document_);
+    }
+}
+
+} // namespace korvane

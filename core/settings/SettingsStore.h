@@ -1,0 +1,125 @@
+#pragma once
+
+#include "core/settings/FileChangeWatcher.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// The per-user key-value store: one JSON object in one file, read once, then kept in step with the
+// file. Each typed getter answers nothing when the key is missing or holds a value of another type,
+// so that the caller's default applies. Every setter rewrites the whole file atomically, keeps the
+// keys it does not know, and is visible to the next read from any thread as soon as it returns.
+//
+// Edits made to the file by hand while the process runs are picked up by a watcher thread (or at
+// once by reloadIfChanged()). A file that is not a JSON object is moved aside next to itself
+// ("settings.json.corrupt-YYYYMMDD-HHMMSS") with a log line and the store starts from defaults; a
+// file that exists but cannot be read at all is left in place and writes are refused, since
+// replacing it would destroy what it holds. A missing file reads as empty and is only created by
+// the first write.
+//
+// Getters may run on any thread and never wait for disk I/O. Setters serialise among themselves.
+class SettingsStore {
+public:
+    // Told about the document each time the store's view of it changes (load, reload, write). Runs
+    // on the thread that caused the change, under the store's I/O lock: keep it short and do not
+    // call back into the store.
+    using ChangeObserver = std::function<void(const nlohmann::json& document)>;
+
+    explicit SettingsStore(std::filesystem::path file, ChangeObserver onChange = {});
+    ~SettingsStore();
+
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    const std::filesystem::path& file() const { return file_; }
+
+    bool contains(std::string_view key) const;
+    std::optional<std::string> string(std::string_view key) const;
+    std::optional<bool> boolean(std::string_view key) const;
+    // Whole numbers that fit in 64 bits; 49.5, 1e30 or "49" give nothing.
+    std::optional<std::int64_t> integer(std::string_view key) const;
+    // Only when every element is a string.
+    std::optional<std::vector<std::string>> stringArray(std::string_view key) const;
+    // The exact bytes of a structured record (for example a versioned JSON record). They are kept as
+    // a JSON string so that a record our decoders reject is still returned, and saved, byte for
+    // byte. A JSON object or array written in that place by hand is returned as its compact text.
+    std::optional<std::string> data(std::string_view key) const;
+
+    // False when nothing could be saved (the reason is logged); the store then still holds what it
+    // held before.
+    bool setString(std::string_view key, std::string_view value);
+    bool setBoolean(std::string_view key, bool value);
+    bool setInteger(std::string_view key, std::int64_t value);
+    bool setStringArray(std::string_view key, const std::vector<std::string>& value);
+    // Bytes that are not valid UTF-8 cannot be kept in the document and are refused.
+    bool setData(std::string_view key, std::string_view bytes);
+    bool remove(std::string_view key);
+
+    // Re-reads the file if it changed on disk since the store last read or wrote it. The watcher
+    // calls this; anyone who needs a hand edit seen immediately may call it too.
+    void reloadIfChanged();
+
+private:
+    // What identifies one version of the file on disk.
+    struct FileIdentity {
+        bool exists = false;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modifiedSeconds = 0;
+        std::int64_t modifiedNanoseconds = 0;
+        std::int64_t changedSeconds = 0;
+        std::int64_t changedNanoseconds = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+
+    static FileIdentity identityOf(const std::filesystem::path& file);
+    static FileIdentity identityOfOpen(int fd);
+
+    template <class Read>
+    auto read(std::string_view key, Read reader) const -> decltype(reader(std::declval<const nlohmann::json&>()));
+
+    // What the store last found on disk.
+    enum class DiskState { unknown, missing, document, unusable };
+
+    // The rest requires ioMutex_.
+    // Reads the file and takes over its contents when they differ from what was seen last.
+    void syncWithDiskLocked();
+    void moveAsideLocked(const std::string& text, const std::string& reason);
+    // Enters the unusable state: defaults for reads, writes refused. Logs once per distinct cause.
+    void markUnusableLocked(const std::string& cause, const std::string& logLine);
+    void publishLocked(nlohmann::json document, DiskState state, std::string seenText);
+    bool modify(const std::function<void(nlohmann::json&)>& change);
+
+    const std::filesystem::path file_;
+    const ChangeObserver onChange_;
+
+    // Serialises everything that touches the file. Taken before documentMutex_, never after.
+    std::mutex ioMutex_;
+    // Guards document_ for readers; only holders of ioMutex_ replace it. A plain mutex rather than a
+    // reader-writer lock: reads hold it for a lookup only, and glibc's rwlock would let a stream of
+    // readers starve the writer.
+    mutable std::mutex documentMutex_;
+    nlohmann::json document_ = nlohmann::json::object();
+    DiskState diskState_ = DiskState::unknown;
+    // For DiskState::document the text that was parsed, for unusable what made it so. Comparing the
+    // text (not only time stamps, which the kernel keeps at a few milliseconds' resolution) is what
+    // tells a real change from a repeated notification.
+    std::string seenText_;
+
+    // Declared last so that it stops before anything it calls into is destroyed.
+    std::unique_ptr<FileChangeWatcher> watcher_;
+};
+
+} // namespace korvane

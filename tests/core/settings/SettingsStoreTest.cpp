@@ -1,0 +1,273 @@
+#include "core/settings/SettingsStore.h"
+#include "tests/support/TempHome.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Optional;
+using testing::readFile;
+using testing::TempHome;
+using testing::writeFile;
+namespace fs = std::filesystem;
+
+// Names of everything in `folder`, sorted.
+std::vector<std::string> entriesOf(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Waits for a condition that another thread makes true; the generous limit only matters when the
+// code under test is broken.
+template <class Condition>
+bool eventually(Condition condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// Saves the way many editors do: write a new file, then rename it over the old one.
+void replaceByRename(const fs::path& file, const std::string& contents)
+{
+    const fs::path temporary = file.parent_path() / ".settings.json.swp";
+    writeFile(temporary, contents);
+    fs::rename(temporary, file);
+}
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    fs::path folder() const { return home.path() / "korvane"; }
+    fs::path file() const { return folder() / "settings.json"; }
+    nlohmann::json onDisk() const { return nlohmann::json::parse(readFile(file())); }
+
+    TempHome home;
+};
+
+TEST_F(SettingsStoreTest, WritesAreVisibleAtOnceAndKeepKeysWeDoNotKnow)
+{
+    writeFile(file(), R"({"futureKey": {"nested": [1, 2.5, null]}, "modelSize": "base", "flag": false})");
+    SettingsStore store(file());
+
+    ASSERT_TRUE(store.setString("modelSize", "medium"));
+    ASSERT_TRUE(store.setBoolean("flag", true));
+    ASSERT_TRUE(store.setInteger("count", -7));
+    ASSERT_TRUE(store.setStringArray("names", {"ctrl", "shift"}));
+
+    EXPECT_THAT(store.string("modelSize"), Optional(std::string("medium")));
+    EXPECT_THAT(store.boolean("flag"), Optional(true));
+    EXPECT_THAT(store.integer("count"), Optional(-7));
+    EXPECT_THAT(store.stringArray("names"), Optional(ElementsAre("ctrl", "shift")));
+    EXPECT_EQ(onDisk(), nlohmann::json::parse(R"({"futureKey": {"nested": [1, 2.5, null]}, "modelSize": "medium",
+                                                  "flag": true, "count": -7, "names": ["ctrl", "shift"]})"));
+
+    ASSERT_TRUE(store.remove("names"));
+    EXPECT_FALSE(store.contains("names"));
+    EXPECT_FALSE(onDisk().contains("names"));
+
+    // A second store over the same file (the next launch) reads what the first one wrote.
+    SettingsStore nextLaunch(file());
+    EXPECT_THAT(nextLaunch.string("modelSize"), Optional(std::string("medium")));
+    EXPECT_EQ(nextLaunch.data("futureKey"), R"({"nested":[1,2.5,null]})");
+}
+
+TEST_F(SettingsStoreTest, ValuesOfAnotherTypeReadAsNothing)
+{
+    writeFile(file(), R"({"s": 1, "b": "true", "i": 4.0, "a": ["x", 1], "d": 12, "big": 9223372036854775808})");
+    SettingsStore store(file());
+
+    EXPECT_EQ(store.string("s"), std::nullopt);
+    EXPECT_EQ(store.boolean("b"), std::nullopt);
+    EXPECT_EQ(store.integer("i"), std::nullopt);
+    EXPECT_EQ(store.integer("big"), std::nullopt);
+    EXPECT_EQ(store.stringArray("a"), std::nullopt);
+    EXPECT_EQ(store.data("d"), std::nullopt);
+    EXPECT_EQ(store.string("absent"), std::nullopt);
+    EXPECT_TRUE(store.contains("s"));
+}
+
+TEST_F(SettingsStoreTest, DataKeepsItsExactBytesEvenWhenTheyAreNotValidJson)
+{
+    SettingsStore store(file());
+    const std::string record = "{\"version\":1,\"entries\":[{\"replacement\":\"Korvane \xE2\x86\x92\"}]}";
+    const std::string broken = "{\"version\": 1, \"kind\": ";
+    ASSERT_TRUE(store.setData("vocabularyV1", record));
+    ASSERT_TRUE(store.setData("hotkeyBindingV2", broken));
+
+    SettingsStore nextLaunch(file());
+    EXPECT_EQ(nextLaunch.data("vocabularyV1"), record);
+    EXPECT_EQ(nextLaunch.data("hotkeyBindingV2"), broken);
+}
+
+TEST_F(SettingsStoreTest, BytesThatAreNotUtf8AreRefusedAndNothingChanges)
+{
+    writeFile(file(), R"({"vocabularyV1": "kept"})");
+    const std::string before = readFile(file());
+    SettingsStore store(file());
+
+    EXPECT_FALSE(store.setData("vocabularyV1", "\xff\xfe not text"));
+    EXPECT_EQ(store.data("vocabularyV1"), "kept");
+    EXPECT_EQ(readFile(file()), before);
+}
+
+TEST_F(SettingsStoreTest, MissingFileGivesDefaultsAndCreatesNothingUntilTheFirstWrite)
+{
+    SettingsStore store(file());
+    EXPECT_EQ(store.string("modelSize"), std::nullopt);
+    store.reloadIfChanged();
+    EXPECT_FALSE(fs::exists(folder()));
+
+    ASSERT_TRUE(store.setString("modelSize", "base"));
+    EXPECT_EQ(onDisk(), nlohmann::json::parse(R"({"modelSize": "base"})"));
+}
+
+TEST_F(SettingsStoreTest, AtomicWritesLeaveNoTemporaryFilesAndKeepPermissions)
+{
+    SettingsStore store(file());
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(store.setInteger("counter", i));
+    }
+    EXPECT_THAT(entriesOf(folder()), ElementsAre("settings.json"));
+
+    struct stat info {};
+    ASSERT_EQ(::stat(file().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    ::chmod(file().c_str(), 0640);
+    ASSERT_TRUE(store.setInteger("counter", 99));
+    ASSERT_EQ(::stat(file().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(SettingsStoreTest, CorruptFileIsMovedAsideUntouchedAndNeverOverwritten)
+{
+    const std::string corrupt = "{\"modelSize\": \"medium\", \"debugLogging\": tru";
+    writeFile(file(), corrupt);
+    SettingsStore store(file());
+
+    EXPECT_EQ(store.string("modelSize"), std::nullopt);
+    EXPECT_FALSE(fs::exists(file()));
+    std::vector<std::string> entries = entriesOf(folder());
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_THAT(entries[0], ::testing::MatchesRegex("settings\\.json\\.corrupt-[0-9]{8}-[0-9]{6}"));
+    EXPECT_EQ(readFile(folder() / entries[0]), corrupt);
+
+    // Saving afterwards starts a fresh file and leaves the set-aside copy alone.
+    ASSERT_TRUE(store.setString("modelSize", "base"));
+    EXPECT_EQ(onDisk(), nlohmann::json::parse(R"({"modelSize": "base"})"));
+    EXPECT_EQ(readFile(folder() / entries[0]), corrupt);
+
+    // A second bad edit in the same second gets its own name rather than replacing the first copy.
+    writeFile(file(), "[\"an array is not a settings document\"]");
+    store.reloadIfChanged();
+    entries = entriesOf(folder());
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(readFile(folder() / entries[0]), corrupt);
+    EXPECT_EQ(readFile(folder() / entries[1]), "[\"an array is not a settings document\"]");
+    EXPECT_EQ(store.string("modelSize"), std::nullopt);
+}
+
+TEST_F(SettingsStoreTest, EmptyFileReadsAsEmptyDocumentWithoutBeingMovedAside)
+{
+    writeFile(file(), " \n");
+    SettingsStore store(file());
+    EXPECT_FALSE(store.contains("modelSize"));
+    EXPECT_THAT(entriesOf(folder()), ElementsAre("settings.json"));
+}
+
+TEST_F(SettingsStoreTest, FileThatCannotBeReadIsLeftAloneAndWritesAreRefused)
+{
+    // A folder in the file's place cannot be read as a document (permissions would not stop root).
+    fs::create_directories(file() / "something-inside");
+    SettingsStore store(file());
+
+    EXPECT_FALSE(store.setString("modelSize", "base"));
+    EXPECT_TRUE(fs::is_directory(file() / "something-inside"));
+    EXPECT_EQ(store.string("modelSize"), std::nullopt);
+
+    // Once the obstacle is gone, saving works again.
+    fs::remove_all(file());
+    EXPECT_TRUE(store.setString("modelSize", "base"));
+    EXPECT_EQ(onDisk(), nlohmann::json::parse(R"({"modelSize": "base"})"));
+}
+
+TEST_F(SettingsStoreTest, HandEditsArePickedUpOnReloadAndNeverLostUnderAWrite)
+{
+    writeFile(file(), R"({"modelSize": "base"})");
+    SettingsStore store(file());
+
+    // Rewritten in place with the same length, within the kernel's time stamp granularity.
+    writeFile(file(), R"({"modelSize": "tiny"})");
+    store.reloadIfChanged();
+    EXPECT_THAT(store.string("modelSize"), Optional(std::string("tiny")));
+
+    // A write merges with an edit that has not been reloaded yet instead of discarding it.
+    writeFile(file(), R"({"modelSize": "tiny", "debugLogging": true})");
+    ASSERT_TRUE(store.setString("hotkeyMode", "hold"));
+    EXPECT_EQ(onDisk(), nlohmann::json::parse(R"({"modelSize": "tiny", "debugLogging": true, "hotkeyMode": "hold"})"));
+    EXPECT_THAT(store.boolean("debugLogging"), Optional(true));
+
+    // Deleting the file by hand brings back the defaults.
+    fs::remove(file());
+    store.reloadIfChanged();
+    EXPECT_FALSE(store.contains("modelSize"));
+}
+
+TEST_F(SettingsStoreTest, WatcherSeesAnEditorReplacingTheFile)
+{
+    writeFile(file(), R"({"debugLogging": false})");
+    SettingsStore store(file());
+
+    replaceByRename(file(), R"({"debugLogging": true})");
+    EXPECT_TRUE(eventually([&] { return store.boolean("debugLogging") == true; }));
+
+    writeFile(file(), R"({"debugLogging": false, "x": 1})");
+    EXPECT_TRUE(eventually([&] { return store.boolean("debugLogging") == false; }));
+}
+
+TEST_F(SettingsStoreTest, WatcherSeesAFileCreatedInAFolderThatDidNotExistYet)
+{
+    SettingsStore store(file());
+    ASSERT_FALSE(fs::exists(folder()));
+
+    replaceByRename(file(), R"({"modelSize": "turbo"})");
+    EXPECT_TRUE(eventually([&] { return store.string("modelSize") == "turbo"; }));
+}
+
+TEST_F(SettingsStoreTest, WatcherCopesWithTheFolderBeingRemovedAndRecreated)
+{
+    writeFile(file(), R"({"modelSize": "base"})");
+    SettingsStore store(file());
+
+    fs::remove_all(folder());
+    EXPECT_TRUE(eventually([&] { return !store.contains("modelSize"); }));
+
+    replaceByRename(file(), R"({"modelSize": "medium"})");
+    EXPECT_TRUE(eventually([&] { return store.string("modelSize") == "medium"; }));
+}
+
+} // namespace
+} // namespace korvane
