@@ -27,6 +27,10 @@ public:
     // input unchanged when nothing matched.
     icu::UnicodeString apply(const icu::UnicodeString& text) const;
 
+    // The characters that may not directly precede or follow a heard form (letters, numbers,
+    // underscore, and what case-insensitive matching adds to them), as a regex character class.
+    static icu::UnicodeString wordCharacterClass();
+
     // The regular expression the rules compile to (for diagnostics and tests).
     const icu::UnicodeString& patternText() const { return patternText_; }
 

@@ -1,4 +1,7 @@
+#include "text/CompiledReplacementRules.h"
 #include "text/TranscriptionTextCleaner.h"
+
+#include <unicode/uniset.h>
 
 #include <gtest/gtest.h>
 
@@ -131,6 +134,20 @@ TEST(ApplyVocabularyTest, OddRulesNeitherCorruptNorLoseText)
     // A heard form ending in a space directly followed by one that pulls spaces in from before:
     // the symbol must not reach back into the earlier match and swallow it.
     EXPECT_EQ(cleaner::applyVocabulary("a  close paren", {{"a ", "A"}, {"close paren", ")"}}), "A)");
+}
+
+TEST(ApplyVocabularyTest, WordBoundaryClassIsWhatCaseInsensitiveMatchingMakesOfIt)
+{
+    // Only the aliases are matched case-insensitively; the boundary class spells out what ICU's
+    // case closure would add to [\p{L}\p{N}_]. A newer ICU that adds more must show up here.
+    UErrorCode status = U_ZERO_ERROR;
+    icu::UnicodeSet closed(u"[\\p{L}\\p{N}_]", status);
+    closed.closeOver(USET_CASE_INSENSITIVE).removeAllStrings();
+    const icu::UnicodeSet spelledOut(CompiledReplacementRules::wordCharacterClass(), status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    EXPECT_TRUE(closed == spelledOut);
+
+    EXPECT_EQ(cleaner::applyVocabulary("\u0345forward slash", {{"forward slash", "/"}}), "\u0345forward slash");
 }
 
 }  // namespace
