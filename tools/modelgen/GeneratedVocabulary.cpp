@@ -14,8 +14,7 @@ std::vector<std::string> splitIntoWordPieces(std::string_view text)
         R"('s|'t|'re|'ve|'m|'ll|'d| ?[[:alpha:]]+| ?[[:digit:]]+| ?[^\s[:alpha:][:digit:]]+|\s+(?!\S)|\s+)");
     std::vector<std::string> pieces;
     const std::string subject(text);
-    for (auto it = std::sregex_iterator(subject.begin(), subject.end(), pattern); it != std::sregex_iterator();
-         ++it) {
+    for (auto it = std::sregex_iterator(subject.begin(), subject.end(), pattern); it != std::sregex_iterator(); ++it) {
         if (it->length() > 0) {
             pieces.push_back(it->str());
         }
@@ -66,4 +65,4 @@ GeneratedVocabulary buildVocabulary(const ModelSpec& spec)
     return vocabulary;
 }
 
-}  // namespace korvane::modelgen
+} // namespace korvane::modelgen

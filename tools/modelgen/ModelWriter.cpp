@@ -46,21 +46,20 @@ private:
     std::uint64_t state_;
 };
 
-// How a tensor is stored: the big matrices follow the model's precision, the convolution kernels
-// are f16 unless the whole model is f32, and vectors are always f32 (the loader expects exactly
-// this split).
+// How a tensor is stored: matrices and convolution kernels in f16, vectors in f32 (for ftype 1 the
+// loader expects exactly this split).
 enum class Storage { vector, matrix, convolution };
 
 // What a tensor is, which decides how it is filled.
 enum class Role {
-    normWeight,        // layer-norm gain: 1
-    bias,              // 0
-    weight,            // pseudo-random, scaled by fan-in
-    positional,        // encoder positions: pseudo-random; decoder positions: see fill()
-    attentionOutput,   // decoder self/cross attention output projection
-    decoderMlpIn,      // decoder MLP first matrix
-    decoderMlpOut,     // decoder MLP second matrix
-    tokenEmbedding,    // decoder token embedding, tied with the output projection
+    normWeight,      // layer-norm gain: 1
+    bias,            // 0
+    weight,          // pseudo-random, scaled by fan-in
+    positional,      // encoder positions: pseudo-random; decoder positions: see fill()
+    attentionOutput, // decoder self/cross attention output projection
+    decoderMlpIn,    // decoder MLP first matrix
+    decoderMlpOut,   // decoder MLP second matrix
+    tokenEmbedding,  // decoder token embedding, tied with the output projection
 };
 
 struct Tensor {
@@ -110,11 +109,19 @@ std::vector<Tensor> tensorsOf(const ModelSpec& spec)
     auto mlp = [&](const std::string& prefix, int layer, bool decoder) {
         t.push_back({prefix + "mlp_ln.weight", {d}, Storage::vector, Role::normWeight, layer, decoder});
         t.push_back({prefix + "mlp_ln.bias", {d}, Storage::vector, Role::bias, layer, decoder});
-        t.push_back({prefix + "mlp.0.weight", {d, 4 * d}, Storage::matrix, decoder ? Role::decoderMlpIn : Role::weight,
-                     layer, decoder});
+        t.push_back({prefix + "mlp.0.weight",
+                     {d, 4 * d},
+                     Storage::matrix,
+                     decoder ? Role::decoderMlpIn : Role::weight,
+                     layer,
+                     decoder});
         t.push_back({prefix + "mlp.0.bias", {4 * d}, Storage::vector, Role::bias, layer, decoder});
-        t.push_back({prefix + "mlp.2.weight", {4 * d, d}, Storage::matrix,
-                     decoder ? Role::decoderMlpOut : Role::weight, layer, decoder});
+        t.push_back({prefix + "mlp.2.weight",
+                     {4 * d, d},
+                     Storage::matrix,
+                     decoder ? Role::decoderMlpOut : Role::weight,
+                     layer,
+                     decoder});
         t.push_back({prefix + "mlp.2.bias", {d}, Storage::vector, Role::bias, layer, decoder});
     };
 
@@ -125,8 +132,12 @@ std::vector<Tensor> tensorsOf(const ModelSpec& spec)
     }
 
     t.push_back({"decoder.positional_embedding", {d, kTextContext}, Storage::vector, Role::positional, 0, true});
-    t.push_back({"decoder.token_embedding.weight", {d, kEnglishVocabularySize}, Storage::matrix,
-                 Role::tokenEmbedding, 0, true});
+    t.push_back({"decoder.token_embedding.weight",
+                 {d, kEnglishVocabularySize},
+                 Storage::matrix,
+                 Role::tokenEmbedding,
+                 0,
+                 true});
     t.push_back({"decoder.ln.weight", {d}, Storage::vector, Role::normWeight, 0, true});
     t.push_back({"decoder.ln.bias", {d}, Storage::vector, Role::bias, 0, true});
     for (int i = 0; i < spec.textLayers; ++i) {
@@ -143,7 +154,7 @@ std::vector<Tensor> tensorsOf(const ModelSpec& spec)
 // recognisable. Decoding starts after the start-of-transcript token, or after the no-timestamps
 // token when the caller turns timestamps off, so both lead to the phrase's first piece.
 struct Script {
-    std::vector<int> slotTokens;                 // token id of each slot
+    std::vector<int> slotTokens;                  // token id of each slot
     std::vector<std::pair<int, int>> transitions; // (from slot, to slot)
 };
 
@@ -189,46 +200,46 @@ public:
         data.assign(static_cast<std::size_t>(tensor.elements()), 0.0f);
         const bool scripted = spec_.kind == ModelKind::scripted;
         switch (tensor.role) {
-            case Role::normWeight:
-                std::fill(data.begin(), data.end(), 1.0f);
-                return;
-            case Role::bias:
-                return;
-            case Role::positional:
-                if (tensor.decoder && scripted) {
-                    return; // positions must not disturb the token-to-token mapping
-                }
-                randomFill(data, 0.1f);
-                return;
-            case Role::weight:
+        case Role::normWeight:
+            std::fill(data.begin(), data.end(), 1.0f);
+            return;
+        case Role::bias:
+            return;
+        case Role::positional:
+            if (tensor.decoder && scripted) {
+                return; // positions must not disturb the token-to-token mapping
+            }
+            randomFill(data, 0.1f);
+            return;
+        case Role::weight:
+            randomFill(data, 1.0f / std::sqrt(static_cast<float>(fanIn(tensor))));
+            return;
+        case Role::attentionOutput:
+            if (!scripted) {
                 randomFill(data, 1.0f / std::sqrt(static_cast<float>(fanIn(tensor))));
-                return;
-            case Role::attentionOutput:
-                if (!scripted) {
-                    randomFill(data, 1.0f / std::sqrt(static_cast<float>(fanIn(tensor))));
-                }
-                return; // scripted: attention is computed but contributes nothing
-            case Role::decoderMlpIn:
-                if (!scripted) {
-                    randomFill(data, 1.0f / std::sqrt(static_cast<float>(fanIn(tensor))));
-                } else if (tensor.layer == 0) {
-                    scriptedMlpIn(data);
-                }
-                return;
-            case Role::decoderMlpOut:
-                if (!scripted) {
-                    randomFill(data, 1.0f / std::sqrt(static_cast<float>(fanIn(tensor))));
-                } else if (tensor.layer == 0) {
-                    scriptedMlpOut(data);
-                }
-                return;
-            case Role::tokenEmbedding:
-                if (!scripted) {
-                    randomFill(data, 1.0f);
-                } else {
-                    scriptedEmbedding(data);
-                }
-                return;
+            }
+            return; // scripted: attention is computed but contributes nothing
+        case Role::decoderMlpIn:
+            if (!scripted) {
+                randomFill(data, 1.0f / std::sqrt(static_cast<float>(fanIn(tensor))));
+            } else if (tensor.layer == 0) {
+                scriptedMlpIn(data);
+            }
+            return;
+        case Role::decoderMlpOut:
+            if (!scripted) {
+                randomFill(data, 1.0f / std::sqrt(static_cast<float>(fanIn(tensor))));
+            } else if (tensor.layer == 0) {
+                scriptedMlpOut(data);
+            }
+            return;
+        case Role::tokenEmbedding:
+            if (!scripted) {
+                randomFill(data, 1.0f);
+            } else {
+                scriptedEmbedding(data);
+            }
+            return;
         }
     }
 
@@ -362,14 +373,15 @@ void validate(const ModelSpec& spec, const GeneratedVocabulary& vocabulary)
         throw std::invalid_argument("two decoder layers make whisper.cpp treat the model as distilled");
     }
     // Each phrase piece, the start, no-timestamps and end-of-text tokens need a slot of two dimensions.
-    if (spec.kind == ModelKind::scripted && 2 * (vocabulary.phraseIds.size() + 3) > static_cast<std::size_t>(spec.state)) {
+    if (spec.kind == ModelKind::scripted &&
+        2 * (vocabulary.phraseIds.size() + 3) > static_cast<std::size_t>(spec.state)) {
         throw std::invalid_argument("the scripted phrase has " + std::to_string(vocabulary.phraseIds.size()) +
                                     " pieces; a state width of " + std::to_string(spec.state) + " holds at most " +
                                     std::to_string(spec.state / 2 - 3));
     }
 }
 
-}  // namespace
+} // namespace
 
 void writeModel(const std::filesystem::path& path, const ModelSpec& spec)
 {
@@ -378,17 +390,9 @@ void writeModel(const std::filesystem::path& path, const ModelSpec& spec)
 
     ModelFile file(path);
     file.u32(kFileMagic);
-    const std::int32_t hparams[] = {kEnglishVocabularySize,
-                                    kAudioContext,
-                                    spec.state,
-                                    spec.audioHeads,
-                                    spec.audioLayers,
-                                    kTextContext,
-                                    spec.state,
-                                    spec.textHeads,
-                                    spec.textLayers,
-                                    kMels,
-                                    spec.halfPrecision ? 1 : 0};
+    const std::int32_t hparams[] = {kEnglishVocabularySize, kAudioContext, spec.state, spec.audioHeads,
+                                    spec.audioLayers,       kTextContext,  spec.state, spec.textHeads,
+                                    spec.textLayers,        kMels,         1};
     for (const auto value : hparams) {
         file.i32(value);
     }
@@ -410,7 +414,7 @@ void writeModel(const std::filesystem::path& path, const ModelSpec& spec)
         std::vector<ggml_fp16_t> halves;
         for (const Tensor& tensor : tensorsOf(spec)) {
             filler.fill(tensor, values);
-            const bool half = spec.halfPrecision && tensor.storage != Storage::vector;
+            const bool half = tensor.storage != Storage::vector;
             file.i32(static_cast<std::int32_t>(tensor.ne.size()));
             file.i32(static_cast<std::int32_t>(tensor.name.size()));
             file.i32(half ? GGML_TYPE_F16 : GGML_TYPE_F32);
@@ -430,4 +434,4 @@ void writeModel(const std::filesystem::path& path, const ModelSpec& spec)
     file.close();
 }
 
-}  // namespace korvane::modelgen
+} // namespace korvane::modelgen

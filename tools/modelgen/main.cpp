@@ -23,8 +23,7 @@ void printUsage()
                "  --audio-layers N   encoder blocks (default 1)\n"
                "  --text-layers N    decoder blocks, not 2 (default 1)\n"
                "  --token TEXT       an extra vocabulary token; repeatable\n"
-               "  --seed N           seed of the pseudo-random weights (default 1)\n"
-               "  --f32              store every tensor as f32 instead of f16 matrices\n",
+               "  --seed N           seed of the pseudo-random weights (default 1)\n",
                stderr);
 }
 
@@ -38,7 +37,7 @@ int parseInt(std::string_view option, std::string_view text)
     return value;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -78,8 +77,6 @@ int main(int argc, char** argv)
                 spec.extraTokens.emplace_back(value());
             } else if (arg == "--seed") {
                 spec.seed = static_cast<std::uint64_t>(parseInt(arg, value()));
-            } else if (arg == "--f32") {
-                spec.halfPrecision = false;
             } else if (arg == "--help" || arg == "-h") {
                 printUsage();
                 return 0;
@@ -96,7 +93,8 @@ int main(int argc, char** argv)
             return 2;
         }
         korvane::modelgen::writeModel(output, spec);
-        std::printf("%s (%ju bytes)\n", output.c_str(), static_cast<std::uintmax_t>(std::filesystem::file_size(output)));
+        std::printf("%s (%ju bytes)\n", output.c_str(),
+                    static_cast<std::uintmax_t>(std::filesystem::file_size(output)));
         return 0;
     } catch (const std::invalid_argument& error) {
         std::fprintf(stderr, "korvane-modelgen: %s\n", error.what());

@@ -1,0 +1,48 @@
+#include "tests/support/models/GeneratedModels.h"
+
+#include "tools/modelgen/ModelWriter.h"
+#include "transcription/models/ModelFileCheck.h"
+
+#include <utility>
+
+namespace korvane::testing {
+
+modelgen::ModelSpec scriptedModel(std::string phrase)
+{
+    modelgen::ModelSpec spec;
+    spec.kind = modelgen::ModelKind::scripted;
+    spec.phrase = std::move(phrase);
+    return spec;
+}
+
+modelgen::ModelSpec vocabularyModel(std::vector<std::string> extraTokens)
+{
+    modelgen::ModelSpec spec = scriptedModel(" Hello.");
+    spec.extraTokens = std::move(extraTokens);
+    return spec;
+}
+
+ModelDefinition definitionOfFile(const std::filesystem::path& directory, const std::string& fileName)
+{
+    const auto path = directory / fileName;
+    return ModelDefinition{fileName, static_cast<std::int64_t>(std::filesystem::file_size(path)), sha256Hex(path)};
+}
+
+ModelDefinition writeGeneratedModel(const std::filesystem::path& directory, const std::string& fileName,
+                                    const modelgen::ModelSpec& spec)
+{
+    std::filesystem::create_directories(directory);
+    modelgen::writeModel(directory / fileName, spec);
+    return definitionOfFile(directory, fileName);
+}
+
+ModelStore offlineModelStore(ModelDefinitions definitions, const std::filesystem::path& directory)
+{
+    ModelDownloadOptions options;
+    options.baseUrl = "http://127.0.0.1:9/";
+    options.allowPlainHttp = true;
+    options.connectTimeout = std::chrono::seconds(5);
+    return ModelStore(std::move(definitions), directory, std::move(options));
+}
+
+} // namespace korvane::testing

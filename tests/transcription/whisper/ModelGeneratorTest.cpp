@@ -1,0 +1,141 @@
+// Generated model files as whisper.cpp itself sees them.
+#include "tests/support/TempHome.h"
+#include "tools/modelgen/GeneratedVocabulary.h"
+#include "tools/modelgen/ModelWriter.h"
+
+#include <whisper.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+using modelgen::ModelKind;
+using modelgen::ModelSpec;
+using ::testing::ElementsAre;
+
+struct ContextFree {
+    void operator()(whisper_context* context) const { whisper_free(context); }
+};
+using Context = std::unique_ptr<whisper_context, ContextFree>;
+
+Context load(const std::filesystem::path& path)
+{
+    whisper_log_set([](ggml_log_level, const char*, void*) {}, nullptr);
+    whisper_context_params params = whisper_context_default_params();
+    params.use_gpu = false;
+    return Context(whisper_init_from_file_with_params(path.c_str(), params));
+}
+
+std::string decode(whisper_context* context, bool timestamps)
+{
+    std::vector<float> audio(32000);
+    for (std::size_t i = 0; i < audio.size(); ++i) {
+        audio[i] = 0.2f * std::sin(0.1f * static_cast<float>(i));
+    }
+    whisper_full_params params = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
+    params.n_threads = 1;
+    params.print_progress = false;
+    params.print_timestamps = false;
+    params.no_timestamps = !timestamps;
+    if (whisper_full(context, params, audio.data(), static_cast<int>(audio.size())) != 0) {
+        return "<failed>";
+    }
+    std::string text;
+    for (int i = 0; i < whisper_full_n_segments(context); ++i) {
+        text += whisper_full_get_segment_text(context, i);
+    }
+    return text;
+}
+
+TEST(ModelGenerator, SplitsPhrasesAsTheTokenizerDoes)
+{
+    EXPECT_THAT(modelgen::splitIntoWordPieces(" Hello, world's 42 times."),
+                ElementsAre(" Hello", ",", " world", "'s", " 42", " times", "."));
+    ModelSpec spec;
+    spec.phrase = " Hello Hello";
+    EXPECT_THROW(modelgen::buildVocabulary(spec), std::invalid_argument) << "a repeated piece is ambiguous";
+    spec.phrase = "";
+    EXPECT_THROW(modelgen::buildVocabulary(spec), std::invalid_argument);
+}
+
+TEST(ModelGenerator, RefusesShapesWhisperCannotLoad)
+{
+    testing::TempHome home;
+    ModelSpec spec;
+    spec.textLayers = 2;
+    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", spec), std::invalid_argument);
+    spec = ModelSpec{};
+    spec.state = 63;
+    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", spec), std::invalid_argument);
+    spec = ModelSpec{};
+    spec.state = 8; // room for one phrase piece only
+    spec.phrase = " a b";
+    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", spec), std::invalid_argument);
+    EXPECT_THROW(modelgen::writeModel(home.path() / "missing" / "m.bin", ModelSpec{}), std::runtime_error);
+}
+
+TEST(ModelGenerator, WritesTheSameBytesForTheSameSpec)
+{
+    testing::TempHome home;
+    ModelSpec spec;
+    spec.kind = ModelKind::random;
+    modelgen::writeModel(home.path() / "a.bin", spec);
+    modelgen::writeModel(home.path() / "b.bin", spec);
+    const std::string a = testing::readFile(home.path() / "a.bin");
+    EXPECT_EQ(a, testing::readFile(home.path() / "b.bin"));
+    spec.seed = 2;
+    modelgen::writeModel(home.path() / "b.bin", spec);
+    EXPECT_NE(a, testing::readFile(home.path() / "b.bin"));
+}
+
+TEST(ModelGenerator, VocabularyOnlyFileLoadsAsAnEmptyModelThatTokenises)
+{
+    testing::TempHome home;
+    ModelSpec spec;
+    spec.kind = ModelKind::vocabularyOnly;
+    spec.extraTokens = {" Korvane"};
+    modelgen::writeModel(home.path() / "v.bin", spec);
+    EXPECT_LT(std::filesystem::file_size(home.path() / "v.bin"), 200'000u);
+
+    const Context context = load(home.path() / "v.bin");
+    ASSERT_TRUE(context);
+    EXPECT_EQ(whisper_n_vocab(context.get()), modelgen::kEnglishVocabularySize);
+    EXPECT_FALSE(whisper_is_multilingual(context.get()));
+    whisper_token tokens[8];
+    ASSERT_EQ(whisper_tokenize(context.get(), "Hi Korvane", tokens, 8), 3);
+    EXPECT_STREQ(whisper_token_to_str(context.get(), tokens[2]), " Korvane");
+    EXPECT_EQ(whisper_token_eot(context.get()), modelgen::kTokenEndOfText);
+}
+
+TEST(ModelGenerator, ScriptedModelDecodesItsPhraseWithAndWithoutTimestamps)
+{
+    testing::TempHome home;
+    ModelSpec spec;
+    spec.phrase = " The quick brown fox.";
+    spec.audioLayers = 2;
+    spec.textLayers = 3;
+    modelgen::writeModel(home.path() / "s.bin", spec);
+    const Context context = load(home.path() / "s.bin");
+    ASSERT_TRUE(context);
+    EXPECT_EQ(decode(context.get(), true), " The quick brown fox.");
+    EXPECT_EQ(decode(context.get(), false), " The quick brown fox.");
+}
+
+TEST(ModelGenerator, RandomModelLoadsWithEveryTensor)
+{
+    testing::TempHome home;
+    ModelSpec spec;
+    spec.kind = ModelKind::random;
+    modelgen::writeModel(home.path() / "r.bin", spec);
+    EXPECT_TRUE(load(home.path() / "r.bin"));
+}
+
+} // namespace
+} // namespace korvane

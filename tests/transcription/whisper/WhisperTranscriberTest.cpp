@@ -1,0 +1,225 @@
+// The transcriber against whisper.cpp with generated model files.
+#include "transcription/whisper/WhisperTranscriber.h"
+#include "tests/support/TempHome.h"
+#include "tests/support/models/GeneratedModels.h"
+#include "tests/transcription/whisper/FakePromptSettings.h"
+#include "tests/transcription/whisper/TestAudio.h"
+#include "transcription/models/TranscriberError.h"
+#include "transcription/whisper/ModelStoreFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace korvane {
+namespace {
+
+using testing::FakePromptSettings;
+
+class WhisperTranscriberTest : public ::testing::Test {
+protected:
+    std::filesystem::path modelsDir() const { return home_.path() / "models"; }
+
+    void addModel(const std::string& name, const modelgen::ModelSpec& spec)
+    {
+        definitions_[name] = testing::writeGeneratedModel(modelsDir(), "ggml-" + name + ".bin", spec);
+    }
+
+    // A file the catalogue accepts (its own size and digest) that whisper.cpp must refuse.
+    void addDamagedModel(const std::string& name, const std::string& contents)
+    {
+        const std::string fileName = "ggml-" + name + ".bin";
+        std::filesystem::create_directories(modelsDir());
+        std::ofstream(modelsDir() / fileName, std::ios::binary) << contents;
+        definitions_[name] = testing::definitionOfFile(modelsDir(), fileName);
+    }
+
+    std::unique_ptr<WhisperTranscriber> makeTranscriber(const std::string& name = "small")
+    {
+        auto files = std::make_shared<ModelStoreFiles>(testing::offlineModelStore(definitions_, modelsDir()));
+        return std::make_unique<WhisperTranscriber>(name, files, settings_);
+    }
+
+    testing::TempHome home_;
+    ModelDefinitions definitions_;
+    std::shared_ptr<FakePromptSettings> settings_ = std::make_shared<FakePromptSettings>();
+};
+
+TEST_F(WhisperTranscriberTest, DecodesTheScriptedPhraseOfTheLoadedModel)
+{
+    addModel("small", testing::scriptedModel(" Hello from Korvane."));
+    auto transcriber = makeTranscriber();
+    EXPECT_FALSE(transcriber->isModelLoaded());
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+    EXPECT_TRUE(transcriber->isModelLoaded());
+    EXPECT_EQ(transcriber->transcribe(testing::toneBurst(32000, 8000, 24000)), "Hello from Korvane.");
+}
+
+TEST_F(WhisperTranscriberTest, ChecksTheModelBeforeSilenceAndLengthBeforeEverything)
+{
+    addModel("small", testing::scriptedModel(" Hello."));
+    auto transcriber = makeTranscriber();
+
+    // Under 0.3 s nothing is looked at, not even the missing model.
+    EXPECT_EQ(transcriber->transcribe(testing::silence(4799)), "");
+    EXPECT_THROW(transcriber->transcribe(testing::silence(4800)), TranscriberError);
+    try {
+        transcriber->transcribe(testing::silence(16000));
+        FAIL() << "expected modelNotLoaded";
+    } catch (const TranscriberError& error) {
+        EXPECT_EQ(error.kind(), TranscriberError::Kind::modelNotLoaded);
+        EXPECT_EQ(error.description(), "Whisper model not loaded");
+    }
+
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+    EXPECT_EQ(transcriber->transcribe(testing::silence(16000)), "") << "silence never reaches the decoder";
+    EXPECT_EQ(transcriber->transcribe(testing::toneBurst(4800, 0, 4800)), "Hello.") << "0.3 s is long enough";
+}
+
+TEST_F(WhisperTranscriberTest, DiscardsStockPhrasesOnlyWhenNoSpeechWasDetected)
+{
+    addModel("small", testing::scriptedModel(" Thank you."));
+    addModel("base", testing::scriptedModel(" Okay."));
+    auto transcriber = makeTranscriber();
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+
+    std::vector<float> click = testing::silence(32000);
+    click[16000] = 0.5f;
+    EXPECT_EQ(transcriber->transcribe(click), "") << "a click is no speech";
+    EXPECT_EQ(transcriber->transcribe(testing::toneBurst(32000, 8000, 24000)), "Thank you.") << "said on purpose";
+
+    ASSERT_TRUE(transcriber->loadModel("base", {}));
+    EXPECT_EQ(transcriber->transcribe(click), "") << "single words count after a run under 3 frames";
+    // 50 ms of sound: a run of about 5 frames, no speech, but too long for a lone word to be noise.
+    EXPECT_EQ(transcriber->transcribe(testing::toneBurst(32000, 16000, 16800)), "Okay.");
+}
+
+TEST_F(WhisperTranscriberTest, RefusesDamagedFilesAndKeepsThePreviousModel)
+{
+    addModel("small", testing::scriptedModel(" Still here."));
+    const std::string good = testing::readFile(modelsDir() / "ggml-small.bin");
+    addDamagedModel("base", good.substr(0, good.size() / 2));                              // truncated in the weights
+    addDamagedModel("medium", std::string(4096, '\x5a'));                                  // not a model at all
+    definitions_["turbo"] = ModelDefinition{"ggml-turbo.bin", 1234, std::string(64, '0')}; // never downloaded
+    auto transcriber = makeTranscriber();
+
+    EXPECT_FALSE(transcriber->loadModel("base", {}));
+    EXPECT_FALSE(transcriber->isModelLoaded());
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+    EXPECT_FALSE(transcriber->loadModel("base", {}));
+    EXPECT_FALSE(transcriber->loadModel("medium", {}));
+    EXPECT_FALSE(transcriber->loadModel("turbo", {})) << "no file and no server to fetch it from";
+    EXPECT_EQ(transcriber->modelName(), "small");
+    EXPECT_EQ(transcriber->transcribe(testing::toneBurst(32000, 8000, 24000)), "Still here.");
+}
+
+TEST_F(WhisperTranscriberTest, AppliesTheNameRuleToUnknownModelNames)
+{
+    addModel("small", testing::scriptedModel(" Small."));
+    auto transcriber = makeTranscriber("tiny");
+    EXPECT_EQ(transcriber->modelName(), "small");
+    ASSERT_TRUE(transcriber->loadModel("", {}));
+    EXPECT_EQ(transcriber->modelName(), "small");
+}
+
+TEST_F(WhisperTranscriberTest, CountsTokensWithTheLoadedVocabulary)
+{
+    addModel("small", testing::vocabularyModel({"Kube", "rnetes", " GraphQL"}));
+    auto transcriber = makeTranscriber();
+    EXPECT_EQ(transcriber->tryTokenCount("Kubernetes"), std::nullopt) << "no model, no count";
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+
+    EXPECT_EQ(transcriber->tryTokenCount("Kubernetes"), 2);
+    EXPECT_EQ(transcriber->tryTokenCount("Kubernetes GraphQL."), 4);
+    EXPECT_EQ(transcriber->tryTokenCount(""), 0);
+    // More tokens than the 2,048-token buffer: the count whisper.cpp says it would need.
+    EXPECT_EQ(transcriber->tryTokenCount(std::string(2100, 'x')), 2100);
+}
+
+TEST_F(WhisperTranscriberTest, TokenisesARepeatedPromptOnceAndRefitsWhenTermsOrModelChange)
+{
+    addModel("small", testing::scriptedModel(" One."));
+    addModel("base", testing::scriptedModel(" Two."));
+    auto transcriber = makeTranscriber();
+    const auto speech = testing::toneBurst(24000, 4000, 20000);
+
+    settings_->setTerms({"Kubernetes", "GraphQL"});
+    {
+        auto held = transcriber->tryLock();
+        ASSERT_TRUE(held.owns_lock());
+        const auto fitted = transcriber->fittedPromptLocked({"Kubernetes"}, held);
+        EXPECT_EQ(fitted.prompt, "");
+        EXPECT_EQ(fitted.totalTerms, 1);
+    }
+    EXPECT_EQ(transcriber->promptFitCount(), 0u) << "nothing is fitted or cached without a model";
+
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+    EXPECT_EQ(transcriber->transcribe(speech), "One.");
+    EXPECT_EQ(transcriber->transcribe(speech), "One.");
+    EXPECT_EQ(transcriber->promptFitCount(), 1u);
+
+    settings_->setTerms({"Kubernetes", "GraphQL", "Korvane"});
+    transcriber->transcribe(speech);
+    EXPECT_EQ(transcriber->promptFitCount(), 2u);
+    settings_->setLegacyPrompt("Docker");
+    transcriber->transcribe(speech);
+    EXPECT_EQ(transcriber->promptFitCount(), 3u);
+
+    ASSERT_TRUE(transcriber->loadModel("base", {}));
+    EXPECT_EQ(transcriber->transcribe(speech), "Two.");
+    EXPECT_EQ(transcriber->promptFitCount(), 4u);
+    transcriber->transcribe(speech);
+    EXPECT_EQ(transcriber->promptFitCount(), 4u);
+}
+
+TEST_F(WhisperTranscriberTest, FitsTheVocabularyPromptIntoTwoHundredTwentyFourTokens)
+{
+    addModel("small", testing::vocabularyModel({}));
+    auto transcriber = makeTranscriber();
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+
+    std::vector<std::string> terms;
+    for (int i = 0; i < 100; ++i) {
+        terms.push_back("term" + std::to_string(i)); // about 7 single-byte tokens each
+    }
+    auto held = transcriber->tryLock();
+    ASSERT_TRUE(held.owns_lock());
+    const auto fitted = transcriber->fittedPromptLocked(terms, held);
+    EXPECT_EQ(fitted.totalTerms, 100);
+    EXPECT_GT(fitted.usedTerms, 20);
+    EXPECT_LT(fitted.usedTerms, 100);
+    EXPECT_LE(fitted.tokenCount, WhisperTranscriber::kPromptTokenLimit);
+    EXPECT_EQ(transcriber->tokenCountLocked(fitted.prompt, held), fitted.tokenCount);
+    // One more term would not have fitted.
+    const std::string longer = fitted.prompt.substr(0, fitted.prompt.size() - 1) + ", " +
+                               terms[static_cast<std::size_t>(fitted.usedTerms)] + ".";
+    EXPECT_GT(transcriber->tokenCountLocked(longer, held), WhisperTranscriber::kPromptTokenLimit);
+}
+
+TEST_F(WhisperTranscriberTest, UnloadIsFinal)
+{
+    addModel("small", testing::scriptedModel(" Hello."));
+    auto transcriber = makeTranscriber();
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+    transcriber->unload();
+    EXPECT_FALSE(transcriber->isModelLoaded());
+    EXPECT_THROW(transcriber->transcribe(testing::toneBurst(16000, 0, 16000)), TranscriberError);
+    EXPECT_FALSE(transcriber->loadModel("small", {}));
+    EXPECT_FALSE(transcriber->isModelLoaded());
+}
+
+TEST_F(WhisperTranscriberTest, DeletesModelFilesThroughTheStore)
+{
+    addModel("base", testing::scriptedModel(" Hello."));
+    auto transcriber = makeTranscriber();
+    transcriber->deleteModelFile("base");
+    EXPECT_FALSE(std::filesystem::exists(modelsDir() / "ggml-base.bin"));
+    EXPECT_NO_THROW(transcriber->deleteModelFile("base"));
+    EXPECT_THROW(transcriber->deleteModelFile("tiny"), TranscriberError);
+}
+
+} // namespace
+} // namespace korvane
