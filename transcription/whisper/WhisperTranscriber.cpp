@@ -12,6 +12,7 @@
 #include <whisper.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,15 @@ constexpr int kSingleWordRunLimit = 3;
 std::string trimmedUtf8(const std::string& text)
 {
     return unicode_text::toUtf8(unicode_text::trimmed(unicode_text::fromUtf8(text)));
+}
+
+// Seconds since `start`, restarting the clock for the next stage.
+double lap(std::chrono::steady_clock::time_point& start)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - start).count();
+    start = now;
+    return seconds;
 }
 
 std::string formatSeconds(std::size_t samples)
@@ -127,12 +137,22 @@ bool WhisperTranscriber::loadModel(const std::string& requestedName,
 
 std::string WhisperTranscriber::transcribe(const std::vector<float>& audio)
 {
+    TranscriptionTimings timings;
+    return transcribe(audio, timings);
+}
+
+std::string WhisperTranscriber::transcribe(const std::vector<float>& audio, TranscriptionTimings& timings)
+{
+    timings = TranscriptionTimings{};
     if (static_cast<float>(audio.size()) / static_cast<float>(kSampleRate) < kMinimumSeconds) {
         return "";
     }
+    auto clock = std::chrono::steady_clock::now();
     const SpeechDetector::Analysis analysis = SpeechDetector::analyze(audio, speechDetectorConfiguration());
+    timings.detectSeconds = lap(clock);
 
     Guard held(mutex_);
+    clock = std::chrono::steady_clock::now(); // waiting for the lock is no stage of ours
     if (!context_) {
         throw TranscriberError::modelNotLoaded();
     }
@@ -145,15 +165,20 @@ std::string WhisperTranscriber::transcribe(const std::vector<float>& audio)
     }
 
     const std::vector<float> prepared = prepareAudio(audio, peak, analysis.speechEndSample);
+    timings.decodedSamples = prepared.size();
+    timings.prepareSeconds = lap(clock);
     Logger::log("Sending " + formatSeconds(prepared.size()) + "s to whisper");
 
     // The fitted prompt is a copy that lives until decoding ends, so whisper.cpp's pointer into it
     // stays valid even if the cache is refilled later.
     const Vocabulary::FittedPrompt fitted = fittedPromptLocked(promptTerms(*settings_), held);
-    const std::string text = decodeLocked(prepared, fitted.prompt);
+    timings.promptSeconds = lap(clock);
+    const std::string text = decodeLocked(prepared, fitted.prompt, timings);
+    clock = std::chrono::steady_clock::now();
 
     const bool keep = analysis.hasSpeech || !TranscriptionTextCleaner::isLikelySilenceHallucination(
                                                 text, analysis.longestRun < kSingleWordRunLimit);
+    timings.finishSeconds += lap(clock);
     if (!keep) {
         Logger::log("Discarding stock phrase: no speech detected (longest run " + std::to_string(analysis.longestRun) +
                     " frames)");
@@ -163,7 +188,8 @@ std::string WhisperTranscriber::transcribe(const std::vector<float>& audio)
     return text;
 }
 
-std::string WhisperTranscriber::decodeLocked(const std::vector<float>& audio, const std::string& prompt)
+std::string WhisperTranscriber::decodeLocked(const std::vector<float>& audio, const std::string& prompt,
+                                             TranscriptionTimings& timings)
 {
     if (audio.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
         // whisper.cpp takes a 32-bit count; the recorder's ten-minute cap keeps far below it.
@@ -182,7 +208,9 @@ std::string WhisperTranscriber::decodeLocked(const std::vector<float>& audio, co
         params.initial_prompt = prompt.c_str();
     }
 
+    auto clock = std::chrono::steady_clock::now();
     const int code = whisper_full(context_.get(), params, audio.data(), static_cast<int>(audio.size()));
+    timings.decodeSeconds = lap(clock);
     if (code != 0) {
         throw TranscriberError::transcriptionFailed(code);
     }
@@ -193,7 +221,9 @@ std::string WhisperTranscriber::decodeLocked(const std::vector<float>& audio, co
             joined += segment;
         }
     }
-    return trimmedUtf8(joined);
+    std::string text = trimmedUtf8(joined);
+    timings.finishSeconds += lap(clock);
+    return text;
 }
 
 void WhisperTranscriber::unload()

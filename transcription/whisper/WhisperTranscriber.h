@@ -19,6 +19,17 @@ struct whisper_context;
 
 namespace korvane {
 
+// Where one transcription spent its time, for the developer tools and benchmarks. Zero for the
+// stages a transcription did not reach.
+struct TranscriptionTimings {
+    double detectSeconds = 0;       // speech detector
+    double prepareSeconds = 0;      // peak, trimming and padding
+    double promptSeconds = 0;       // prompt terms and fitting (a cache hit costs almost nothing)
+    double decodeSeconds = 0;       // whisper_full alone
+    double finishSeconds = 0;       // joining the segments and the stock-phrase decision
+    std::size_t decodedSamples = 0; // samples given to whisper_full
+};
+
 // Turns one recording (16 kHz mono float samples) into text with whisper.cpp. Owns the loaded
 // recogniser context and guards it with one lock that a transcription holds from its model check to
 // the end of decoding, so a model swap or unload() waits for a running transcription and the
@@ -58,6 +69,8 @@ public:
     // stock phrase on audio without speech. Throws TranscriberError::modelNotLoaded when no model is
     // loaded (checked before the silence check) and transcriptionFailed(code) when decoding fails.
     std::string transcribe(const std::vector<float>& audio) override;
+    // The same, reporting where the time went.
+    std::string transcribe(const std::vector<float>& audio, TranscriptionTimings& timings);
 
     // At quit: frees the model and refuses every later load; a load in progress is discarded.
     void unload() override;
@@ -108,7 +121,7 @@ private:
     using ContextPtr = std::unique_ptr<whisper_context, ContextDeleter>;
 
     void requireHeld(const Guard& held) const;
-    std::string decodeLocked(const std::vector<float>& audio, const std::string& prompt);
+    std::string decodeLocked(const std::vector<float>& audio, const std::string& prompt, TranscriptionTimings& timings);
 
     const std::shared_ptr<ModelFiles> modelFiles_;
     const std::shared_ptr<const PromptSettings> settings_;
