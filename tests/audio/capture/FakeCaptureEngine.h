@@ -2,6 +2,7 @@
 
 #include "audio/capture/AudioRecorder.h"
 #include "audio/capture/CaptureEngine.h"
+#include "tests/audio/capture/LogLines.h"
 
 #include <algorithm>
 #include <memory>
@@ -146,34 +147,5 @@ inline AudioRecorder::EngineFactory fakeEngineFactory(const std::shared_ptr<Fake
         return std::make_unique<FakeCaptureEngine>(state);
     };
 }
-
-// Collects the recorder's log lines; any thread.
-class LogLines {
-public:
-    AudioRecorder::LogSink sink()
-    {
-        return [this](std::string_view line) {
-            std::lock_guard lock(mutex_);
-            lines_.emplace_back(line);
-        };
-    }
-
-    std::vector<std::string> take()
-    {
-        std::lock_guard lock(mutex_);
-        return std::exchange(lines_, {});
-    }
-
-    std::size_t countStartingWith(std::string_view prefix)
-    {
-        std::lock_guard lock(mutex_);
-        return static_cast<std::size_t>(std::count_if(
-            lines_.begin(), lines_.end(), [&](const std::string& line) { return line.starts_with(prefix); }));
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 } // namespace korvane::testing

@@ -1,0 +1,141 @@
+#include "tests/support/pulse/Programs.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace korvane::testing {
+
+namespace {
+
+std::string commandLine(const std::vector<std::string>& arguments)
+{
+    std::string line;
+    for (const std::string& argument : arguments) {
+        line += (line.empty() ? "" : " ") + argument;
+    }
+    return line;
+}
+
+} // namespace
+
+std::string runProgram(const std::vector<std::string>& arguments)
+{
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        throw std::system_error(errno, std::generic_category(), "pipe");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (spawned != 0) {
+        close(pipeEnds[0]);
+        throw std::runtime_error("could not start " + commandLine(arguments) + ": " + std::strerror(spawned));
+    }
+
+    std::string output;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t count = read(pipeEnds[0], chunk, sizeof chunk);
+        if (count > 0) {
+            output.append(chunk, static_cast<std::size_t>(count));
+        } else if (count == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw std::runtime_error(commandLine(arguments) + " failed (status " + std::to_string(status) + "): " + output);
+    }
+    return output;
+}
+
+BackgroundProgram::BackgroundProgram(const std::vector<std::string>& arguments, const std::string& inputPath)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        throw std::runtime_error("could not start " + commandLine(arguments) + ": " + std::strerror(spawned));
+    }
+    pid_ = child;
+}
+
+BackgroundProgram::~BackgroundProgram()
+{
+    kill(pid_, SIGTERM);
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+TemporaryDirectory::TemporaryDirectory(const std::string& prefix)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::system_error(errno, std::generic_category(), "mkdtemp");
+    }
+    path_ = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::string& value) : name_(std::move(name))
+{
+    if (const char* old = std::getenv(name_.c_str())) {
+        saved_ = old;
+        hadValue_ = true;
+    }
+    setenv(name_.c_str(), value.c_str(), 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    if (hadValue_) {
+        setenv(name_.c_str(), saved_.c_str(), 1);
+    } else {
+        unsetenv(name_.c_str());
+    }
+}
+
+} // namespace korvane::testing
