@@ -16,8 +16,8 @@ enum class DeliveryFallbackReason {
 };
 
 inline constexpr std::array<DeliveryFallbackReason, 5> kDeliveryFallbackReasons{
-    DeliveryFallbackReason::noAccessibility,    DeliveryFallbackReason::targetUnavailable,
-    DeliveryFallbackReason::targetNotFrontmost, DeliveryFallbackReason::focusNotEditable,
+    DeliveryFallbackReason::noAccessibility,     DeliveryFallbackReason::targetUnavailable,
+    DeliveryFallbackReason::targetNotFrontmost,  DeliveryFallbackReason::focusNotEditable,
     DeliveryFallbackReason::eventCreationFailed,
 };
 

@@ -95,12 +95,11 @@ bool DictationController::preloadModel(const std::string& requestedName, std::fu
     if (!isBusy()) {
         emit(DictationStatus::loading(name));
     }
-    world_.backgroundQueue->post(
-        [weak = weak_from_this(), name, completion = std::move(completion)]() mutable {
-            if (auto self = weak.lock()) {
-                loadInBackground(std::move(self), std::move(name), std::move(completion));
-            }
-        });
+    world_.backgroundQueue->post([weak = weak_from_this(), name, completion = std::move(completion)]() mutable {
+        if (auto self = weak.lock()) {
+            loadInBackground(std::move(self), std::move(name), std::move(completion));
+        }
+    });
     return true;
 }
 
@@ -298,8 +297,8 @@ void DictationController::finishRecording()
         });
 }
 
-void DictationController::transcribeInBackground(std::shared_ptr<DictationController> self,
-                                                 std::vector<float> samples, std::optional<std::string> targetApp)
+void DictationController::transcribeInBackground(std::shared_ptr<DictationController> self, std::vector<float> samples,
+                                                 std::optional<std::string> targetApp)
 {
     const std::shared_ptr<MainQueue> mainQueue = self->world_.mainQueue;
     std::string cleaned;
@@ -369,8 +368,7 @@ void DictationController::deliveryFinished(std::uint64_t delivery, const std::op
     }
     switch (outcome.kind) {
     case DeliveryOutcome::Kind::pasteSent:
-        log("Paste sent to " + targetApp.value_or("unknown") + ": " + std::to_string(outcome.characters) +
-            " chars");
+        log("Paste sent to " + targetApp.value_or("unknown") + ": " + std::to_string(outcome.characters) + " chars");
         finish(DictationStatus::pasteSent(outcome.characters));
         return;
     case DeliveryOutcome::Kind::copiedToClipboard:

@@ -14,13 +14,13 @@ namespace korvane {
 class DictationStatus {
 public:
     enum class Kind {
-        loading,                // modelName
-        downloading,            // modelName, percent (0 to 99)
-        ready,                  // modelName
-        pasteSent,              // characters
-        copiedToClipboard,      // reason
-        notDelivered,           // reason
-        error,                  // message
+        loading,            // modelName
+        downloading,        // modelName, percent (0 to 99)
+        ready,              // modelName
+        pasteSent,          // characters
+        copiedToClipboard,  // reason
+        notDelivered,       // reason
+        error,              // message
         recording,
         recordingLimitReached,
         transcribing,

@@ -31,8 +31,7 @@ StatusPresentation presentStatus(const DictationStatus& status, std::string_view
     case Kind::downloading: {
         const std::string percent = std::to_string(status.percent());
         return {"[downloading " + percent + "%]",
-                "Status: Downloading " + status.modelName() + " model... " + percent + "%", std::nullopt,
-                std::nullopt};
+                "Status: Downloading " + status.modelName() + " model... " + percent + "%", std::nullopt, std::nullopt};
     }
     case Kind::ready:
         return {kMicOff, "Status: Ready (" + status.modelName() + ")" + std::string(hint), std::nullopt, hidden()};

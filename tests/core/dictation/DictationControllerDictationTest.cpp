@@ -257,9 +257,8 @@ TEST_F(DictationControllerDictation, DeliveryThatFailsWithoutAnOutcomeDoesNotStr
 
     dictateUntilDelivery();
 
-    EXPECT_THAT(h.takeStatuses(),
-                ElementsAre(Status::recording(), Status::transcribing(),
-                            Status::notDelivered(DeliveryFallbackReason::eventCreationFailed)));
+    EXPECT_THAT(h.takeStatuses(), ElementsAre(Status::recording(), Status::transcribing(),
+                                              Status::notDelivered(DeliveryFallbackReason::eventCreationFailed)));
     EXPECT_EQ(h.dictation().state(), State::modelReady("small"));
     EXPECT_EQ(h.dictation().lastTranscript(), "hello world") << "still available to Copy Last Transcript";
     EXPECT_EQ(h.log->lines().back(), "Transcript could not be delivered: clipboard owner vanished");

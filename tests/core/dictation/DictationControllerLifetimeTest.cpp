@@ -23,8 +23,8 @@ TEST(DictationControllerLifetime, DeferredTasksOfAReleasedControllerDoNothing)
     int completions = 0;
 
     h.dictation().start();
-    h.dictation().stop();                                          // the stop tail is pending
-    h.dictation().toggle();                                        // a queued toggle
+    h.dictation().stop();                                                // the stop tail is pending
+    h.dictation().toggle();                                              // a queued toggle
     h.dictation().preloadModel("medium", [&](bool) { ++completions; });  // a load not yet begun
     std::weak_ptr<DictationController> weak = h.controller;
     h.controller.reset();

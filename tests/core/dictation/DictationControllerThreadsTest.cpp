@@ -23,8 +23,9 @@ using Status = DictationStatus;
 struct ThreadedSetup {
     ThreadedSetup()
     {
-        DictationCollaborators collaborators{mainQueue, pool,          recorder, transcriber, cleaner,
-                                             focus,     accessibility, delivery, testing::RecordingLog::sinkFor(log)};
+        DictationCollaborators collaborators{mainQueue,     pool,     recorder,
+                                             transcriber,   cleaner,  focus,
+                                             accessibility, delivery, testing::RecordingLog::sinkFor(log)};
         controller = DictationController::create("small", std::move(collaborators));
         controller->setOnStatusChange([this](const DictationStatus& status) { statuses.push_back(status); });
         delivery->answerImmediately(DeliveryOutcome::pasteSent(11));
@@ -72,10 +73,10 @@ TEST(DictationControllerThreads, LoadAndDictationOnWorkerThreadsReportInOrderOnT
     s.mainQueue->advance(DictationController::kStopTail);
     ASSERT_TRUE(s.serveMainUntil([&] { return !s.controller->isBusy(); }));
 
-    EXPECT_THAT(s.statuses,
-                ElementsAre(Status::loading("small"), Status::downloading("small", 10), Status::downloading("small", 50),
-                            Status::downloading("small", 99), Status::loading("small"), Status::ready("small"),
-                            Status::recording(), Status::transcribing(), Status::pasteSent(11)));
+    EXPECT_THAT(s.statuses, ElementsAre(Status::loading("small"), Status::downloading("small", 10),
+                                        Status::downloading("small", 50), Status::downloading("small", 99),
+                                        Status::loading("small"), Status::ready("small"), Status::recording(),
+                                        Status::transcribing(), Status::pasteSent(11)));
     EXPECT_EQ(s.log->lines().back(), "Paste sent to firefox: 11 chars");
 }
 

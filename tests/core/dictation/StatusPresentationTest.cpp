@@ -1,6 +1,6 @@
 // How each status is presented, the paste-instruction latch, and the text forms used in logs.
-#include "core/dictation/PasteInstructionLatch.h"
 #include "core/dictation/StatusPresentation.h"
+#include "core/dictation/PasteInstructionLatch.h"
 #include "tests/core/dictation/ControllerHarness.h"
 
 #include <gmock/gmock.h>
@@ -77,10 +77,8 @@ TEST(StatusPresentation, ReadyLineEndsWithTheHintOnlyWhileAShortcutIsRegistered)
 TEST(StatusPresentation, EveryReasonHasItsCaseNameAndText)
 {
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"noAccessibility", "Accessibility permission needed"},
-        {"targetUnavailable", "Target app unavailable"},
-        {"targetNotFrontmost", "Target app not in front"},
-        {"focusNotEditable", "No text field focused"},
+        {"noAccessibility", "Accessibility permission needed"}, {"targetUnavailable", "Target app unavailable"},
+        {"targetNotFrontmost", "Target app not in front"},      {"focusNotEditable", "No text field focused"},
         {"eventCreationFailed", "Paste unavailable"},
     };
     ASSERT_EQ(kDeliveryFallbackReasons.size(), expected.size());

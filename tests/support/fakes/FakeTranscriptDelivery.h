@@ -22,8 +22,7 @@ public:
     };
     using Completion = std::function<void(DeliveryOutcome)>;
 
-    void deliver(const std::string& text, const std::optional<std::string>& targetApp,
-                 Completion completion) override;
+    void deliver(const std::string& text, const std::optional<std::string>& targetApp, Completion completion) override;
 
     // nullopt holds outcomes back again.
     void answerImmediately(std::optional<DeliveryOutcome> outcome);
