@@ -17,12 +17,16 @@ constexpr float kSampleRate = 16000.0f;
 constexpr int kFilterPoles = 2;
 constexpr float kTwoPi = 6.283185f;
 
-// The shortest decimal text that reads back as the same float, so the log shows 0.0012 rather than
-// 0.00120000006.
+// The shortest text that reads back as the same float, so the log shows 0.0012 rather than
+// 0.00120000006. Positional notation for the range levels live in (0.0005, not 5e-04), exponent
+// notation only for magnitudes where positional text would run long.
 std::string shortestText(float value)
 {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    std::array<char, 64> buffer{};
+    const float magnitude = std::fabs(value);
+    const bool positional = magnitude == 0.0f || (magnitude >= 1e-4f && magnitude < 16777216.0f);
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      positional ? std::chars_format::fixed : std::chars_format::scientific);
     return std::string(buffer.data(), result.ptr);
 }
 

@@ -1,10 +1,13 @@
 #include "audio/speech/SpeechDetector.h"
+#include "core/logging/Logger.h"
+#include "tests/support/TempHome.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -224,6 +227,43 @@ TEST(SpeechDetectorAnalysis, AgreesWithTheStagesRunOneByOne)
     EXPECT_EQ(analysis.noiseFloor, SpeechDetector::noiseFloor(candidates, 0.1));
     EXPECT_TRUE(analysis.hasSpeech);
     EXPECT_EQ(analysis.longestRun, 88);
+}
+
+// The messages written to the debug log while it exists, without their time stamps.
+class LoggedMessages {
+public:
+    LoggedMessages() { Logger::setEnabled(true); }
+    ~LoggedMessages() { Logger::setEnabled(false); }
+    LoggedMessages(const LoggedMessages&) = delete;
+    LoggedMessages& operator=(const LoggedMessages&) = delete;
+
+    std::vector<std::string> messages() const
+    {
+        std::vector<std::string> found;
+        std::istringstream lines(testing::readFile(Logger::logFilePath()));
+        for (std::string line; std::getline(lines, line);) {
+            found.push_back(line.substr(line.find(' ') + 1));
+        }
+        return found;
+    }
+
+private:
+    testing::TempHome home_;
+};
+
+TEST(SpeechDetectorAnalysis, LogsLevelsInTheirShortestExactForm)
+{
+    const LoggedMessages log;
+    SpeechDetector::analyze(std::vector<float>(159, 0.5f));
+    SpeechDetector::analyze(std::vector<float>(16000, 0.0f));
+    SpeechDetector::analyze(framesOf({{0.0009765625f, 60}, {0.001953125f, 9}, {0.0009765625f, 31}}), unfiltered());
+    SpeechDetector::Configuration tiny;
+    tiny.minimumThreshold = 0.00001f;
+    SpeechDetector::analyze(std::vector<float>(1600, 0.0f), tiny);
+    EXPECT_THAT(log.messages(),
+                ElementsAre("Speech check: run=0 frames floor=0 threshold=0.0005 frames=100",
+                            "Speech check: run=9 frames floor=0.0009765625 threshold=0.001953125 frames=100",
+                            "Speech check: run=0 frames floor=0 threshold=1e-05 frames=10"));
 }
 
 } // namespace

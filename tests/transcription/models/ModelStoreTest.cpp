@@ -1,3 +1,4 @@
+#include "core/logging/Logger.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/http/LoopbackHttpServer.h"
 #include "transcription/models/ModelFileCheck.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,20 @@ protected:
         return [this](int percent) { progress.push_back(percent); };
     }
 
+    // The debug log's messages so far, without their time stamps (logging is on in this fixture).
+    std::vector<std::string> loggedMessages() const
+    {
+        std::vector<std::string> found;
+        std::istringstream lines(readFile(Logger::logFilePath()));
+        for (std::string line; std::getline(lines, line);) {
+            found.push_back(line.substr(line.find(' ') + 1));
+        }
+        return found;
+    }
+
+    void SetUp() override { Logger::setEnabled(true); }
+    void TearDown() override { Logger::setEnabled(false); }
+
     void expectWellFormedProgress() const
     {
         ASSERT_FALSE(progress.empty());
@@ -153,6 +169,25 @@ TEST_F(ModelStoreTest, MissingOrDamagedFileIsDownloadedAgain)
         EXPECT_THAT(entriesIn(directory), ElementsAre(kFileName));
     }
     EXPECT_EQ(server.requestCount(kServedPath), 3u);
+}
+
+TEST_F(ModelStoreTest, LogsWhyAFileIsReplacedAndWhatWasFetched)
+{
+    server.serve(kServedPath, ok(good));
+    writeFile(destination, good.substr(1));
+    store().ensureModel("small");
+    std::string corrupt = good;
+    corrupt[7] ^= 0x40;
+    writeFile(destination, corrupt);
+    store().ensureModel("small");
+    const std::string url = server.baseUrl() + std::string(kServedPath).substr(1);
+    const std::string downloaded = "Model downloaded: " + destination.string() + " (300000 bytes)";
+    EXPECT_THAT(loggedMessages(), ElementsAre("Model size mismatch for ggml-small.bin: expected 300000, got 299999",
+                                              "Existing model file failed validation -- redownloading",
+                                              "Downloading model: " + url, downloaded,
+                                              "Model checksum mismatch for ggml-small.bin",
+                                              "Existing model file failed validation -- redownloading",
+                                              "Downloading model: " + url, downloaded));
 }
 
 TEST_F(ModelStoreTest, UnknownNameIsFetchedAsSmallButNotLookedUpOrDeleted)
@@ -282,6 +317,7 @@ TEST_F(ModelStoreTest, PresenceChecksTheSizeOnlyAndDeletionIsIdempotent)
 {
     EXPECT_FALSE(store().isDownloaded("small"));
     EXPECT_NO_THROW(store().deleteModelFile("small"));
+    EXPECT_THAT(loggedMessages(), IsEmpty());
 
     writeFile(destination, std::string(good.size(), 'z'));
     EXPECT_TRUE(store().isDownloaded("small"));
@@ -290,6 +326,7 @@ TEST_F(ModelStoreTest, PresenceChecksTheSizeOnlyAndDeletionIsIdempotent)
 
     store().deleteModelFile("small");
     EXPECT_FALSE(std::filesystem::exists(destination));
+    EXPECT_THAT(loggedMessages(), ElementsAre("Deleted model file: ggml-small.bin"));
     EXPECT_TRUE(std::filesystem::exists(directory / "ggml-base.bin"));
 
     // The other directory argument is honoured.
