@@ -5,13 +5,14 @@ namespace korvane::TranscriptionTextCleaner {
 const std::string& artifactWords()
 {
     static const std::string words = [] {
-        // Order matters where one word starts another ("laughter" before "laughing", "coughing"
-        // before "cough", "beeping" before "beep"): the regex takes the first alternative that fits.
+        // The tags the recogniser writes for non-speech sounds. Each must be followed by optional
+        // space and a closing bracket, so a word that merely starts with one ("musical") is kept.
         const char* const fragments[] = {
-            "blank[_ ]?audio", "music",     "applause", "laughter",      "laughing",
-            "noise",           "silence",   "inaudible", "coughing",     "cough",
-            "typing",          "clicking",  "beeping",  "beep",          "static",
-            "pause",           "breathing", "sighs?",   "clears throat", "speaking in foreign language",
+            "blank[_ ]?audio",  "music",    "applause",      "laughter",
+            "laughing",         "noise",    "silence",       "inaudible",
+            "coughing",         "cough",    "typing",        "clicking",
+            "beeping",          "beep",     "static",        "pause",
+            "breathing",        "sighs?",   "clears throat", "speaking in foreign language",
             "foreign language", "no audio", "audio out",
         };
         std::string joined;

@@ -82,18 +82,17 @@ CompiledReplacementRules::CompiledReplacementRules(const std::vector<Replacement
     }
 
     patternText_ = icu::UnicodeString(u"(?<!") + wordCharacterPattern + u")(?i:" + alternatives + u")(?!" +
-                   wordCharacterPattern +
-                   u")";
+                   wordCharacterPattern + u")";
     UErrorCode status = U_ZERO_ERROR;
     UParseError parseError{};
-    std::unique_ptr<icu::RegexPattern> compiled(
-        icu::RegexPattern::compile(patternText_, 0, parseError, status));
+    std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(patternText_, 0, parseError, status));
     if (U_SUCCESS(status)) {
         pattern_ = std::move(compiled);
     }
 }
 
-const CompiledReplacementRules::Replacement* CompiledReplacementRules::replacementFor(const icu::UnicodeString& matched) const
+const CompiledReplacementRules::Replacement*
+CompiledReplacementRules::replacementFor(const icu::UnicodeString& matched) const
 {
     if (const auto found = byLowercase_.find(unicode_text::caseInsensitiveKey(matched)); found != byLowercase_.end()) {
         return &found->second;

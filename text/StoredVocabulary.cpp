@@ -48,8 +48,8 @@ std::optional<StoredVocabulary> readDocument(const nlohmann::json& document)
         // Any unsigned value that does not fit a signed 64-bit integer is above every known version.
         const std::uint64_t value = version->get<std::uint64_t>();
         stored.version = value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
-                            ? std::numeric_limits<std::int64_t>::max()
-                            : static_cast<std::int64_t>(value);
+                             ? std::numeric_limits<std::int64_t>::max()
+                             : static_cast<std::int64_t>(value);
     } else {
         return std::nullopt;
     }

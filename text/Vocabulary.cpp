@@ -8,7 +8,14 @@
 
 namespace korvane {
 
-Vocabulary::Vocabulary(const std::vector<VocabularyEntry>& entries) : entries_(normalize(entries)) {}
+Vocabulary::Vocabulary(const std::vector<VocabularyEntry>& entries) : entries_(normalize(entries))
+{
+}
+
+Vocabulary::Vocabulary(std::initializer_list<VocabularyEntry> entries)
+    : entries_(normalize(std::vector<VocabularyEntry>(entries)))
+{
+}
 
 std::vector<VocabularyEntry> Vocabulary::normalize(const std::vector<VocabularyEntry>& entries)
 {

@@ -3,6 +3,7 @@
 #include "text/VocabularyEntry.h"
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,7 @@ public:
     // The empty vocabulary.
     Vocabulary() = default;
     explicit Vocabulary(const std::vector<VocabularyEntry>& entries);
+    explicit Vocabulary(std::initializer_list<VocabularyEntry> entries);
 
     const std::vector<VocabularyEntry>& entries() const { return entries_; }
     bool empty() const { return entries_.empty(); }

@@ -35,8 +35,9 @@ std::optional<VocabularyEntry> VocabularyEntry::normalized() const
 bool operator==(const VocabularyEntry& a, const VocabularyEntry& b)
 {
     return unicode_text::canonicallyEqualUtf8(a.replacement, b.replacement) &&
-           std::equal(a.aliases.begin(), a.aliases.end(), b.aliases.begin(), b.aliases.end(),
-                      [](const std::string& x, const std::string& y) { return unicode_text::canonicallyEqualUtf8(x, y); });
+           std::equal(
+               a.aliases.begin(), a.aliases.end(), b.aliases.begin(), b.aliases.end(),
+               [](const std::string& x, const std::string& y) { return unicode_text::canonicallyEqualUtf8(x, y); });
 }
 
 }  // namespace korvane

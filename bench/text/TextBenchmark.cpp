@@ -13,15 +13,37 @@ namespace {
 // each with one to three heard forms, some beyond ASCII.
 std::vector<VocabularyEntry> userEntries(int count)
 {
-    const char* const stems[] = {"kube",    "terra", "grafa",  "postgre", "redis",  "nginx",  "ansi",
-                                 "jenkin",  "kafka", "elastic", "mongo",  "docker", "helm",   "istio",
-                                 "zuora",   "jira",  "figma",  "notion", "slack",  "zoom",   "m\u00FCller",
-                                 "\u00E9lise", "\u0441\u0430\u0448\u0430", "dvorak", "nakamura"};
+    const char* const stems[] = {"kube",
+                                 "terra",
+                                 "grafa",
+                                 "postgre",
+                                 "redis",
+                                 "nginx",
+                                 "ansi",
+                                 "jenkin",
+                                 "kafka",
+                                 "elastic",
+                                 "mongo",
+                                 "docker",
+                                 "helm",
+                                 "istio",
+                                 "zuora",
+                                 "jira",
+                                 "figma",
+                                 "notion",
+                                 "slack",
+                                 "zoom",
+                                 "m\u00FCller",
+                                 "\u00E9lise",
+                                 "\u0441\u0430\u0448\u0430",
+                                 "dvorak",
+                                 "nakamura"};
     std::vector<VocabularyEntry> entries;
     for (int i = 0; i < count; ++i) {
         const std::string stem = stems[i % std::size(stems)];
         const std::string n = std::to_string(i);
-        entries.push_back(VocabularyEntry{"Name" + n + stem, {stem + " thing " + n, stem + n, "the " + stem + " " + n}});
+        entries.push_back(
+            VocabularyEntry{"Name" + n + stem, {stem + " thing " + n, stem + n, "the " + stem + " " + n}});
     }
     return entries;
 }

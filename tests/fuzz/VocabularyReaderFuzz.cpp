@@ -32,8 +32,9 @@ void checkVocabulary(const korvane::Vocabulary& vocabulary)
     korvane::unicode_text::StringSet heardForms;
     for (const korvane::ReplacementRule& rule : vocabulary.replacementRules()) {
         require(!rule.alias.empty() && !rule.replacement.empty());
-        require(heardForms.insert(korvane::unicode_text::caseInsensitiveKey(korvane::unicode_text::fromUtf8(rule.alias)))
-                    .second);
+        require(
+            heardForms.insert(korvane::unicode_text::caseInsensitiveKey(korvane::unicode_text::fromUtf8(rule.alias)))
+                .second);
     }
     for (const std::string& term : vocabulary.promptTerms()) {
         require(korvane::unicode_text::containsLetterOrNumber(korvane::unicode_text::fromUtf8(term)));

@@ -82,9 +82,8 @@ TEST(ApplyVocabularyTest, RuleOrderDecidesAtEachPosition)
 
 TEST(ApplyVocabularyTest, AliasesAndReplacementsAreLiteralText)
 {
-    const std::vector<ReplacementRule> rules = {{"c++", "C++"},     {".net", "dotnet"},   {"a.c", "AC"},
-                                                {"(x)", "X"},       {"\\E|", "pipe"},     {"$1 [y]", "\\1 $0"},
-                                                {"1+1", "2"}};
+    const std::vector<ReplacementRule> rules = {{"c++", "C++"},   {".net", "dotnet"},   {"a.c", "AC"}, {"(x)", "X"},
+                                                {"\\E|", "pipe"}, {"$1 [y]", "\\1 $0"}, {"1+1", "2"}};
     expectReplacements(rules, {
                                   {"I write c++ daily", "I write C++ daily"},
                                   {"I write c+ daily", "I write c+ daily"},
@@ -105,24 +104,25 @@ TEST(ApplyVocabularyTest, WorksBeyondAscii)
                                                 {"\u6771\u4EAC", "Tokyo"},
                                                 {"stra\u00DFe", "Street"},
                                                 {"forward slash", "/"}};
-    expectReplacements(
-        rules,
-        {
-            {"un CAF\u00C9 AU LAIT", "un Caf\u00E9 Latte"},
-            // Decomposed accents in the transcript still match the precomposed alias.
-            {"cafe\u0301 au lait", "Caf\u00E9 Latte"},
-            {"\u0412 \u041C\u041E\u0421\u041A\u0412\u0410 \u0441\u043D\u0435\u0433", "\u0412 Moscow \u0441\u043D\u0435\u0433"},
-            // Part of a longer Cyrillic word: not a whole heard form.
-            {"\u043C\u043E\u0441\u043A\u0432\u0430\u0440\u0435\u043A\u0430", "\u043C\u043E\u0441\u043A\u0432\u0430\u0440\u0435\u043A\u0430"},
-            {"\u6771\u4EAC forward slash \u5927\u962A", "Tokyo/\u5927\u962A"},
-            // A letter of another script directly before the heard form blocks the match.
-            {"\u4EACforward slash", "\u4EACforward slash"},
-            {"die STRASSE", "die Street"},
-            // Multi-byte and astral characters before the matches: UTF-8, UTF-16 and code point
-            // offsets all differ there.
-            {"\U0001F44D\U0001F3FD na\u00EFve \U0001F1E9\U0001F1EA forward slash x forward slash y",
-             "\U0001F44D\U0001F3FD na\u00EFve \U0001F1E9\U0001F1EA/x/y"},
-        });
+    expectReplacements(rules,
+                       {
+                           {"un CAF\u00C9 AU LAIT", "un Caf\u00E9 Latte"},
+                           // Decomposed accents in the transcript still match the precomposed alias.
+                           {"cafe\u0301 au lait", "Caf\u00E9 Latte"},
+                           {"\u0412 \u041C\u041E\u0421\u041A\u0412\u0410 \u0441\u043D\u0435\u0433",
+                            "\u0412 Moscow \u0441\u043D\u0435\u0433"},
+                           // Part of a longer Cyrillic word: not a whole heard form.
+                           {"\u043C\u043E\u0441\u043A\u0432\u0430\u0440\u0435\u043A\u0430",
+                            "\u043C\u043E\u0441\u043A\u0432\u0430\u0440\u0435\u043A\u0430"},
+                           {"\u6771\u4EAC forward slash \u5927\u962A", "Tokyo/\u5927\u962A"},
+                           // A letter of another script directly before the heard form blocks the match.
+                           {"\u4EACforward slash", "\u4EACforward slash"},
+                           {"die STRASSE", "die Street"},
+                           // Multi-byte and astral characters before the matches: UTF-8, UTF-16 and code point
+                           // offsets all differ there.
+                           {"\U0001F44D\U0001F3FD na\u00EFve \U0001F1E9\U0001F1EA forward slash x forward slash y",
+                            "\U0001F44D\U0001F3FD na\u00EFve \U0001F1E9\U0001F1EA/x/y"},
+                       });
 }
 
 TEST(ApplyVocabularyTest, OddRulesNeitherCorruptNorLoseText)

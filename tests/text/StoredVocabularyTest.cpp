@@ -92,14 +92,16 @@ TEST(StoredVocabularyTest, RejectsTheWholeDocumentOnAnyFault)
 TEST(StoredVocabularyTest, NormalisesWhatItReads)
 {
     EXPECT_EQ(StoredVocabulary::decode(R"({"version":1,"entries":[]})"), Vocabulary());
-    EXPECT_EQ(StoredVocabulary::decode(
-                  R"({"version":1,"entries":[{"replacement":"  ","aliases":["x"]},{"replacement":" Go ","aliases":["go"," GO ",""]}]})"),
-              Vocabulary(std::vector<VocabularyEntry>{{"Go", {"go"}}}));
+    EXPECT_EQ(
+        StoredVocabulary::decode(
+            R"({"version":1,"entries":[{"replacement":"  ","aliases":["x"]},{"replacement":" Go ","aliases":["go"," GO ",""]}]})"),
+        Vocabulary(std::vector<VocabularyEntry>{{"Go", {"go"}}}));
 }
 
 TEST(StoredVocabularyTest, SurvivesDeeplyNestedInput)
 {
-    const std::string deep = R"({"version":1,"entries":[],"x":)" + std::string(100000, '[') + std::string(100000, ']') + "}";
+    const std::string deep =
+        R"({"version":1,"entries":[],"x":)" + std::string(100000, '[') + std::string(100000, ']') + "}";
     EXPECT_EQ(StoredVocabulary::decode(deep), Vocabulary());
     EXPECT_EQ(StoredVocabulary::decode(std::string(100000, '[')), std::nullopt);
 }

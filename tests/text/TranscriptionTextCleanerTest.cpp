@@ -50,7 +50,8 @@ TEST(CleanTest, ReturnsNothingWhenNoLetterOrDigitIsLeft)
     EXPECT_EQ(cleaner::clean("  \u266A \t\n", starter), "");
     EXPECT_EQ(cleaner::clean("", starter), "");
     EXPECT_EQ(cleaner::clean("?!", Vocabulary()), "");
-    EXPECT_EQ(cleaner::clean("\u041F\u0440\u0438\u0432\u0435\u0442!", starter), "\u041F\u0440\u0438\u0432\u0435\u0442!");
+    EXPECT_EQ(cleaner::clean("\u041F\u0440\u0438\u0432\u0435\u0442!", starter),
+              "\u041F\u0440\u0438\u0432\u0435\u0442!");
 }
 
 TEST(CleanTest, KeepsDigitsAndAppliesTheVocabulary)

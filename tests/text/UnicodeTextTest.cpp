@@ -1,5 +1,5 @@
-#include "text/Graphemes.h"
 #include "text/UnicodeText.h"
+#include "text/Graphemes.h"
 
 #include <gtest/gtest.h>
 

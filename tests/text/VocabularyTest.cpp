@@ -41,9 +41,11 @@ TEST(VocabularyNormalizeTest, TrimsAndDropsEmptyAndCaseDuplicateAliases)
     EXPECT_EQ(unicodeSpaces.normalized(), (VocabularyEntry{"K\u00F6ln", {"k\u00F6ln"}}));
 
     // Duplicates up to letter case beyond ASCII, and precomposed against decomposed accents.
-    const VocabularyEntry accented{"\u00C9clair", {"\u00C9CLAIR", "\u00E9clair", "e\u0301clair", "\u0391\u03B8\u03AE\u03BD\u03B1",
-                                                   "\u03B1\u03B8\u03AE\u03BD\u03B1"}};
-    EXPECT_EQ(accented.normalized(), (VocabularyEntry{"\u00C9clair", {"\u00C9CLAIR", "\u0391\u03B8\u03AE\u03BD\u03B1"}}));
+    const VocabularyEntry accented{"\u00C9clair",
+                                   {"\u00C9CLAIR", "\u00E9clair", "e\u0301clair", "\u0391\u03B8\u03AE\u03BD\u03B1",
+                                    "\u03B1\u03B8\u03AE\u03BD\u03B1"}};
+    EXPECT_EQ(accented.normalized(),
+              (VocabularyEntry{"\u00C9clair", {"\u00C9CLAIR", "\u0391\u03B8\u03AE\u03BD\u03B1"}}));
 
     // An alias equal to the replacement stays.
     EXPECT_EQ((VocabularyEntry{"Rust", {"Rust"}}.normalized()), (VocabularyEntry{"Rust", {"Rust"}}));
@@ -77,11 +79,14 @@ TEST(VocabularyRulesTest, FirstEntryClaimingAHeardFormWins)
 
 TEST(VocabularyRulesTest, LongerAliasesFirstThenCodePointOrder)
 {
-    EXPECT_THAT(aliasesOf(Vocabulary(std::vector<VocabularyEntry>{{"x", {"ab", "b", "aa"}}}).replacementRules()), ElementsAre("aa", "ab", "b"));
+    EXPECT_THAT(aliasesOf(Vocabulary(std::vector<VocabularyEntry>{{"x", {"ab", "b", "aa"}}}).replacementRules()),
+                ElementsAre("aa", "ab", "b"));
 
     // Upper-case ASCII sorts before lower case; length counts user-perceived characters, so the
     // decomposed "é" (two code points) is one character and "ée" is shorter than "abc".
-    EXPECT_THAT(aliasesOf(Vocabulary(std::vector<VocabularyEntry>{{"x", {"ba", "Bb", "e\u0301e", "abc", "\U0001F44D\U0001F3FD"}}}).replacementRules()),
+    EXPECT_THAT(aliasesOf(Vocabulary(std::vector<VocabularyEntry>{
+                                         {"x", {"ba", "Bb", "e\u0301e", "abc", "\U0001F44D\U0001F3FD"}}})
+                              .replacementRules()),
                 ElementsAre("abc", "Bb", "ba", "e\u0301e", "\U0001F44D\U0001F3FD"));
 
     EXPECT_THAT(aliasesOf(Vocabulary::starter().replacementRules()),
@@ -151,19 +156,18 @@ TEST(VocabularyAddingTest, SameHeardFormIsNotTakenTwiceFromTheOtherList)
 {
     const Vocabulary other({{"A", {"same", "a only"}}, {"B", {"SAME", "b only"}}, {"C", {"Same"}}});
     const Vocabulary merged = Vocabulary(std::vector<VocabularyEntry>{{"Z", {"z"}}}).adding(other);
-    EXPECT_EQ(merged.entries(), (std::vector<VocabularyEntry>{
-                                    {"Z", {"z"}}, {"A", {"same", "a only"}}, {"B", {"b only"}}}));
+    EXPECT_EQ(merged.entries(),
+              (std::vector<VocabularyEntry>{{"Z", {"z"}}, {"A", {"same", "a only"}}, {"B", {"b only"}}}));
 }
 
 TEST(VocabularyFitPromptTest, TakesTheLongestPrefixWithinTheLimit)
 {
     std::vector<std::string> counted;
     const std::vector<int> counts{3, 5, 7};
-    const Vocabulary::FittedPrompt fitted =
-        Vocabulary::fitPrompt({"a", "b", "c"}, 5, [&](const std::string& text) {
-            counted.push_back(text);
-            return counts[counted.size() - 1];
-        });
+    const Vocabulary::FittedPrompt fitted = Vocabulary::fitPrompt({"a", "b", "c"}, 5, [&](const std::string& text) {
+        counted.push_back(text);
+        return counts[counted.size() - 1];
+    });
     EXPECT_EQ(fitted, (Vocabulary::FittedPrompt{"a, b.", 2, 3, 5}));
     EXPECT_THAT(counted, ElementsAre("a.", "a, b.", "a, b, c."));
 }
