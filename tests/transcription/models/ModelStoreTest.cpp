@@ -10,6 +10,11 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -343,6 +348,94 @@ TEST_F(ModelStoreTest, FailedDeletionIsReportedAndKeepsTheFile)
     writeFile(destination / "inner", "x");
     EXPECT_THROW(store().deleteModelFile("small"), std::filesystem::filesystem_error);
     EXPECT_TRUE(std::filesystem::exists(destination / "inner"));
+}
+
+TEST_F(ModelStoreTest, UnusableDirectoryIsReportedAsAFileSystemError)
+{
+    // A plain file where the models directory should be: nothing can be created inside it.
+    writeFile(home.path() / "occupied", "x");
+    server.serve(kServedPath, ok(good));
+    const ModelStore blocked(definitions(), home.path() / "occupied", loopbackOptions());
+    EXPECT_THROW(blocked.ensureModel("small"), std::filesystem::filesystem_error);
+    EXPECT_FALSE(blocked.isDownloaded("small"));
+    EXPECT_EQ(readFile(home.path() / "occupied"), "x");
+}
+
+// `openssl s_server` with a freshly made self-signed certificate on a loopback port; it answers any
+// GET with a status page. Stopped (by its process id) on destruction.
+class SelfSignedTlsServer {
+public:
+    explicit SelfSignedTlsServer(const std::filesystem::path& directory)
+    {
+        const std::string makeCertificate = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" +
+                                            (directory / "key.pem").string() + "' -out '" +
+                                            (directory / "cert.pem").string() + "' >/dev/null 2>&1";
+        if (std::system(makeCertificate.c_str()) != 0) {
+            return;
+        }
+        // Prepared before fork(): the child of a threaded process may not allocate.
+        const std::string certificate = (directory / "cert.pem").string();
+        const std::string key = (directory / "key.pem").string();
+        int output[2];
+        if (::pipe(output) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(output[1], STDOUT_FILENO);
+            ::close(output[0]);
+            ::execlp("openssl", "openssl", "s_server", "-accept", "127.0.0.1:0", "-www", "-cert", certificate.c_str(),
+                     "-key", key.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(output[1]);
+        // The server prints "ACCEPT 127.0.0.1:<port>" once it listens.
+        FILE* lines = ::fdopen(output[0], "r");
+        char line[256];
+        while (lines != nullptr && std::fgets(line, sizeof line, lines) != nullptr) {
+            const std::string text = line;
+            if (text.rfind("ACCEPT 127.0.0.1:", 0) == 0) {
+                port_ = std::stoi(text.substr(17));
+                break;
+            }
+        }
+        reader_ = lines;
+    }
+    ~SelfSignedTlsServer()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (reader_ != nullptr) {
+            std::fclose(reader_);
+        }
+    }
+    SelfSignedTlsServer(const SelfSignedTlsServer&) = delete;
+    SelfSignedTlsServer& operator=(const SelfSignedTlsServer&) = delete;
+
+    int port() const { return port_; }
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+    FILE* reader_ = nullptr;
+};
+
+TEST_F(ModelStoreTest, UntrustedCertificateIsRefused)
+{
+    if (std::system("command -v openssl >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "the openssl command is needed to run a TLS server";
+    }
+    const SelfSignedTlsServer tls(home.path());
+    ASSERT_GT(tls.port(), 0) << "openssl s_server did not start";
+    ModelDownloadOptions options;
+    options.baseUrl = "https://127.0.0.1:" + std::to_string(tls.port()) + "/";
+    // Without verification the status page would arrive and fail the size check instead.
+    const auto error = caughtError([&] { store(options).ensureModel("small"); });
+    EXPECT_EQ(error.kind(), TranscriberError::Kind::downloadFailed);
+    EXPECT_THAT(error.payload(), HasSubstr("certificate"));
+    EXPECT_THAT(entriesIn(directory), IsEmpty());
 }
 
 TEST(ModelFileCheck, DigestMatchesKnownVectorsAcrossChunkBoundaries)
