@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -129,5 +128,5 @@ TEST_F(LoggerTest, FailureToWriteTheFileIsSwallowedAndStderrStillGetsTheLine)
     EXPECT_EQ(readFile(home.path() / ".config"), "not a folder");
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

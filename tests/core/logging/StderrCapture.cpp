@@ -38,4 +38,4 @@ std::string StderrCapture::text() const
     }
 }
 
-} // namespace korvane::testing
+}  // namespace korvane::testing
