@@ -4,6 +4,9 @@
 #include "core/logging/Logger.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/settings/UserDirectories.h"
+#include "hotkeys/LegacyModifierNames.h"
+#include "hotkeys/StoredHotkeyBinding.h"
+#include "text/StoredVocabulary.h"
 
 #include <limits>
 
@@ -11,7 +14,7 @@ namespace korvane {
 
 namespace {
 
-constexpr std::uint16_t kDefaultHotkeyKeyCode = 49; // Space
+constexpr std::uint16_t kDefaultHotkeyKeyCode = 49;  // Space
 
 void followDebugLogging(const nlohmann::json& document)
 {
@@ -19,7 +22,7 @@ void followDebugLogging(const nlohmann::json& document)
     Logger::setEnabled(found != document.end() && found->is_boolean() && found->get<bool>());
 }
 
-} // namespace
+}  // namespace
 
 AppSettings& AppSettings::shared()
 {
@@ -105,6 +108,83 @@ bool AppSettings::setHotkeyModifiers(const std::vector<std::string>& names)
     return store_->setStringArray(SettingsKeys::hotkeyModifiers, names);
 }
 
+HotkeyBinding AppSettings::hotkeyBinding() const
+{
+    if (const std::optional<std::string> stored = store_->data(SettingsKeys::hotkeyBindingV2)) {
+        if (const auto record = StoredHotkeyBinding::decode(*stored)) {
+            if (std::optional<HotkeyBinding> binding = record->binding()) {
+                return *binding;
+            }
+        }
+        Logger::log("Stored hotkey binding unreadable -- falling back to legacy keys");
+    }
+    return HotkeyBinding::migrating(sanitizeLegacyModifierNames(hotkeyModifiers()), hotkeyKeyCode());
+}
+
+bool AppSettings::setHotkeyBinding(const HotkeyBinding& binding)
+{
+    const std::optional<std::string> encoded = binding.isValid() ? StoredHotkeyBinding::encode(binding) : std::nullopt;
+    if (!encoded) {
+        Logger::log("Refusing to persist invalid hotkey binding");
+        return false;
+    }
+    SettingsBatch batch;
+    batch.setData(SettingsKeys::hotkeyBindingV2, *encoded);
+    // Older versions read only the legacy keys; they can express key combinations, not chords.
+    if (const std::optional<std::uint16_t> keyCode = binding.keyCode()) {
+        batch.setStringArray(SettingsKeys::hotkeyModifiers, binding.modifiers().sortedLegacyValues());
+        batch.setInteger(SettingsKeys::hotkeyKeyCode, *keyCode);
+    }
+    return store_->apply(batch);
+}
+
+bool AppSettings::hasVersionedHotkeyBinding() const
+{
+    const std::optional<std::string> stored = store_->data(SettingsKeys::hotkeyBindingV2);
+    if (!stored) {
+        return false;
+    }
+    const auto record = StoredHotkeyBinding::decode(*stored);
+    return record && record->binding().has_value();
+}
+
+bool AppSettings::migrateHotkeyBindingIfNeeded()
+{
+    if (hasVersionedHotkeyBinding()) {
+        return false;
+    }
+    const HotkeyBinding binding = hotkeyBinding();
+    setHotkeyBinding(binding);
+    Logger::log("Migrated hotkey binding to versioned storage: " + binding.displayText());
+    return true;
+}
+
+Vocabulary AppSettings::vocabulary() const
+{
+    const std::optional<std::string> stored = store_->data(SettingsKeys::vocabularyV1);
+    if (!stored) {
+        return Vocabulary::starter();
+    }
+    if (std::optional<Vocabulary> decoded = StoredVocabulary::decode(*stored)) {
+        return std::move(*decoded);
+    }
+    Logger::log("Stored vocabulary unreadable -- treating as empty");
+    return Vocabulary();
+}
+
+bool AppSettings::setVocabulary(const Vocabulary& vocabulary)
+{
+    const std::optional<std::string> encoded = StoredVocabulary::encode(vocabulary);
+    if (!encoded) {
+        return false;
+    }
+    if (!store_->setData(SettingsKeys::vocabularyV1, *encoded)) {
+        return false;
+    }
+    Logger::log("Vocabulary saved: " + std::to_string(vocabulary.entries().size()) + " entries");
+    return true;
+}
+
 SettingsTab AppSettings::settingsTab() const
 {
     const std::optional<std::string> stored = store_->string(SettingsKeys::settingsTab);
@@ -126,4 +206,4 @@ bool AppSettings::debugLogging() const
     return store_->boolean(SettingsKeys::debugLogging).value_or(false);
 }
 
-} // namespace korvane
+}  // namespace korvane

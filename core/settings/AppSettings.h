@@ -3,6 +3,8 @@
 #include "core/settings/HotkeyMode.h"
 #include "core/settings/SettingsStore.h"
 #include "core/settings/SettingsTab.h"
+#include "hotkeys/HotkeyBinding.h"
+#include "text/Vocabulary.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -58,6 +60,25 @@ public:
     std::vector<std::string> hotkeyModifiers() const;
     bool setHotkeyModifiers(const std::vector<std::string>& names);
 
+    // The shortcut: the versioned record under "hotkeyBindingV2" when it is readable and
+    // acceptable; otherwise (logging why, when a record was there) the binding converted from the
+    // legacy keys "hotkeyModifiers" and "hotkeyKeyCode".
+    HotkeyBinding hotkeyBinding() const;
+    // Stores a valid binding under "hotkeyBindingV2" and, for a key combination, keeps the legacy
+    // keys in step in the same write. An invalid binding is refused (logged) and nothing changes.
+    bool setHotkeyBinding(const HotkeyBinding& binding);
+    // True when "hotkeyBindingV2" holds a record that decodes and is acceptable.
+    bool hasVersionedHotkeyBinding() const;
+    // Once per installation, at launch: writes the binding read from the legacy keys as a versioned
+    // record. True when it did so; false (changing nothing) when a usable record already exists.
+    bool migrateHotkeyBindingIfNeeded();
+
+    // The user's vocabulary: the built-in starter list when "vocabularyV1" is absent, an empty one
+    // (logged) when the stored record is unreadable. The stored bytes stay untouched until the next
+    // save. Callable from the background queue.
+    Vocabulary vocabulary() const;
+    bool setVocabulary(const Vocabulary& vocabulary);
+
     // "settingsTab": the last open tab; an unknown name gives general.
     SettingsTab settingsTab() const;
     bool setSettingsTab(SettingsTab tab);
@@ -73,4 +94,4 @@ private:
     LogSwitch logSwitch_;
 };
 
-} // namespace korvane
+}  // namespace korvane

@@ -47,7 +47,7 @@ void syncFolder(const std::filesystem::path& folder)
     }
 }
 
-} // namespace
+}  // namespace
 
 std::string replaceFileAtomically(const std::filesystem::path& target, std::string_view contents)
 {
@@ -86,4 +86,4 @@ std::string replaceFileAtomically(const std::filesystem::path& target, std::stri
     return {};
 }
 
-} // namespace korvane
+}  // namespace korvane

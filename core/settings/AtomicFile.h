@@ -15,4 +15,4 @@ namespace korvane {
 // temporary file is left behind).
 std::string replaceFileAtomically(const std::filesystem::path& target, std::string_view contents);
 
-} // namespace korvane
+}  // namespace korvane

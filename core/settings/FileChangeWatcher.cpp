@@ -21,7 +21,7 @@ constexpr int kPollingFallbackMilliseconds = 2000;
 constexpr std::uint32_t kFileEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB;
 constexpr std::uint32_t kFolderGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
 
-} // namespace
+}  // namespace
 
 FileChangeWatcher::FileChangeWatcher(std::filesystem::path file, std::function<void()> changed)
     : folder_(file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path()),
@@ -119,7 +119,7 @@ bool FileChangeWatcher::drainEvents(int& watch)
                 continue;
             }
             if (event.wd != watch) {
-                continue; // the tail of a watch given up earlier
+                continue;  // the tail of a watch given up earlier
             }
             if ((event.mask & kFolderGone) != 0) {
                 // A moved folder keeps its watch under the new name; give it up and watch the path
@@ -137,4 +137,4 @@ bool FileChangeWatcher::drainEvents(int& watch)
     return relevant;
 }
 
-} // namespace korvane
+}  // namespace korvane

@@ -39,4 +39,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace korvane
+}  // namespace korvane

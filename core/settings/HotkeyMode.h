@@ -21,4 +21,4 @@ constexpr HotkeyMode hotkeyModeFromStored(std::optional<std::string_view> stored
     return stored == "hold" ? HotkeyMode::hold : HotkeyMode::toggle;
 }
 
-} // namespace korvane
+}  // namespace korvane

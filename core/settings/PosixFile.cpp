@@ -57,4 +57,4 @@ std::optional<std::string> readAll(int fd)
     }
 }
 
-} // namespace korvane
+}  // namespace korvane

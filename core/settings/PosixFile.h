@@ -46,4 +46,4 @@ bool writeAll(int fd, std::string_view bytes) noexcept;
 // Reads the whole remaining contents of `fd`; nothing when a read fails.
 std::optional<std::string> readAll(int fd);
 
-} // namespace korvane
+}  // namespace korvane

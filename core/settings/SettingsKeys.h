@@ -16,4 +16,4 @@ inline constexpr std::string_view settingsTab = "settingsTab";
 inline constexpr std::string_view vocabularyPrompt = "vocabularyPrompt";
 inline constexpr std::string_view debugLogging = "debugLogging";
 
-} // namespace korvane::SettingsKeys
+}  // namespace korvane::SettingsKeys

@@ -51,7 +51,7 @@ std::filesystem::path asideName(const std::filesystem::path& file)
     return candidate;
 }
 
-} // namespace
+}  // namespace
 
 SettingsStore::SettingsStore(std::filesystem::path file, ChangeObserver onChange)
     : file_(std::move(file)), onChange_(std::move(onChange))
@@ -216,6 +216,39 @@ bool SettingsStore::remove(std::string_view key)
     return modify([&](Json& document) { document.erase(std::string(key)); });
 }
 
+bool SettingsStore::apply(const SettingsBatch& batch)
+{
+    return modify([&](Json& document) {
+        for (const auto& [key, value] : batch.values_.items()) {
+            document[key] = value;
+        }
+    });
+}
+
+SettingsBatch& SettingsBatch::setString(std::string_view key, std::string_view value)
+{
+    values_[std::string(key)] = std::string(value);
+    return *this;
+}
+
+SettingsBatch& SettingsBatch::setInteger(std::string_view key, std::int64_t value)
+{
+    values_[std::string(key)] = value;
+    return *this;
+}
+
+SettingsBatch& SettingsBatch::setStringArray(std::string_view key, const std::vector<std::string>& value)
+{
+    values_[std::string(key)] = value;
+    return *this;
+}
+
+SettingsBatch& SettingsBatch::setData(std::string_view key, std::string_view bytes)
+{
+    values_[std::string(key)] = std::string(bytes);
+    return *this;
+}
+
 bool SettingsStore::modify(const std::function<void(Json&)>& change)
 {
     std::lock_guard<std::mutex> io(ioMutex_);
@@ -367,4 +400,4 @@ void SettingsStore::publishLocked(Json document, DiskState state, std::string se
     }
 }
 
-} // namespace korvane
+}  // namespace korvane

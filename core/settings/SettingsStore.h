@@ -16,6 +16,19 @@
 
 namespace korvane {
 
+// Several changes to be saved together, in one atomic write (see SettingsStore::apply).
+class SettingsBatch {
+public:
+    SettingsBatch& setString(std::string_view key, std::string_view value);
+    SettingsBatch& setInteger(std::string_view key, std::int64_t value);
+    SettingsBatch& setStringArray(std::string_view key, const std::vector<std::string>& value);
+    SettingsBatch& setData(std::string_view key, std::string_view bytes);
+
+private:
+    friend class SettingsStore;
+    nlohmann::json values_ = nlohmann::json::object();
+};
+
 // The per-user key-value store: one JSON object in one file, read once, then kept in step with the
 // file. Each typed getter answers nothing when the key is missing or holds a value of another type,
 // so that the caller's default applies. Every setter rewrites the whole file atomically, keeps the
@@ -65,6 +78,8 @@ public:
     // Bytes that are not valid UTF-8 cannot be kept in the document and are refused.
     bool setData(std::string_view key, std::string_view bytes);
     bool remove(std::string_view key);
+    // All of the batch's changes or, when saving fails, none of them.
+    bool apply(const SettingsBatch& batch);
 
     // Re-reads the file if it changed on disk since the store last read or wrote it. The watcher
     // calls this; anyone who needs a hand edit seen immediately may call it too.
@@ -122,4 +137,4 @@ private:
     std::unique_ptr<FileChangeWatcher> watcher_;
 };
 
-} // namespace korvane
+}  // namespace korvane

@@ -39,4 +39,4 @@ constexpr SettingsTab settingsTabFromStored(std::optional<std::string_view> stor
     return SettingsTab::general;
 }
 
-} // namespace korvane
+}  // namespace korvane

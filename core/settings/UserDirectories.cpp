@@ -22,7 +22,7 @@ std::filesystem::path homeFromPasswordDatabase()
     return found->pw_dir;
 }
 
-} // namespace
+}  // namespace
 
 std::filesystem::path homeDirectory()
 {
@@ -46,4 +46,4 @@ std::filesystem::path configHome()
     return home / ".config";
 }
 
-} // namespace korvane
+}  // namespace korvane

@@ -12,4 +12,4 @@ std::filesystem::path homeDirectory();
 // XDG rules ignore relative ones), otherwise ~/.config. Empty when no home directory is known.
 std::filesystem::path configHome();
 
-} // namespace korvane
+}  // namespace korvane

@@ -181,5 +181,5 @@ TEST_F(LogSwitchTest, OtherInstancesLeaveTheSwitchAlone)
     EXPECT_FALSE(Logger::isEnabled());
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

@@ -269,5 +269,5 @@ TEST_F(SettingsStoreTest, WatcherCopesWithTheFolderBeingRemovedAndRecreated)
     EXPECT_TRUE(eventually([&] { return store.string("modelSize") == "medium"; }));
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

@@ -86,5 +86,5 @@ TEST(SettingsThreadsTest, ConcurrentWritersOfDifferentKeysLoseNothing)
     }
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane
