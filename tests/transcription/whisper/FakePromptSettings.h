@@ -64,4 +64,4 @@ private:
     std::function<void()> onRead_;
 };
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

@@ -75,7 +75,7 @@ TEST(ModelGenerator, RefusesShapesWhisperCannotLoad)
     spec.state = 63;
     EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", spec), std::invalid_argument);
     spec = ModelSpec{};
-    spec.state = 8; // room for one phrase piece only
+    spec.state = 8;  // room for one phrase piece only
     spec.phrase = " a b";
     EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", spec), std::invalid_argument);
     EXPECT_THROW(modelgen::writeModel(home.path() / "missing" / "m.bin", ModelSpec{}), std::runtime_error);
@@ -137,5 +137,5 @@ TEST(ModelGenerator, RandomModelLoadsWithEveryTensor)
     EXPECT_TRUE(load(home.path() / "r.bin"));
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

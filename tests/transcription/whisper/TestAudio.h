@@ -24,4 +24,4 @@ inline std::vector<float> toneBurst(std::size_t total, std::size_t from, std::si
     return samples;
 }
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

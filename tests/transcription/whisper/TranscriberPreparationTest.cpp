@@ -20,7 +20,7 @@ std::vector<float> loudBetween(std::size_t count, std::size_t first, std::size_t
 {
     std::vector<float> samples(count, 0.0f);
     for (std::size_t i = 0; i < count; ++i) {
-        samples[i] = 1e-6f * static_cast<float>(i % 1000); // below every threshold
+        samples[i] = 1e-6f * static_cast<float>(i % 1000);  // below every threshold
     }
     std::fill(samples.begin() + static_cast<std::ptrdiff_t>(first),
               samples.begin() + static_cast<std::ptrdiff_t>(last) + 1, 0.5f);
@@ -106,5 +106,5 @@ TEST(TranscriptionThreads, PrefersPerformanceCoresThenAllButOneProcessor)
     EXPECT_GE(transcriptionThreads(), 1);
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

@@ -67,5 +67,5 @@ TEST(WavFile, ReadsACutOffDataChunkAsFarAsItGoesAndRefusesWhatItCannotRead)
     EXPECT_THROW(readWav("/nonexistent.wav"), std::runtime_error);
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

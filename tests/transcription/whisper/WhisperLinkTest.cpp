@@ -18,4 +18,4 @@ TEST(WhisperLink, ReportsSystemInfoAndRefusesAMissingModel)
     EXPECT_EQ(whisper_init_from_file_with_params("/nonexistent/ggml-model.bin", params), nullptr);
 }
 
-} // namespace
+}  // namespace

@@ -99,7 +99,7 @@ TEST_F(WhisperTranscriberConcurrencyTest, UnloadDuringALoadDiscardsTheNewModel)
 
     auto load = std::async(std::launch::async, [&] { return transcriber.loadModel("small", {}); });
     fetching.wait();
-    transcriber.unload(); // the load holds no lock while it fetches: unload must not wait for it
+    transcriber.unload();  // the load holds no lock while it fetches: unload must not wait for it
     release.count_down();
 
     EXPECT_FALSE(load.get());
@@ -137,5 +137,5 @@ TEST_F(WhisperTranscriberConcurrencyTest, ConcurrentTranscriptionsAndCountsShare
     EXPECT_EQ(transcriber.promptFitCount(), 1u);
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

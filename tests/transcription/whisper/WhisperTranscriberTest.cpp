@@ -1,52 +1,19 @@
 // The transcriber against whisper.cpp with generated model files.
 #include "transcription/whisper/WhisperTranscriber.h"
 #include "tests/support/TempHome.h"
-#include "tests/support/models/GeneratedModels.h"
-#include "tests/transcription/whisper/FakePromptSettings.h"
 #include "tests/transcription/whisper/TestAudio.h"
+#include "tests/transcription/whisper/TranscriberFixture.h"
 #include "transcription/models/TranscriberError.h"
-#include "transcription/whisper/ModelStoreFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
 
 namespace korvane {
 namespace {
 
-using testing::FakePromptSettings;
-
-class WhisperTranscriberTest : public ::testing::Test {
-protected:
-    std::filesystem::path modelsDir() const { return home_.path() / "models"; }
-
-    void addModel(const std::string& name, const modelgen::ModelSpec& spec)
-    {
-        definitions_[name] = testing::writeGeneratedModel(modelsDir(), "ggml-" + name + ".bin", spec);
-    }
-
-    // A file the catalogue accepts (its own size and digest) that whisper.cpp must refuse.
-    void addDamagedModel(const std::string& name, const std::string& contents)
-    {
-        const std::string fileName = "ggml-" + name + ".bin";
-        std::filesystem::create_directories(modelsDir());
-        std::ofstream(modelsDir() / fileName, std::ios::binary) << contents;
-        definitions_[name] = testing::definitionOfFile(modelsDir(), fileName);
-    }
-
-    std::unique_ptr<WhisperTranscriber> makeTranscriber(const std::string& name = "small")
-    {
-        auto files = std::make_shared<ModelStoreFiles>(testing::offlineModelStore(definitions_, modelsDir()));
-        return std::make_unique<WhisperTranscriber>(name, files, settings_);
-    }
-
-    testing::TempHome home_;
-    ModelDefinitions definitions_;
-    std::shared_ptr<FakePromptSettings> settings_ = std::make_shared<FakePromptSettings>();
-};
+using WhisperTranscriberTest = testing::TranscriberFixture;
 
 TEST_F(WhisperTranscriberTest, DecodesTheScriptedPhraseOfTheLoadedModel)
 {
@@ -95,25 +62,6 @@ TEST_F(WhisperTranscriberTest, DiscardsStockPhrasesOnlyWhenNoSpeechWasDetected)
     EXPECT_EQ(transcriber->transcribe(click), "") << "single words count after a run under 3 frames";
     // 50 ms of sound: a run of about 5 frames, no speech, but too long for a lone word to be noise.
     EXPECT_EQ(transcriber->transcribe(testing::toneBurst(32000, 16000, 16800)), "Okay.");
-}
-
-TEST_F(WhisperTranscriberTest, RefusesDamagedFilesAndKeepsThePreviousModel)
-{
-    addModel("small", testing::scriptedModel(" Still here."));
-    const std::string good = testing::readFile(modelsDir() / "ggml-small.bin");
-    addDamagedModel("base", good.substr(0, good.size() / 2));                              // truncated in the weights
-    addDamagedModel("medium", std::string(4096, '\x5a'));                                  // not a model at all
-    definitions_["turbo"] = ModelDefinition{"ggml-turbo.bin", 1234, std::string(64, '0')}; // never downloaded
-    auto transcriber = makeTranscriber();
-
-    EXPECT_FALSE(transcriber->loadModel("base", {}));
-    EXPECT_FALSE(transcriber->isModelLoaded());
-    ASSERT_TRUE(transcriber->loadModel("small", {}));
-    EXPECT_FALSE(transcriber->loadModel("base", {}));
-    EXPECT_FALSE(transcriber->loadModel("medium", {}));
-    EXPECT_FALSE(transcriber->loadModel("turbo", {})) << "no file and no server to fetch it from";
-    EXPECT_EQ(transcriber->modelName(), "small");
-    EXPECT_EQ(transcriber->transcribe(testing::toneBurst(32000, 8000, 24000)), "Still here.");
 }
 
 TEST_F(WhisperTranscriberTest, AppliesTheNameRuleToUnknownModelNames)
@@ -183,7 +131,7 @@ TEST_F(WhisperTranscriberTest, FitsTheVocabularyPromptIntoTwoHundredTwentyFourTo
 
     std::vector<std::string> terms;
     for (int i = 0; i < 100; ++i) {
-        terms.push_back("term" + std::to_string(i)); // about 7 single-byte tokens each
+        terms.push_back("term" + std::to_string(i));  // about 7 single-byte tokens each
     }
     auto held = transcriber->tryLock();
     ASSERT_TRUE(held.owns_lock());
@@ -221,5 +169,5 @@ TEST_F(WhisperTranscriberTest, DeletesModelFilesThroughTheStore)
     EXPECT_THROW(transcriber->deleteModelFile("tiny"), TranscriberError);
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane
