@@ -4,10 +4,9 @@
 // command-line example on the same model file and audio.
 #include "core/logging/Logger.h"
 #include "core/settings/AppSettings.h"
-#include "core/settings/SettingsKeys.h"
-#include "text/StoredVocabulary.h"
 #include "text/TranscriptionTextCleaner.h"
 #include "tools/transcribe/WavFile.h"
+#include "transcription/whisper/AppSettingsPromptSettings.h"
 #include "transcription/whisper/TranscriptionThreads.h"
 #include "transcription/whisper/WhisperTranscriber.h"
 
@@ -24,7 +23,6 @@
 namespace {
 
 using korvane::AppSettings;
-using korvane::Vocabulary;
 
 // The model file named on the command line, whatever model name is asked for.
 class FixedModelFile final : public korvane::ModelFiles {
@@ -35,27 +33,6 @@ public:
 
 private:
     std::filesystem::path path_;
-};
-
-// The user's stored vocabulary and legacy prompt, read as the application reads them: no stored
-// vocabulary gives the built-in list, an unreadable one gives an empty vocabulary.
-class StoredPromptSettings final : public korvane::PromptSettings {
-public:
-    explicit StoredPromptSettings(const AppSettings& settings) : settings_(settings) {}
-
-    Vocabulary vocabulary() const override
-    {
-        const auto stored = settings_.defaults().data(korvane::SettingsKeys::vocabularyV1);
-        if (!stored) {
-            return Vocabulary::starter();
-        }
-        return korvane::StoredVocabulary::decode(*stored).value_or(Vocabulary{});
-    }
-
-    std::optional<std::string> legacyVocabularyPrompt() const override { return settings_.vocabularyPrompt(); }
-
-private:
-    const AppSettings& settings_;
 };
 
 double since(std::chrono::steady_clock::time_point start)
@@ -77,7 +54,7 @@ void usage()
                stderr);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -119,7 +96,7 @@ int main(int argc, char** argv)
         const double convertSeconds = since(clock);
 
         AppSettings settings(AppSettings::defaultFile());
-        auto promptSettings = std::make_shared<StoredPromptSettings>(settings);
+        auto promptSettings = std::make_shared<korvane::AppSettingsPromptSettings>(settings);
         korvane::WhisperTranscriber transcriber("small", std::make_shared<FixedModelFile>(modelPath), promptSettings);
         clock = std::chrono::steady_clock::now();
         if (!transcriber.loadModel("small", {})) {
