@@ -167,7 +167,7 @@ std::vector<float> filteredFrameLevels(std::span<const float> samples, float cut
     return levels;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<float> highPassed(std::span<const float> samples, float cutoffHz, float sampleRate, int poles)
 {
@@ -261,4 +261,4 @@ Analysis analyze(std::span<const float> samples, const Configuration& configurat
     return analysis;
 }
 
-} // namespace korvane::SpeechDetector
+}  // namespace korvane::SpeechDetector

@@ -13,22 +13,22 @@ namespace korvane::SpeechDetector {
 
 // The defaults are the values the transcriber uses.
 struct Configuration {
-    int frameLength = 160;            // samples per analysis frame (10 ms at 16 kHz)
-    float highPassCutoffHz = 80.0f;   // cutoff of the high-pass filter
-    double noisePercentile = 0.1;     // percentile of frame levels taken as the noise floor
-    float minimumFrameLevel = 0.0001f; // quieter frames are left out of the noise-floor estimate
-    float noiseMultiplier = 2.0f;     // threshold = noise floor x this ...
-    float minimumThreshold = 0.0005f; // ... but never below this
-    float loudFrameLevel = 0.02f;     // a frame at or above this level is speech whatever the threshold
-    int minimumSpeechRun = 9;         // longest run (frames) needed to call the recording speech
-    int allowedGap = 1;               // non-speech frames tolerated inside a run
-    int speechEndMinimumRun = 3;      // run length a stretch must reach to count for the speech end
+    int frameLength = 160;              // samples per analysis frame (10 ms at 16 kHz)
+    float highPassCutoffHz = 80.0f;     // cutoff of the high-pass filter
+    double noisePercentile = 0.1;       // percentile of frame levels taken as the noise floor
+    float minimumFrameLevel = 0.0001f;  // quieter frames are left out of the noise-floor estimate
+    float noiseMultiplier = 2.0f;       // threshold = noise floor x this ...
+    float minimumThreshold = 0.0005f;   // ... but never below this
+    float loudFrameLevel = 0.02f;       // a frame at or above this level is speech whatever the threshold
+    int minimumSpeechRun = 9;           // longest run (frames) needed to call the recording speech
+    int allowedGap = 1;                 // non-speech frames tolerated inside a run
+    int speechEndMinimumRun = 3;        // run length a stretch must reach to count for the speech end
 };
 
 struct Analysis {
-    bool hasSpeech = false;     // longestRun >= minimumSpeechRun
-    float noiseFloor = 0.0f;    // estimated noise floor (frame RMS)
-    int longestRun = 0;         // longest speech run in frames, gap frames not counted
+    bool hasSpeech = false;   // longestRun >= minimumSpeechRun
+    float noiseFloor = 0.0f;  // estimated noise floor (frame RMS)
+    int longestRun = 0;       // longest speech run in frames, gap frames not counted
     // Sample index just after the last speech frame of a run of at least speechEndMinimumRun frames;
     // absent without speech or when no run got that long.
     std::optional<std::size_t> speechEndSample;
@@ -56,4 +56,4 @@ int longestRun(std::span<const bool> flags, int allowedGap);
 // rule); absent when no run got that long.
 std::optional<std::size_t> lastRunEnd(std::span<const bool> flags, int minimumLength, int allowedGap);
 
-} // namespace korvane::SpeechDetector
+}  // namespace korvane::SpeechDetector

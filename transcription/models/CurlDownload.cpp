@@ -68,7 +68,7 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* con
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
 bool isWellFormedUrl(const std::string& url)
 {
@@ -123,4 +123,4 @@ DownloadOutcome downloadToFile(const std::string& url, const ModelDownloadOption
     return transfer.outcome;
 }
 
-} // namespace korvane
+}  // namespace korvane

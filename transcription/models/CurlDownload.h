@@ -16,11 +16,11 @@ struct DownloadOutcome {
     // Empty when the transfer itself completed; otherwise libcurl's explanation (a refused
     // protocol, a failed connection, a low-speed abort, ...). Not set for the aborts below.
     std::string transportError;
-    long httpStatus = 0;           // status of the last response (after redirects); 0 when none came
-    std::int64_t receivedBytes = 0; // body bytes of a successful response received so far
-    int writeError = 0;            // errno of a failed write to the file
-    bool stoppedAtRefusedStatus = false; // aborted because the response status was not 2xx
-    bool stoppedAtExcessBytes = false;   // aborted because more than `limitBytes` arrived
+    long httpStatus = 0;                  // status of the last response (after redirects); 0 when none came
+    std::int64_t receivedBytes = 0;       // body bytes of a successful response received so far
+    int writeError = 0;                   // errno of a failed write to the file
+    bool stoppedAtRefusedStatus = false;  // aborted because the response status was not 2xx
+    bool stoppedAtExcessBytes = false;    // aborted because more than `limitBytes` arrived
 };
 
 // Fetches `url` into `file` with libcurl: certificate verification on, redirects followed within the
@@ -34,4 +34,4 @@ DownloadOutcome downloadToFile(const std::string& url, const ModelDownloadOption
 // True when libcurl accepts `url` as a well-formed absolute URL.
 bool isWellFormedUrl(const std::string& url);
 
-} // namespace korvane
+}  // namespace korvane

@@ -35,4 +35,4 @@ private:
     std::int64_t lastReported_ = -1;
 };
 
-} // namespace korvane
+}  // namespace korvane

@@ -90,7 +90,7 @@ std::filesystem::path createModelsDir()
     return directory;
 }
 
-} // namespace
+}  // namespace
 
 const std::filesystem::path& modelsDir()
 {
@@ -98,4 +98,4 @@ const std::filesystem::path& modelsDir()
     return directory;
 }
 
-} // namespace korvane
+}  // namespace korvane

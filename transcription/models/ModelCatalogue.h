@@ -14,7 +14,7 @@ namespace korvane {
 struct ModelDefinition {
     std::string fileName;
     std::int64_t expectedBytes = 0;
-    std::string sha256; // 64 lowercase hexadecimal digits
+    std::string sha256;  // 64 lowercase hexadecimal digits
 
     friend bool operator==(const ModelDefinition&, const ModelDefinition&) = default;
 };

@@ -33,7 +33,7 @@ using DigestContext = std::unique_ptr<EVP_MD_CTX, DigestContextDeleter>;
                                             std::make_error_code(std::errc::io_error));
 }
 
-} // namespace
+}  // namespace
 
 std::string sha256Hex(const std::filesystem::path& file)
 {
@@ -106,4 +106,4 @@ bool modelFileIsValid(const std::filesystem::path& file, const ModelDefinition& 
     return true;
 }
 
-} // namespace korvane
+}  // namespace korvane

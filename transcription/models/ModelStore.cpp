@@ -12,7 +12,9 @@
 
 namespace korvane {
 
-ModelStore::ModelStore() : ModelStore(modelDefinitions(), modelsDir()) {}
+ModelStore::ModelStore() : ModelStore(modelDefinitions(), modelsDir())
+{
+}
 
 ModelStore::ModelStore(ModelDefinitions definitions, std::filesystem::path directory, ModelDownloadOptions options)
     : definitions_(std::move(definitions)), directory_(std::move(directory)), options_(std::move(options))
@@ -118,4 +120,4 @@ std::int64_t ModelStore::expectedBytes(std::string_view name) const
     return found == definitions_.end() ? 0 : found->second.expectedBytes;
 }
 
-} // namespace korvane
+}  // namespace korvane

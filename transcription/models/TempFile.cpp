@@ -1,8 +1,8 @@
 #include "transcription/models/TempFile.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 #include <system_error>
 
@@ -15,7 +15,7 @@ namespace {
     throw std::filesystem::filesystem_error(what, file, std::error_code(error, std::generic_category()));
 }
 
-} // namespace
+}  // namespace
 
 TempFile::TempFile(const std::filesystem::path& directory, std::string_view baseName)
 {
@@ -67,4 +67,4 @@ void TempFile::moveTo(const std::filesystem::path& destination)
     moved_ = true;
 }
 
-} // namespace korvane
+}  // namespace korvane

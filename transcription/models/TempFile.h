@@ -37,4 +37,4 @@ private:
     bool moved_ = false;
 };
 
-} // namespace korvane
+}  // namespace korvane

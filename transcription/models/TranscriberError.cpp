@@ -17,7 +17,7 @@ std::string diagnosticText(TranscriberError::Kind kind, const std::string& paylo
     return text;
 }
 
-} // namespace
+}  // namespace
 
 TranscriberError::TranscriberError(Kind kind, std::string payload, std::int32_t code)
     : kind_(kind), payload_(std::move(payload)), code_(code), diagnostic_(diagnosticText(kind_, payload_))
@@ -100,4 +100,4 @@ std::string errorDescription(const std::exception& error)
     return error.what();
 }
 
-} // namespace korvane
+}  // namespace korvane

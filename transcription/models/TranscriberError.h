@@ -12,12 +12,12 @@ namespace korvane {
 class TranscriberError : public std::exception {
 public:
     enum class Kind {
-        invalidURL,          // payload: the URL text
-        downloadFailed,      // payload: the reason
-        checksumMismatch,    // payload: the model's file name
-        unknownModel,        // payload: the model name
-        transcriptionFailed, // payload: the recogniser's result code
-        modelNotLoaded,      // no payload
+        invalidURL,           // payload: the URL text
+        downloadFailed,       // payload: the reason
+        checksumMismatch,     // payload: the model's file name
+        unknownModel,         // payload: the model name
+        transcriptionFailed,  // payload: the recogniser's result code
+        modelNotLoaded,       // no payload
     };
 
     static TranscriberError invalidURL(std::string url);

@@ -38,4 +38,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace korvane
+}  // namespace korvane

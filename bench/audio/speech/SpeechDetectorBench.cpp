@@ -53,4 +53,4 @@ void frameLevelsTenMinutes(benchmark::State& state)
 }
 BENCHMARK(frameLevelsTenMinutes)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-} // namespace
+}  // namespace

@@ -48,7 +48,7 @@ private:
 void sha256OfModelSizedFile(benchmark::State& state)
 {
     const ModelSizedFile file;
-    benchmark::DoNotOptimize(korvane::sha256Hex(file.path())); // warm the page cache
+    benchmark::DoNotOptimize(korvane::sha256Hex(file.path()));  // warm the page cache
     for (auto _ : state) {
         benchmark::DoNotOptimize(korvane::sha256Hex(file.path()));
     }
@@ -56,4 +56,4 @@ void sha256OfModelSizedFile(benchmark::State& state)
 }
 BENCHMARK(sha256OfModelSizedFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-} // namespace
+}  // namespace

@@ -78,7 +78,7 @@ TEST(SpeechDetectorRuns, BridgeShortGapsWithoutCountingThem)
              {"TTTTTTTTTTFFFFFTT", 1, 10},
              {"TFTFTFTFT", 1, 5},
              {"TFTFTFTFT", 0, 1},
-             {"TFTFTFTFT", -3, 1}, // a negative gap means none
+             {"TFTFTFTFT", -3, 1},  // a negative gap means none
              {"TTFFTTFFT", 2, 5},
          }) {
         EXPECT_EQ(longestRunOf(pattern, allowedGap), longest) << pattern << " gap " << allowedGap;
@@ -102,8 +102,8 @@ TEST(SpeechDetectorLevels, FrameRmsIgnoresATrailingPartialFrame)
     for (std::size_t index = 0; index < 160; ++index) {
         samples[index] = index % 2 == 0 ? 0.5f : -0.5f;
     }
-    samples[200] = 4.0f; // 16 / 160 = 0.1 mean square
-    samples[325] = 9.0f; // in the ignored partial frame
+    samples[200] = 4.0f;  // 16 / 160 = 0.1 mean square
+    samples[325] = 9.0f;  // in the ignored partial frame
     const auto levels = SpeechDetector::frameRMS(samples, 160);
     ASSERT_EQ(levels.size(), 2u);
     EXPECT_FLOAT_EQ(levels[0], 0.5f);
@@ -121,7 +121,7 @@ TEST(SpeechDetectorLevels, NoiseFloorIsAPercentileOfTheSortedLevels)
     for (int index = 311; index >= 0; --index) {
         levels.push_back(static_cast<float>(index));
     }
-    EXPECT_EQ(SpeechDetector::noiseFloor(levels, 0.1), 31.0f); // 0.1 x 311 = 31.1, truncated
+    EXPECT_EQ(SpeechDetector::noiseFloor(levels, 0.1), 31.0f);  // 0.1 x 311 = 31.1, truncated
     EXPECT_EQ(SpeechDetector::noiseFloor(levels, 0.0), 0.0f);
     EXPECT_EQ(SpeechDetector::noiseFloor(levels, 2.0), 311.0f);
     EXPECT_EQ(SpeechDetector::noiseFloor(levels, -1.0), 0.0f);
@@ -170,7 +170,7 @@ TEST(SpeechDetectorAnalysis, NeedsAtLeastOneFrameAndIgnoresSilenceAndDc)
 
 TEST(SpeechDetectorAnalysis, LevelsExactlyAtTheThresholdOrTheLoudLevelAreSpeech)
 {
-    constexpr float noise = 0.0009765625f; // 2^-10: floor, threshold 2^-9
+    constexpr float noise = 0.0009765625f;  // 2^-10: floor, threshold 2^-9
     constexpr float atThreshold = 0.001953125f;
     const auto samples = framesOf({{noise, 60}, {atThreshold, 9}, {noise, 31}});
     const auto analysis = SpeechDetector::analyze(samples, unfiltered());
@@ -266,5 +266,5 @@ TEST(SpeechDetectorAnalysis, LogsLevelsInTheirShortestExactForm)
                             "Speech check: run=0 frames floor=0 threshold=1e-05 frames=10"));
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

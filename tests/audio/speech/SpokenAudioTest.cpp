@@ -143,5 +143,5 @@ TEST_F(SpokenAudioTest, SilenceHumNoiseAndAClickAreNotSpeech)
     }
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

@@ -55,7 +55,7 @@ bool sendAll(int fd, std::string_view data)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 HttpResponse HttpResponse::closingConnection() const
 {
@@ -293,4 +293,4 @@ void LoopbackHttpServer::handleConnection(int fd)
     ::shutdown(fd, SHUT_WR);
 }
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

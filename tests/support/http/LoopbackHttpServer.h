@@ -17,7 +17,7 @@ namespace korvane::testing {
 struct HttpResponse {
     int status = 200;
     std::string body;
-    std::vector<std::pair<std::string, std::string>> headers; // sent after the standard ones
+    std::vector<std::pair<std::string, std::string>> headers;  // sent after the standard ones
 
     // Send nothing at all (the request is read) and hold the connection open until the client
     // gives up or the server stops.
@@ -83,4 +83,4 @@ private:
     std::thread acceptor_;
 };
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

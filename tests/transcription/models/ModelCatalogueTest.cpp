@@ -1,5 +1,5 @@
-#include "transcription/models/DownloadProgress.h"
 #include "transcription/models/ModelCatalogue.h"
+#include "transcription/models/DownloadProgress.h"
 #include "transcription/models/TranscriberError.h"
 
 #include <gmock/gmock.h>
@@ -18,10 +18,12 @@ TEST(ModelCatalogue, OffersTheFourPublishedFilesWithTheirSizesAndDigests)
 {
     const auto& definitions = modelDefinitions();
     ASSERT_EQ(definitions.size(), 4u);
-    EXPECT_EQ(definitions.at("base"), (ModelDefinition{"ggml-base.bin", 147'951'465,
-                                                        "60ed5bc3dd14eea856493d334349b405782ddcaf0028d4b5df4088345fba2efe"}));
-    EXPECT_EQ(definitions.at("small"), (ModelDefinition{"ggml-small.bin", 487'601'967,
-                                                         "1be3a9b2063867b937e64e2ec7483364a79917e157fa98c5d94b5c1fffea987b"}));
+    EXPECT_EQ(definitions.at("base"),
+              (ModelDefinition{"ggml-base.bin", 147'951'465,
+                               "60ed5bc3dd14eea856493d334349b405782ddcaf0028d4b5df4088345fba2efe"}));
+    EXPECT_EQ(definitions.at("small"),
+              (ModelDefinition{"ggml-small.bin", 487'601'967,
+                               "1be3a9b2063867b937e64e2ec7483364a79917e157fa98c5d94b5c1fffea987b"}));
     EXPECT_EQ(definitions.at("medium"),
               (ModelDefinition{"ggml-medium.bin", 1'533'763'059,
                                "6c14d5adee5f86394037b4e4e8b59f1673b6cee10e3cf0b11bbdbee79c156208"}));
@@ -77,14 +79,13 @@ TEST(TranscriberError, CarriesTheUserTextAndTheDiagnosticForm)
         const char* diagnostic;
     };
     const std::vector<Case> cases{
-        {TranscriberError::invalidURL("ht tp://x"), TranscriberError::Kind::invalidURL,
-         "Invalid model URL: ht tp://x", "invalidURL(ht tp://x)"},
+        {TranscriberError::invalidURL("ht tp://x"), TranscriberError::Kind::invalidURL, "Invalid model URL: ht tp://x",
+         "invalidURL(ht tp://x)"},
         {TranscriberError::downloadFailed("HTTP 404"), TranscriberError::Kind::downloadFailed,
          "Model download failed: HTTP 404", "downloadFailed(HTTP 404)"},
         {TranscriberError::checksumMismatch("ggml-base.bin"), TranscriberError::Kind::checksumMismatch,
          "Model checksum mismatch: ggml-base.bin", "checksumMismatch(ggml-base.bin)"},
-        {TranscriberError::unknownModel(""), TranscriberError::Kind::unknownModel, "Unknown model: ",
-         "unknownModel()"},
+        {TranscriberError::unknownModel(""), TranscriberError::Kind::unknownModel, "Unknown model: ", "unknownModel()"},
         {TranscriberError::transcriptionFailed(-7), TranscriberError::Kind::transcriptionFailed,
          "Transcription failed with code -7", "transcriptionFailed(-7)"},
         {TranscriberError::modelNotLoaded(), TranscriberError::Kind::modelNotLoaded, "Whisper model not loaded",
@@ -121,5 +122,5 @@ TEST(DownloadProgress, ReportsEachPercentageOnceAndNeverPassesOneHundred)
     silent.bytesReceived(5);
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

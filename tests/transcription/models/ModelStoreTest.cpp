@@ -1,8 +1,8 @@
+#include "transcription/models/ModelStore.h"
 #include "core/logging/Logger.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/http/LoopbackHttpServer.h"
 #include "transcription/models/ModelFileCheck.h"
-#include "transcription/models/ModelStore.h"
 #include "transcription/models/TranscriberError.h"
 
 #include <gmock/gmock.h>
@@ -13,22 +13,22 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace korvane {
 namespace {
 
 using korvane::testing::HttpResponse;
-using korvane::testing::ok;
-using korvane::testing::withStatus;
 using korvane::testing::LoopbackHttpServer;
+using korvane::testing::ok;
 using korvane::testing::readFile;
 using korvane::testing::TempHome;
+using korvane::testing::withStatus;
 using korvane::testing::writeFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -187,12 +187,12 @@ TEST_F(ModelStoreTest, LogsWhyAFileIsReplacedAndWhatWasFetched)
     store().ensureModel("small");
     const std::string url = server.baseUrl() + std::string(kServedPath).substr(1);
     const std::string downloaded = "Model downloaded: " + destination.string() + " (300000 bytes)";
-    EXPECT_THAT(loggedMessages(), ElementsAre("Model size mismatch for ggml-small.bin: expected 300000, got 299999",
-                                              "Existing model file failed validation -- redownloading",
-                                              "Downloading model: " + url, downloaded,
-                                              "Model checksum mismatch for ggml-small.bin",
-                                              "Existing model file failed validation -- redownloading",
-                                              "Downloading model: " + url, downloaded));
+    EXPECT_THAT(loggedMessages(),
+                ElementsAre("Model size mismatch for ggml-small.bin: expected 300000, got 299999",
+                            "Existing model file failed validation -- redownloading", "Downloading model: " + url,
+                            downloaded, "Model checksum mismatch for ggml-small.bin",
+                            "Existing model file failed validation -- redownloading", "Downloading model: " + url,
+                            downloaded));
 }
 
 TEST_F(ModelStoreTest, UnknownNameIsFetchedAsSmallButNotLookedUpOrDeleted)
@@ -367,9 +367,9 @@ class SelfSignedTlsServer {
 public:
     explicit SelfSignedTlsServer(const std::filesystem::path& directory)
     {
-        const std::string makeCertificate = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" +
-                                            (directory / "key.pem").string() + "' -out '" +
-                                            (directory / "cert.pem").string() + "' >/dev/null 2>&1";
+        const std::string makeCertificate =
+            "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" +
+            (directory / "key.pem").string() + "' -out '" + (directory / "cert.pem").string() + "' >/dev/null 2>&1";
         if (std::system(makeCertificate.c_str()) != 0) {
             return;
         }
@@ -466,5 +466,5 @@ TEST(ModelFileCheck, ValidationWantsSizeAndDigest)
     EXPECT_TRUE(modelFileIsValid(file, definition));
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane
