@@ -93,7 +93,7 @@ bool DictationController::preloadModel(const std::string& requestedName, std::fu
     currentModelName_ = name;
     failedModelName_.reset();
     if (!isBusy()) {
-        emit(DictationStatus::loading(name));
+        emitStatus(DictationStatus::loading(name));
     }
     world_.backgroundQueue->post([weak = weak_from_this(), name, completion = std::move(completion)]() mutable {
         if (auto self = weak.lock()) {
@@ -143,7 +143,7 @@ void DictationController::applyDownloadProgress(const std::string& name, int per
         downloadPercent_.reset();
     }
     if (!isBusy()) {
-        emit(shown < 100 ? DictationStatus::downloading(name, shown) : DictationStatus::loading(name));
+        emitStatus(shown < 100 ? DictationStatus::downloading(name, shown) : DictationStatus::loading(name));
     }
 }
 
@@ -157,12 +157,12 @@ void DictationController::finishModelLoad(const std::string& name, bool success,
         lastReadyModel_ = name;
         if (!isBusy()) {
             state_ = State::modelReady(name);
-            emit(DictationStatus::ready(name));
+            emitStatus(DictationStatus::ready(name));
         }
     } else {
         failedModelName_ = name;
         if (!isBusy()) {
-            emit(DictationStatus::error("Failed to load " + name + " model"));
+            emitStatus(DictationStatus::error("Failed to load " + name + " model"));
         }
     }
     if (completion) {
@@ -224,7 +224,7 @@ void DictationController::start()
     if (!lastReadyModel_) {
         // Nothing to dictate with yet: say why nothing happens, or get a model coming.
         if (loadingModelName_) {
-            emit(downloadPercent_ ? DictationStatus::downloading(*loadingModelName_, *downloadPercent_)
+            emitStatus(downloadPercent_ ? DictationStatus::downloading(*loadingModelName_, *downloadPercent_)
                                   : DictationStatus::loading(*loadingModelName_));
         } else {
             preloadModel(currentModelName_);
@@ -249,18 +249,18 @@ void DictationController::start()
         log("Mic error: " + describeCurrentException());
         recordingTargetApp_.reset();
         state_ = restingState();
-        emit(DictationStatus::error("Mic error"));
+        emitStatus(DictationStatus::error("Mic error"));
         return;
     }
     state_ = State::recording();
-    emit(DictationStatus::recording());
+    emitStatus(DictationStatus::recording());
 }
 
 void DictationController::handleCapReached()
 {
     requireMainThread(*world_.mainQueue, "DictationController::onCapReached");
     if (state_.kind() == State::Kind::recording) {
-        emit(DictationStatus::recordingLimitReached());
+        emitStatus(DictationStatus::recordingLimitReached());
     }
 }
 
@@ -271,7 +271,7 @@ void DictationController::stop()
         return;
     }
     state_ = State::transcribing();
-    emit(DictationStatus::transcribing());
+    emitStatus(DictationStatus::transcribing());
     world_.mainQueue->postAfter(kStopTail, [weak = weak_from_this()] {
         if (auto self = weak.lock()) {
             self->finishRecording();
@@ -387,7 +387,7 @@ void DictationController::finish(const DictationStatus& message)
 {
     requireMainThread(*world_.mainQueue, "DictationController::finish");
     state_ = restingState();
-    emit(message);
+    emitStatus(message);
 }
 
 // ---- Helpers and reads ----
@@ -397,7 +397,7 @@ DictationController::State DictationController::restingState() const
     return lastReadyModel_ ? State::modelReady(*lastReadyModel_) : State::idle();
 }
 
-void DictationController::emit(const DictationStatus& status)
+void DictationController::emitStatus(const DictationStatus& status)
 {
     // A copy, so a handler that replaces the callback does not destroy the one running.
     if (auto callback = onStatusChange_) {

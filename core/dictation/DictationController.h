@@ -120,7 +120,7 @@ private:
     void finish(const DictationStatus& message);
 
     State restingState() const;
-    void emit(const DictationStatus& status);
+    void emitStatus(const DictationStatus& status);
     void log(const std::string& line) const;
 
     // Background work: each holds the controller only for as long as it runs and hands that

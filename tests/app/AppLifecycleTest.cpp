@@ -1,0 +1,140 @@
+// Starts the real korvane executable (Qt's offscreen platform, a temporary home) and checks what a
+// user or a session manager relies on: the start banner, settings taken over, and a clean exit on
+// SIGTERM and SIGINT.
+#include "tests/support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+class RunningApp {
+public:
+    RunningApp(const fs::path& home, const fs::path& stderrFile)
+    {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int err = ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(err, STDERR_FILENO);
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, STDIN_FILENO);
+            ::dup2(null, STDOUT_FILENO);
+            ::setenv("HOME", home.c_str(), 1);
+            ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+            ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+            ::setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::setenv("PULSE_SERVER", "unix:/nonexistent", 1);  // never reach a real sound server
+            ::execl(KORVANE_APP_PATH, KORVANE_APP_PATH, static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+
+    ~RunningApp()
+    {
+        if (pid_ > 0 && !exited_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    void signal(int number) { ::kill(pid_, number); }
+
+    // The exit status, or -1 when the process did not end within the timeout.
+    int waitForExit(std::chrono::seconds timeout)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+};
+
+// Polls `path` until it contains `needle`; false after the timeout.
+bool waitForText(const fs::path& path, const std::string& needle, std::chrono::seconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (testing::readFile(path).find(needle) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+// A session's runtime directory, private as the desktop makes it (Qt warns about any other mode).
+void makeRuntimeDir(const fs::path& home)
+{
+    fs::create_directories(home / "runtime");
+    fs::permissions(home / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+}
+
+class AppLifecycle : public ::testing::TestWithParam<int> {};
+
+TEST_P(AppLifecycle, WritesTheBannerAndEndsCleanlyOnSignal)
+{
+    testing::TempHome home;
+    makeRuntimeDir(home.path());
+    const fs::path settings = home.path() / ".config/korvane/settings.json";
+    testing::writeFile(settings, R"({"debugLogging": true, "modelSize": "base"})");
+    const fs::path log = home.path() / ".config/korvane/debug.log";
+
+    RunningApp app(home.path(), home.path() / "stderr.txt");
+    ASSERT_TRUE(waitForText(log, "App started -- main run loop active", 30s)) << testing::readFile(log);
+    app.signal(GetParam());
+    EXPECT_EQ(app.waitForExit(30s), 0);
+
+    const std::string lines = testing::readFile(log);
+    EXPECT_NE(lines.find(" " + std::string(40, '=') + "\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find(" Korvane (C++) starting\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("Korvane exiting"), std::string::npos) << lines;
+    // The stored model choice is the one the application loads first.
+    EXPECT_NE(lines.find("loading(\"base\")"), std::string::npos) << lines;
+    // The legacy shortcut settings were converted once, and the user's own keys kept.
+    const std::string stored = testing::readFile(settings);
+    EXPECT_NE(stored.find("hotkeyBindingV2"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\"debugLogging\": true"), std::string::npos) << stored;
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, AppLifecycle, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& param) { return param.param == SIGTERM ? "SIGTERM" : "SIGINT"; });
+
+TEST(AppLifecycleQuiet, SaysNothingWhileTheDebugLogIsOff)
+{
+    testing::TempHome home;
+    makeRuntimeDir(home.path());
+    const fs::path errors = home.path() / "stderr.txt";
+    RunningApp app(home.path(), errors);
+    // The first settings write (the shortcut conversion) shows that start-up has run.
+    ASSERT_TRUE(waitForText(home.path() / ".config/korvane/settings.json", "hotkeyBindingV2", 30s));
+    app.signal(SIGTERM);
+    EXPECT_EQ(app.waitForExit(30s), 0);
+    EXPECT_FALSE(fs::exists(home.path() / ".config/korvane/debug.log"));
+    EXPECT_EQ(testing::readFile(errors), "");
+}
+
+}  // namespace
+}  // namespace korvane
