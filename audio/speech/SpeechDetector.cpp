@@ -199,11 +199,14 @@ float noiseFloor(std::span<const float> levels, double percentile)
         return 0.0f;
     }
     const double lastIndex = static_cast<double>(levels.size() - 1);
-    const double wanted = std::clamp(std::trunc(percentile * lastIndex), 0.0, lastIndex);
-    const auto position = static_cast<std::size_t>(wanted);
-    // Only the element at `position` of the sorted order is needed; selecting it is linear.
+    const double wanted = std::trunc(percentile * lastIndex);
+    // A NaN percentile would otherwise reach the integer conversion, which is undefined for it.
+    const auto position = static_cast<std::size_t>(std::isnan(wanted) ? 0.0 : std::clamp(wanted, 0.0, lastIndex));
+    // Only the element at `position` of the sorted order is needed; selecting it is linear. NaN
+    // levels sort last: the selection needs a strict weak order, which plain < is not with NaN.
     std::vector<float> copy(levels.begin(), levels.end());
-    std::nth_element(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(position), copy.end());
+    std::nth_element(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(position), copy.end(),
+                     [](float left, float right) { return left < right || (!std::isnan(left) && std::isnan(right)); });
     return copy[position];
 }
 

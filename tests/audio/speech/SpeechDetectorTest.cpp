@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -125,6 +126,10 @@ TEST(SpeechDetectorLevels, NoiseFloorIsAPercentileOfTheSortedLevels)
     EXPECT_EQ(SpeechDetector::noiseFloor(levels, 0.0), 0.0f);
     EXPECT_EQ(SpeechDetector::noiseFloor(levels, 2.0), 311.0f);
     EXPECT_EQ(SpeechDetector::noiseFloor(levels, -1.0), 0.0f);
+    // Broken input from a failing device must not break the selection.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(SpeechDetector::noiseFloor(std::vector<float>{nan, 0.5f, nan, 0.1f}, 0.4), 0.5f);
+    EXPECT_EQ(SpeechDetector::noiseFloor(levels, std::numeric_limits<double>::quiet_NaN()), 0.0f);
 }
 
 TEST(SpeechDetectorFilter, StartsFromRestAndLeavesInvalidSettingsAlone)
