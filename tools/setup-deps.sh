@@ -15,7 +15,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # real components the integration tests start
   xvfb openbox xdotool xclip pulseaudio pulseaudio-utils espeak-ng sox
-  at-spi2-core dbus-x11 ca-certificates
+  at-spi2-core dbus-x11 ca-certificates openssl
 )
 # npm fetches the pinned whisper.cpp source; a machine with Node.js from elsewhere already has it.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
