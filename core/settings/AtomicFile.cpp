@@ -49,10 +49,19 @@ void syncFolder(const std::filesystem::path& folder)
 
 }  // namespace
 
-std::string replaceFileAtomically(const std::filesystem::path& target, std::string_view contents)
+std::string replaceFileAtomically(const std::filesystem::path& requested, std::string_view contents)
 {
-    const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+    // Users who keep their configuration in a dotfiles repository link the file into place; the
+    // link must survive, so the file it points to is the one replaced.
+    std::filesystem::path target = requested;
     std::error_code error;
+    if (std::filesystem::is_symlink(requested, error)) {
+        if (std::filesystem::path resolved = std::filesystem::canonical(requested, error); !error) {
+            target = std::move(resolved);
+        }
+    }
+
+    const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
     std::filesystem::create_directories(folder, error);
     if (error) {
         return "cannot create " + folder.string() + ": " + error.message();

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <limits>
@@ -33,8 +34,10 @@ bool isBlank(std::string_view text)
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// "<file>.corrupt-YYYYMMDD-HHMMSS" in local time, with "-2", "-3", ... when that name is taken.
-std::filesystem::path asideName(const std::filesystem::path& file)
+// Renames `file` to "<file>.corrupt-YYYYMMDD-HHMMSS" (local time), or with "-2", "-3", ... added
+// when that name is taken, never replacing an existing file. The new name, or nothing with `error`
+// set.
+std::optional<std::filesystem::path> moveAsideUnderFreshName(const std::filesystem::path& file, int& error)
 {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -43,12 +46,28 @@ std::filesystem::path asideName(const std::filesystem::path& file)
         std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     }
     const std::string base = file.string() + ".corrupt-" + stamp;
-    std::filesystem::path candidate = base;
-    std::error_code ignored;
-    for (int n = 2; std::filesystem::exists(candidate, ignored) && n < 1000; ++n) {
-        candidate = base + "-" + std::to_string(n);
+    for (int n = 1; n < 1000; ++n) {
+        const std::string candidate = n == 1 ? base : base + "-" + std::to_string(n);
+        int result = ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // A file system without no-replace renames: look first instead.
+            std::error_code ignored;
+            if (std::filesystem::symlink_status(candidate, ignored).type() != std::filesystem::file_type::not_found) {
+                errno = EEXIST;
+            } else {
+                result = ::rename(file.c_str(), candidate.c_str());
+            }
+        }
+        if (result == 0) {
+            return candidate;
+        }
+        if (errno != EEXIST) {
+            error = errno;
+            return std::nullopt;
+        }
     }
-    return candidate;
+    error = EEXIST;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -365,14 +384,13 @@ void SettingsStore::syncWithDiskLocked()
 
 void SettingsStore::moveAsideLocked(const std::string& text, const std::string& reason)
 {
-    const std::filesystem::path aside = asideName(file_);
-    if (::rename(file_.c_str(), aside.c_str()) == 0) {
-        Logger::log("Settings file could not be parsed (" + reason + ") -- moved it aside to " + aside.string() +
+    int error = 0;
+    if (const auto aside = moveAsideUnderFreshName(file_, error)) {
+        Logger::log("Settings file could not be parsed (" + reason + ") -- moved it aside to " + aside->string() +
                     " and using defaults");
         publishLocked(Json::object(), DiskState::missing, {});
         return;
     }
-    const int error = errno;
     markUnusableLocked("corrupt: " + text, "Settings file could not be parsed (" + reason +
                                                ") and could not be moved aside (" + errnoText(error) +
                                                ") -- using defaults and leaving it untouched");

@@ -162,6 +162,20 @@ TEST_F(SettingsStoreTest, AtomicWritesLeaveNoTemporaryFilesAndKeepPermissions)
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
+TEST_F(SettingsStoreTest, LinkedSettingsFileStaysALinkAfterAWrite)
+{
+    const fs::path real = home.path() / "dotfiles" / "korvane.json";
+    writeFile(real, R"({"modelSize": "base"})");
+    fs::create_directories(folder());
+    fs::create_symlink(real, file());
+    SettingsStore store(file());
+
+    ASSERT_TRUE(store.setString("modelSize", "turbo"));
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(nlohmann::json::parse(readFile(real)), nlohmann::json::parse(R"({"modelSize": "turbo"})"));
+    EXPECT_THAT(entriesOf(real.parent_path()), ElementsAre("korvane.json"));
+}
+
 TEST_F(SettingsStoreTest, CorruptFileIsMovedAsideUntouchedAndNeverOverwritten)
 {
     const std::string corrupt = "{\"modelSize\": \"medium\", \"debugLogging\": tru";
