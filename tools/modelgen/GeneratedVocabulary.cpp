@@ -22,7 +22,7 @@ std::vector<std::string> splitIntoWordPieces(std::string_view text)
     return pieces;
 }
 
-GeneratedVocabulary buildVocabulary(const ModelSpec& spec)
+GeneratedVocabulary buildVocabulary(const ModelRecipe& recipe)
 {
     GeneratedVocabulary vocabulary;
     std::map<std::string, int> ids;
@@ -37,14 +37,14 @@ GeneratedVocabulary buildVocabulary(const ModelSpec& spec)
     for (int byte = 0; byte < 256; ++byte) {
         add(std::string(1, static_cast<char>(byte)));
     }
-    for (const auto& token : spec.extraTokens) {
+    for (const auto& token : recipe.extraTokens) {
         if (token.empty()) {
             throw std::invalid_argument("an extra token is empty");
         }
         add(token);
     }
-    if (spec.kind == ModelKind::scripted) {
-        const auto pieces = splitIntoWordPieces(spec.phrase);
+    if (recipe.kind == ModelKind::scripted) {
+        const auto pieces = splitIntoWordPieces(recipe.phrase);
         if (pieces.empty()) {
             throw std::invalid_argument("the scripted phrase is empty");
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/modelgen/ModelSpec.h"
+#include "tools/modelgen/ModelRecipe.h"
 
 #include <string>
 #include <string_view>
@@ -28,8 +28,8 @@ struct GeneratedVocabulary {
 // pre-tokenisation pattern), so that a phrase piece added as a token is matched whole.
 std::vector<std::string> splitIntoWordPieces(std::string_view text);
 
-// Builds the vocabulary of a spec. Throws std::invalid_argument when a scripted phrase is empty or
+// Builds the vocabulary of a recipe. Throws std::invalid_argument when a scripted phrase is empty or
 // repeats a piece (a token's successor would be ambiguous).
-GeneratedVocabulary buildVocabulary(const ModelSpec& spec);
+GeneratedVocabulary buildVocabulary(const ModelRecipe& recipe);
 
 } // namespace korvane::modelgen

@@ -80,9 +80,9 @@ struct Tensor {
     }
 };
 
-std::vector<Tensor> tensorsOf(const ModelSpec& spec)
+std::vector<Tensor> tensorsOf(const ModelRecipe& recipe)
 {
-    const int d = spec.state;
+    const int d = recipe.state;
     std::vector<Tensor> t;
     t.push_back({"encoder.positional_embedding", {d, kAudioContext}, Storage::vector, Role::positional});
     t.push_back({"encoder.conv1.weight", {3, kMels, d}, Storage::convolution, Role::weight});
@@ -125,7 +125,7 @@ std::vector<Tensor> tensorsOf(const ModelSpec& spec)
         t.push_back({prefix + "mlp.2.bias", {d}, Storage::vector, Role::bias, layer, decoder});
     };
 
-    for (int i = 0; i < spec.audioLayers; ++i) {
+    for (int i = 0; i < recipe.audioLayers; ++i) {
         const std::string prefix = "encoder.blocks." + std::to_string(i) + ".";
         mlp(prefix, i, false);
         block(prefix + "attn", i, false, Role::weight);
@@ -140,7 +140,7 @@ std::vector<Tensor> tensorsOf(const ModelSpec& spec)
                  true});
     t.push_back({"decoder.ln.weight", {d}, Storage::vector, Role::normWeight, 0, true});
     t.push_back({"decoder.ln.bias", {d}, Storage::vector, Role::bias, 0, true});
-    for (int i = 0; i < spec.textLayers; ++i) {
+    for (int i = 0; i < recipe.textLayers; ++i) {
         const std::string prefix = "decoder.blocks." + std::to_string(i) + ".";
         mlp(prefix, i, true);
         block(prefix + "attn", i, true, Role::attentionOutput);
@@ -182,10 +182,10 @@ Script scriptFor(const GeneratedVocabulary& vocabulary)
 
 class Filler {
 public:
-    Filler(const ModelSpec& spec, const GeneratedVocabulary& vocabulary)
-        : spec_(spec), noise_(spec.seed), script_(scriptFor(vocabulary))
+    Filler(const ModelRecipe& recipe, const GeneratedVocabulary& vocabulary)
+        : spec_(recipe), noise_(recipe.seed), script_(scriptFor(vocabulary))
     {
-        const float d = static_cast<float>(spec.state);
+        const float d = static_cast<float>(recipe.state);
         // A normalised direction has length sqrt(2d) against a token's unit direction, so this
         // embedding scale puts the chosen token's logit near 40 and every other text or timestamp
         // token at 0 or a little above: greedy decoding then picks it with probability ~1.
@@ -291,7 +291,7 @@ private:
         }
     }
 
-    const ModelSpec& spec_;
+    const ModelRecipe& spec_;
     Noise noise_;
     Script script_;
     float embeddingScale_ = 0.0f;
@@ -360,39 +360,39 @@ private:
     std::ofstream out_;
 };
 
-void validate(const ModelSpec& spec, const GeneratedVocabulary& vocabulary)
+void validate(const ModelRecipe& recipe, const GeneratedVocabulary& vocabulary)
 {
-    if (spec.state < 2 || spec.audioHeads < 1 || spec.textHeads < 1 || spec.state % spec.audioHeads != 0 ||
-        spec.state % spec.textHeads != 0) {
+    if (recipe.state < 2 || recipe.audioHeads < 1 || recipe.textHeads < 1 || recipe.state % recipe.audioHeads != 0 ||
+        recipe.state % recipe.textHeads != 0) {
         throw std::invalid_argument("the state width must be at least 2 and divisible by both head counts");
     }
-    if (spec.audioLayers < 1 || spec.textLayers < 1) {
+    if (recipe.audioLayers < 1 || recipe.textLayers < 1) {
         throw std::invalid_argument("the encoder and the decoder need at least one layer each");
     }
-    if (spec.textLayers == 2) {
+    if (recipe.textLayers == 2) {
         throw std::invalid_argument("two decoder layers make whisper.cpp treat the model as distilled");
     }
     // Each phrase piece, the start, no-timestamps and end-of-text tokens need a slot of two dimensions.
-    if (spec.kind == ModelKind::scripted &&
-        2 * (vocabulary.phraseIds.size() + 3) > static_cast<std::size_t>(spec.state)) {
+    if (recipe.kind == ModelKind::scripted &&
+        2 * (vocabulary.phraseIds.size() + 3) > static_cast<std::size_t>(recipe.state)) {
         throw std::invalid_argument("the scripted phrase has " + std::to_string(vocabulary.phraseIds.size()) +
-                                    " pieces; a state width of " + std::to_string(spec.state) + " holds at most " +
-                                    std::to_string(spec.state / 2 - 3));
+                                    " pieces; a state width of " + std::to_string(recipe.state) + " holds at most " +
+                                    std::to_string(recipe.state / 2 - 3));
     }
 }
 
 } // namespace
 
-void writeModel(const std::filesystem::path& path, const ModelSpec& spec)
+void writeModel(const std::filesystem::path& path, const ModelRecipe& recipe)
 {
-    const GeneratedVocabulary vocabulary = buildVocabulary(spec);
-    validate(spec, vocabulary);
+    const GeneratedVocabulary vocabulary = buildVocabulary(recipe);
+    validate(recipe, vocabulary);
 
     ModelFile file(path);
     file.u32(kFileMagic);
-    const std::int32_t hparams[] = {kEnglishVocabularySize, kAudioContext, spec.state, spec.audioHeads,
-                                    spec.audioLayers,       kTextContext,  spec.state, spec.textHeads,
-                                    spec.textLayers,        kMels,         1};
+    const std::int32_t hparams[] = {kEnglishVocabularySize, kAudioContext, recipe.state, recipe.audioHeads,
+                                    recipe.audioLayers,       kTextContext,  recipe.state, recipe.textHeads,
+                                    recipe.textLayers,        kMels,         1};
     for (const auto value : hparams) {
         file.i32(value);
     }
@@ -408,11 +408,11 @@ void writeModel(const std::filesystem::path& path, const ModelSpec& spec)
         file.bytes(token);
     }
 
-    if (spec.kind != ModelKind::vocabularyOnly) {
-        Filler filler(spec, vocabulary);
+    if (recipe.kind != ModelKind::vocabularyOnly) {
+        Filler filler(recipe, vocabulary);
         std::vector<float> values;
         std::vector<ggml_fp16_t> halves;
-        for (const Tensor& tensor : tensorsOf(spec)) {
+        for (const Tensor& tensor : tensorsOf(recipe)) {
             filler.fill(tensor, values);
             const bool half = tensor.storage != Storage::vector;
             file.i32(static_cast<std::int32_t>(tensor.ne.size()));

@@ -11,7 +11,7 @@
 namespace {
 
 using korvane::modelgen::ModelKind;
-using korvane::modelgen::ModelSpec;
+using korvane::modelgen::ModelRecipe;
 
 void printUsage()
 {
@@ -42,7 +42,7 @@ int parseInt(std::string_view option, std::string_view text)
 int main(int argc, char** argv)
 {
     try {
-        ModelSpec spec;
+        ModelRecipe recipe;
         std::filesystem::path output;
         for (int i = 1; i < argc; ++i) {
             const std::string_view arg = argv[i];
@@ -55,28 +55,28 @@ int main(int argc, char** argv)
             if (arg == "--kind") {
                 const auto kind = value();
                 if (kind == "scripted") {
-                    spec.kind = ModelKind::scripted;
+                    recipe.kind = ModelKind::scripted;
                 } else if (kind == "random") {
-                    spec.kind = ModelKind::random;
+                    recipe.kind = ModelKind::random;
                 } else if (kind == "vocabulary-only") {
-                    spec.kind = ModelKind::vocabularyOnly;
+                    recipe.kind = ModelKind::vocabularyOnly;
                 } else {
                     throw std::invalid_argument("unknown kind '" + std::string(kind) + "'");
                 }
             } else if (arg == "--phrase") {
-                spec.phrase = value();
+                recipe.phrase = value();
             } else if (arg == "--state") {
-                spec.state = parseInt(arg, value());
+                recipe.state = parseInt(arg, value());
             } else if (arg == "--heads") {
-                spec.audioHeads = spec.textHeads = parseInt(arg, value());
+                recipe.audioHeads = recipe.textHeads = parseInt(arg, value());
             } else if (arg == "--audio-layers") {
-                spec.audioLayers = parseInt(arg, value());
+                recipe.audioLayers = parseInt(arg, value());
             } else if (arg == "--text-layers") {
-                spec.textLayers = parseInt(arg, value());
+                recipe.textLayers = parseInt(arg, value());
             } else if (arg == "--token") {
-                spec.extraTokens.emplace_back(value());
+                recipe.extraTokens.emplace_back(value());
             } else if (arg == "--seed") {
-                spec.seed = static_cast<std::uint64_t>(parseInt(arg, value()));
+                recipe.seed = static_cast<std::uint64_t>(parseInt(arg, value()));
             } else if (arg == "--help" || arg == "-h") {
                 printUsage();
                 return 0;
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
             printUsage();
             return 2;
         }
-        korvane::modelgen::writeModel(output, spec);
+        korvane::modelgen::writeModel(output, recipe);
         std::printf("%s (%ju bytes)\n", output.c_str(),
                     static_cast<std::uintmax_t>(std::filesystem::file_size(output)));
         return 0;

@@ -7,19 +7,19 @@
 
 namespace korvane::testing {
 
-modelgen::ModelSpec scriptedModel(std::string phrase)
+modelgen::ModelRecipe scriptedModel(std::string phrase)
 {
-    modelgen::ModelSpec spec;
-    spec.kind = modelgen::ModelKind::scripted;
-    spec.phrase = std::move(phrase);
-    return spec;
+    modelgen::ModelRecipe recipe;
+    recipe.kind = modelgen::ModelKind::scripted;
+    recipe.phrase = std::move(phrase);
+    return recipe;
 }
 
-modelgen::ModelSpec vocabularyModel(std::vector<std::string> extraTokens)
+modelgen::ModelRecipe vocabularyModel(std::vector<std::string> extraTokens)
 {
-    modelgen::ModelSpec spec = scriptedModel(" Hello.");
-    spec.extraTokens = std::move(extraTokens);
-    return spec;
+    modelgen::ModelRecipe recipe = scriptedModel(" Hello.");
+    recipe.extraTokens = std::move(extraTokens);
+    return recipe;
 }
 
 ModelDefinition definitionOfFile(const std::filesystem::path& directory, const std::string& fileName)
@@ -29,10 +29,10 @@ ModelDefinition definitionOfFile(const std::filesystem::path& directory, const s
 }
 
 ModelDefinition writeGeneratedModel(const std::filesystem::path& directory, const std::string& fileName,
-                                    const modelgen::ModelSpec& spec)
+                                    const modelgen::ModelRecipe& recipe)
 {
     std::filesystem::create_directories(directory);
-    modelgen::writeModel(directory / fileName, spec);
+    modelgen::writeModel(directory / fileName, recipe);
     return definitionOfFile(directory, fileName);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/modelgen/ModelSpec.h"
+#include "tools/modelgen/ModelRecipe.h"
 #include "transcription/models/ModelCatalogue.h"
 #include "transcription/models/ModelStore.h"
 
@@ -11,15 +11,15 @@
 namespace korvane::testing {
 
 // A small scripted model (64 wide, one block each side) that decodes `phrase` for any audio.
-modelgen::ModelSpec scriptedModel(std::string phrase);
+modelgen::ModelRecipe scriptedModel(std::string phrase);
 
 // A model with tensors but only a vocabulary worth testing: the 256 single bytes plus `extraTokens`.
-modelgen::ModelSpec vocabularyModel(std::vector<std::string> extraTokens);
+modelgen::ModelRecipe vocabularyModel(std::vector<std::string> extraTokens);
 
 // Writes a generated model as `directory / fileName` and returns its catalogue entry (that file
 // name, its size and its SHA-256 digest), so a ModelStore accepts it without any download.
 ModelDefinition writeGeneratedModel(const std::filesystem::path& directory, const std::string& fileName,
-                                    const modelgen::ModelSpec& spec);
+                                    const modelgen::ModelRecipe& recipe);
 
 // The catalogue entry for whatever file already lies at `directory / fileName` (a damaged model a
 // test wrote on purpose), so that it passes the store's checks and reaches whisper.cpp's loader.

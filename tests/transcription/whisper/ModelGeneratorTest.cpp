@@ -17,7 +17,7 @@ namespace korvane {
 namespace {
 
 using modelgen::ModelKind;
-using modelgen::ModelSpec;
+using modelgen::ModelRecipe;
 using ::testing::ElementsAre;
 
 struct ContextFree {
@@ -58,50 +58,50 @@ TEST(ModelGenerator, SplitsPhrasesAsTheTokenizerDoes)
 {
     EXPECT_THAT(modelgen::splitIntoWordPieces(" Hello, world's 42 times."),
                 ElementsAre(" Hello", ",", " world", "'s", " 42", " times", "."));
-    ModelSpec spec;
-    spec.phrase = " Hello Hello";
-    EXPECT_THROW(modelgen::buildVocabulary(spec), std::invalid_argument) << "a repeated piece is ambiguous";
-    spec.phrase = "";
-    EXPECT_THROW(modelgen::buildVocabulary(spec), std::invalid_argument);
+    ModelRecipe recipe;
+    recipe.phrase = " Hello Hello";
+    EXPECT_THROW(modelgen::buildVocabulary(recipe), std::invalid_argument) << "a repeated piece is ambiguous";
+    recipe.phrase = "";
+    EXPECT_THROW(modelgen::buildVocabulary(recipe), std::invalid_argument);
 }
 
 TEST(ModelGenerator, RefusesShapesWhisperCannotLoad)
 {
     testing::TempHome home;
-    ModelSpec spec;
-    spec.textLayers = 2;
-    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", spec), std::invalid_argument);
-    spec = ModelSpec{};
-    spec.state = 63;
-    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", spec), std::invalid_argument);
-    spec = ModelSpec{};
-    spec.state = 8;  // room for one phrase piece only
-    spec.phrase = " a b";
-    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", spec), std::invalid_argument);
-    EXPECT_THROW(modelgen::writeModel(home.path() / "missing" / "m.bin", ModelSpec{}), std::runtime_error);
+    ModelRecipe recipe;
+    recipe.textLayers = 2;
+    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", recipe), std::invalid_argument);
+    recipe = ModelRecipe{};
+    recipe.state = 63;
+    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", recipe), std::invalid_argument);
+    recipe = ModelRecipe{};
+    recipe.state = 8;  // room for one phrase piece only
+    recipe.phrase = " a b";
+    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", recipe), std::invalid_argument);
+    EXPECT_THROW(modelgen::writeModel(home.path() / "missing" / "m.bin", ModelRecipe{}), std::runtime_error);
 }
 
 TEST(ModelGenerator, WritesTheSameBytesForTheSameSpec)
 {
     testing::TempHome home;
-    ModelSpec spec;
-    spec.kind = ModelKind::random;
-    modelgen::writeModel(home.path() / "a.bin", spec);
-    modelgen::writeModel(home.path() / "b.bin", spec);
+    ModelRecipe recipe;
+    recipe.kind = ModelKind::random;
+    modelgen::writeModel(home.path() / "a.bin", recipe);
+    modelgen::writeModel(home.path() / "b.bin", recipe);
     const std::string a = testing::readFile(home.path() / "a.bin");
     EXPECT_EQ(a, testing::readFile(home.path() / "b.bin"));
-    spec.seed = 2;
-    modelgen::writeModel(home.path() / "b.bin", spec);
+    recipe.seed = 2;
+    modelgen::writeModel(home.path() / "b.bin", recipe);
     EXPECT_NE(a, testing::readFile(home.path() / "b.bin"));
 }
 
 TEST(ModelGenerator, VocabularyOnlyFileLoadsAsAnEmptyModelThatTokenises)
 {
     testing::TempHome home;
-    ModelSpec spec;
-    spec.kind = ModelKind::vocabularyOnly;
-    spec.extraTokens = {" Korvane"};
-    modelgen::writeModel(home.path() / "v.bin", spec);
+    ModelRecipe recipe;
+    recipe.kind = ModelKind::vocabularyOnly;
+    recipe.extraTokens = {" Korvane"};
+    modelgen::writeModel(home.path() / "v.bin", recipe);
     EXPECT_LT(std::filesystem::file_size(home.path() / "v.bin"), 200'000u);
 
     const Context context = load(home.path() / "v.bin");
@@ -117,11 +117,11 @@ TEST(ModelGenerator, VocabularyOnlyFileLoadsAsAnEmptyModelThatTokenises)
 TEST(ModelGenerator, ScriptedModelDecodesItsPhraseWithAndWithoutTimestamps)
 {
     testing::TempHome home;
-    ModelSpec spec;
-    spec.phrase = " The quick brown fox.";
-    spec.audioLayers = 2;
-    spec.textLayers = 3;
-    modelgen::writeModel(home.path() / "s.bin", spec);
+    ModelRecipe recipe;
+    recipe.phrase = " The quick brown fox.";
+    recipe.audioLayers = 2;
+    recipe.textLayers = 3;
+    modelgen::writeModel(home.path() / "s.bin", recipe);
     const Context context = load(home.path() / "s.bin");
     ASSERT_TRUE(context);
     EXPECT_EQ(decode(context.get(), true), " The quick brown fox.");
@@ -131,9 +131,9 @@ TEST(ModelGenerator, ScriptedModelDecodesItsPhraseWithAndWithoutTimestamps)
 TEST(ModelGenerator, RandomModelLoadsWithEveryTensor)
 {
     testing::TempHome home;
-    ModelSpec spec;
-    spec.kind = ModelKind::random;
-    modelgen::writeModel(home.path() / "r.bin", spec);
+    ModelRecipe recipe;
+    recipe.kind = ModelKind::random;
+    modelgen::writeModel(home.path() / "r.bin", recipe);
     EXPECT_TRUE(load(home.path() / "r.bin"));
 }
 

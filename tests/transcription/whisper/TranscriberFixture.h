@@ -21,9 +21,9 @@ class TranscriberFixture : public ::testing::Test {
 protected:
     std::filesystem::path modelsDir() const { return home_.path() / "models"; }
 
-    void addModel(const std::string& name, const modelgen::ModelSpec& spec)
+    void addModel(const std::string& name, const modelgen::ModelRecipe& recipe)
     {
-        definitions_[name] = writeGeneratedModel(modelsDir(), "ggml-" + name + ".bin", spec);
+        definitions_[name] = writeGeneratedModel(modelsDir(), "ggml-" + name + ".bin", recipe);
     }
 
     // A file the catalogue accepts (its own size and digest) that whisper.cpp must refuse.

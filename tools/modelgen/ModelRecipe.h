@@ -21,7 +21,7 @@ enum class ModelKind {
     scripted,
 };
 
-struct ModelSpec {
+struct ModelRecipe {
     ModelKind kind = ModelKind::scripted;
 
     // Network size. The audio and text widths are one value because whisper.cpp requires them equal.
