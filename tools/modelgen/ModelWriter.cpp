@@ -183,7 +183,7 @@ Script scriptFor(const GeneratedVocabulary& vocabulary)
 class Filler {
 public:
     Filler(const ModelRecipe& recipe, const GeneratedVocabulary& vocabulary)
-        : spec_(recipe), noise_(recipe.seed), script_(scriptFor(vocabulary))
+        : recipe_(recipe), noise_(recipe.seed), script_(scriptFor(vocabulary))
     {
         const float d = static_cast<float>(recipe.state);
         // A normalised direction has length sqrt(2d) against a token's unit direction, so this
@@ -198,7 +198,7 @@ public:
     void fill(const Tensor& tensor, std::vector<float>& data)
     {
         data.assign(static_cast<std::size_t>(tensor.elements()), 0.0f);
-        const bool scripted = spec_.kind == ModelKind::scripted;
+        const bool scripted = recipe_.kind == ModelKind::scripted;
         switch (tensor.role) {
         case Role::normWeight:
             std::fill(data.begin(), data.end(), 1.0f);
@@ -260,7 +260,7 @@ private:
     // Row `token` of the [state, vocabulary] embedding holds the token's slot direction.
     void scriptedEmbedding(std::vector<float>& data) const
     {
-        const std::size_t d = static_cast<std::size_t>(spec_.state);
+        const std::size_t d = static_cast<std::size_t>(recipe_.state);
         for (std::size_t k = 0; k < script_.slotTokens.size(); ++k) {
             const std::size_t row = static_cast<std::size_t>(script_.slotTokens[k]) * d;
             data[row + 2 * k] = embeddingScale_;
@@ -271,7 +271,7 @@ private:
     // Hidden unit h detects the source token of transition h: its weights are that token's direction.
     void scriptedMlpIn(std::vector<float>& data) const
     {
-        const std::size_t d = static_cast<std::size_t>(spec_.state);
+        const std::size_t d = static_cast<std::size_t>(recipe_.state);
         for (std::size_t h = 0; h < script_.transitions.size(); ++h) {
             const auto from = static_cast<std::size_t>(script_.transitions[h].first);
             data[h * d + 2 * from] = 1.0f;
@@ -283,7 +283,7 @@ private:
     // matrix is [4 * state, state]: output dimension j reads hidden unit h at h + 4 * state * j.
     void scriptedMlpOut(std::vector<float>& data) const
     {
-        const std::size_t hidden = 4 * static_cast<std::size_t>(spec_.state);
+        const std::size_t hidden = 4 * static_cast<std::size_t>(recipe_.state);
         for (std::size_t h = 0; h < script_.transitions.size(); ++h) {
             const auto to = static_cast<std::size_t>(script_.transitions[h].second);
             data[h + hidden * (2 * to)] = mlpGain_;
@@ -291,7 +291,7 @@ private:
         }
     }
 
-    const ModelRecipe& spec_;
+    const ModelRecipe& recipe_;
     Noise noise_;
     Script script_;
     float embeddingScale_ = 0.0f;
