@@ -115,7 +115,7 @@ TEST(AudioConverter, ResetForgetsHeldBackInput)
     const auto second = sine(48000.0, 1, 700.0, 0.2, 0.4f);
 
     AudioConverter reused(CaptureFormat{48000.0, 1});
-    reused.convert(first.data(), first.size()); // leaves a tail inside the resampler
+    reused.convert(first.data(), first.size());  // leaves a tail inside the resampler
     reused.reset();
     EXPECT_TRUE(reused.drain().empty());
     reused.reset();
@@ -146,5 +146,5 @@ TEST(AudioConverter, RefusesFormatsItCannotConvertFrom)
     }
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

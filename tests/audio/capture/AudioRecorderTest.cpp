@@ -168,7 +168,7 @@ TEST_F(AudioRecorderTest, ConvertsToSixteenKilohertzMonoAndKeepsTheTailAtStop)
 
 TEST_F(AudioRecorderTest, CapIsReportedOnceWhenABlockFindsNoRoom)
 {
-    useFormat({16000.0, 1}); // no resampling: samples map one to one
+    useFormat({16000.0, 1});  // no resampling: samples map one to one
     startQuietly();
     // Exactly the cap, in blocks marked by their index so the kept audio can be checked.
     constexpr std::size_t blockSize = 4000;
@@ -233,7 +233,7 @@ TEST_F(AudioRecorderTest, LevelFollowsTheLatestBlockAndIsZeroOutsideRecordings)
     startQuietly();
     engine->deliver(std::vector<float>(1024, 1.0f));
     EXPECT_FLOAT_EQ(recorder->currentLevel(), 1.0f);
-    engine->deliver(std::vector<float>(1024, 0.001f)); // -60 dBFS
+    engine->deliver(std::vector<float>(1024, 0.001f));  // -60 dBFS
     EXPECT_EQ(recorder->currentLevel(), 0.0f);
     engine->deliver(std::vector<float>(1024, std::pow(10.0f, -30.0f / 20.0f)));
     EXPECT_NEAR(recorder->currentLevel(), 0.5f, 1e-4);
@@ -256,10 +256,10 @@ TEST_F(AudioRecorderTest, ConverterIsReusedForTheSameFormatAndRebuiltWhenRateOrC
         bool rebuilt;
     };
     const Step steps[] = {
-        {{48000.0, 2}, true},  // first recording
-        {{48000.0, 2}, false}, // same format: reused after a reset
-        {{44100.0, 2}, true},  // only the rate changed
-        {{44100.0, 1}, true},  // only the channel count changed
+        {{48000.0, 2}, true},   // first recording
+        {{48000.0, 2}, false},  // same format: reused after a reset
+        {{44100.0, 2}, true},   // only the rate changed
+        {{44100.0, 1}, true},   // only the channel count changed
         {{44100.0, 1}, false},
     };
     for (const Step& step : steps) {
@@ -367,5 +367,5 @@ TEST_F(AudioRecorderTest, ChangesWhileIdleOrAfterTheRecorderIsGoneDoNothing)
     EXPECT_EQ(captureLosses, 0);
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

@@ -13,16 +13,16 @@ namespace {
 TEST(InputLevel, MapsMinusSixtyToZeroDecibelsOntoZeroToOne)
 {
     struct Case {
-        float amplitude; // of a constant block, so the RMS equals it
+        float amplitude;  // of a constant block, so the RMS equals it
         float level;
     };
     const Case cases[] = {
-        {1.0f, 1.0f},                            // full scale
-        {2.0f, 1.0f},                            // beyond full scale still reads 1
-        {std::pow(10.0f, -30.0f / 20.0f), 0.5f}, // -30 dBFS is half way
+        {1.0f, 1.0f},                             // full scale
+        {2.0f, 1.0f},                             // beyond full scale still reads 1
+        {std::pow(10.0f, -30.0f / 20.0f), 0.5f},  // -30 dBFS is half way
         {std::pow(10.0f, -6.0f / 20.0f), 0.9f},
-        {0.001f, 0.0f},  // -60 dBFS
-        {0.0001f, 0.0f}, // quieter
+        {0.001f, 0.0f},   // -60 dBFS
+        {0.0001f, 0.0f},  // quieter
         {0.0f, 0.0f},
     };
     for (const Case& each : cases) {
@@ -48,5 +48,5 @@ TEST(CaptureFormat, PrintsRatesWithAFractionalDigit)
     EXPECT_EQ(formatSampleRate(0.0), "0.0");
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane
