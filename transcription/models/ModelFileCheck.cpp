@@ -1,7 +1,7 @@
 #include "transcription/models/ModelFileCheck.h"
 
 #include "core/logging/Logger.h"
-#include "transcription/models/UniqueFd.h"
+#include "core/settings/PosixFile.h"
 
 #include <openssl/evp.h>
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <string>
 #include <system_error>
+#include <unistd.h>
 
 namespace korvane {
 

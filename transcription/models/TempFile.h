@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transcription/models/UniqueFd.h"
+#include "core/settings/PosixFile.h"
 
 #include <cstddef>
 #include <filesystem>
