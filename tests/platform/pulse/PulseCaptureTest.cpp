@@ -131,6 +131,25 @@ TEST_F(PulseCaptureTest, UnpluggingTheSourceInUseMovesCaptureToTheRemainingOne)
     EXPECT_EQ(captureLosses, 0);
 }
 
+TEST_F(PulseCaptureTest, SuspendedSourceIsRebuiltAndRecordsAgainAfterResume)
+{
+    PulseTestDaemon daemon({{"mic", 48000, 2}});
+    const auto before = SpeechClip::make(files.path(), "before", "Going to sleep now", 48000, 2);
+    const auto after = SpeechClip::make(files.path(), "after", "Awake again and listening", 48000, 2);
+    auto recorder = makeRecorder();
+
+    recorder->start();
+    daemon.play("mic", before.soundFile);
+    daemon.pactl({"suspend-sink", "mic", "1"});  // its monitor, our source, with it
+    ASSERT_TRUE(waitForLine("Recording resumed after device change: 48000.0Hz/2ch")) << log.text();
+    daemon.pactl({"suspend-sink", "mic", "0"});
+    daemon.play("mic", after.soundFile);
+    const auto samples = recorder->stop();
+
+    EXPECT_LT(expectRecorded(samples, before), expectRecorded(samples, after));
+    EXPECT_EQ(captureLosses, 0);
+}
+
 TEST_F(PulseCaptureTest, KilledServerEndsCaptureAndKeepsWhatWasRecorded)
 {
     PulseTestDaemon daemon({{"mic", 48000, 2}});
@@ -177,5 +196,5 @@ TEST_F(PulseCaptureTest, StartFailsWithoutAServerOrWithoutASource)
     }
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane
