@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::size_t kFragmentFrames = 4096;
 
-} // namespace
+}  // namespace
 
 // Holds the threaded main loop's lock: every call into the client library from outside the loop
 // thread needs it, and holding it keeps the loop's callbacks (block delivery included) out.
@@ -66,14 +66,14 @@ CaptureFormat PulseCaptureEngine::inputFormat()
         pa_threaded_mainloop* loop;
         bool answered = false;
         bool found = false;
-        pa_sample_spec spec{};
+        pa_sample_spec sampleFormat{};
         pa_channel_map channels{};
     } answer{loop_};
     const auto sourceDescribed = [](pa_context*, const pa_source_info* info, int last, void* userdata) {
         auto* result = static_cast<Answer*>(userdata);
         if (info != nullptr && last == 0) {
             result->found = true;
-            result->spec = info->sample_spec;
+            result->sampleFormat = info->sample_spec;
             result->channels = info->channel_map;
             return;
         }
@@ -87,7 +87,7 @@ CaptureFormat PulseCaptureEngine::inputFormat()
         throw CaptureEngineError("No audio input source");
     }
     sourceChannels_ = answer.channels;
-    return CaptureFormat{static_cast<double>(answer.spec.rate), answer.spec.channels};
+    return CaptureFormat{static_cast<double>(answer.sampleFormat.rate), answer.sampleFormat.channels};
 }
 
 void PulseCaptureEngine::startCapture(const CaptureFormat& format, BlockHandler onBlock)
@@ -96,25 +96,25 @@ void PulseCaptureEngine::startCapture(const CaptureFormat& format, BlockHandler 
     connectIfNeeded();
     dropStream();
 
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_FLOAT32NE;
     const bool representable =
         format.isUsable() && format.sampleRate <= PA_RATE_MAX && format.channelCount <= PA_CHANNELS_MAX;
     if (representable) {
-        spec.rate = static_cast<std::uint32_t>(format.sampleRate + 0.5);
-        spec.channels = static_cast<std::uint8_t>(format.channelCount);
+        sampleFormat.rate = static_cast<std::uint32_t>(format.sampleRate + 0.5);
+        sampleFormat.channels = static_cast<std::uint8_t>(format.channelCount);
     }
-    if (!representable || pa_sample_spec_valid(&spec) == 0) {
+    if (!representable || pa_sample_spec_valid(&sampleFormat) == 0) {
         throw CaptureEngineError("Unsupported audio capture format: " + formatSampleRate(format.sampleRate) + "Hz/" +
                                  std::to_string(format.channelCount) + "ch");
     }
     // The source's own channel layout keeps the server from remixing; any other count gets the default.
-    const pa_channel_map* channels = sourceChannels_.channels == spec.channels ? &sourceChannels_ : nullptr;
-    stream_ = pa_stream_new(context_, "Dictation", &spec, channels);
+    const pa_channel_map* channels = sourceChannels_.channels == sampleFormat.channels ? &sourceChannels_ : nullptr;
+    stream_ = pa_stream_new(context_, "Dictation", &sampleFormat, channels);
     if (stream_ == nullptr) {
         fail("Could not create an audio stream", pa_context_errno(context_));
     }
-    frameBytes_ = pa_frame_size(&spec);
+    frameBytes_ = pa_frame_size(&sampleFormat);
     onBlock_ = std::move(onBlock);
     changeReported_ = false;
     pa_stream_set_state_callback(stream_, &PulseCaptureEngine::streamStateChanged, this);
@@ -295,7 +295,7 @@ void PulseCaptureEngine::contextStateChanged(pa_context* context, void* self)
     auto* engine = static_cast<PulseCaptureEngine*>(self);
     pa_threaded_mainloop_signal(engine->loop_, 0);
     if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
-        engine->reportChange(); // the server went away, and our stream with it
+        engine->reportChange();  // the server went away, and our stream with it
     }
 }
 
@@ -330,7 +330,7 @@ void PulseCaptureEngine::streamStateChanged(pa_stream* stream, void* self)
     auto* engine = static_cast<PulseCaptureEngine*>(self);
     pa_threaded_mainloop_signal(engine->loop_, 0);
     if (stream == engine->stream_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
-        engine->reportChange(); // killed by the server or by another client
+        engine->reportChange();  // killed by the server or by another client
     }
 }
 
@@ -341,7 +341,7 @@ void PulseCaptureEngine::streamReadable(pa_stream* stream, std::size_t, void* se
         const void* data = nullptr;
         std::size_t bytes = 0;
         if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) {
-            return; // an error, or nothing buffered (then there is nothing to drop)
+            return;  // an error, or nothing buffered (then there is nothing to drop)
         }
         // A null pointer with a size is a hole in the recording: nothing to deliver, only to skip.
         if (data != nullptr && engine->onBlock_) {
@@ -371,4 +371,4 @@ void PulseCaptureEngine::streamSuspended(pa_stream* stream, void* self)
     }
 }
 
-} // namespace korvane
+}  // namespace korvane
