@@ -10,7 +10,7 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -65,7 +65,7 @@ std::vector<std::string> daemonEnvironment(const std::filesystem::path& home)
     return variables;
 }
 
-} // namespace
+}  // namespace
 
 PulseTestDaemon::PulseTestDaemon(std::vector<Sink> sinks) : directory_("korvane-pulse")
 {
@@ -112,17 +112,29 @@ PulseTestDaemon::PulseTestDaemon(std::vector<Sink> sinks) : directory_("korvane-
     }
     envp.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     const std::string logPath = (home / "daemon.log").string();
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    const int spawned = posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int output = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (input < 0 || output < 0) {
+        throw std::runtime_error("could not open the daemon's standard streams");
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+        // Only async-signal-safe calls until exec. The daemon must not outlive a test process that
+        // crashes or is killed, or it would keep running with nobody to stop it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        dup2(input, STDIN_FILENO);
+        dup2(output, STDOUT_FILENO);
+        dup2(output, STDERR_FILENO);
+        execvpe("pulseaudio", argv.data(), envp.data());
+        _exit(127);
+    }
+    const int forkError = errno;
+    close(input);
+    close(output);
+    if (pid_ < 0) {
         pid_ = -1;
-        throw std::runtime_error(std::string("could not start pulseaudio: ") + std::strerror(spawned));
+        throw std::runtime_error(std::string("could not start pulseaudio: ") + std::strerror(forkError));
     }
 
     try {
@@ -228,4 +240,4 @@ std::string PulseTestDaemon::log() const
     return text.str();
 }
 
-} // namespace korvane::testing
+}  // namespace korvane::testing
