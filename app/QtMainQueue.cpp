@@ -11,11 +11,14 @@
 
 namespace korvane {
 
-QtMainQueue::QtMainQueue(QObject* context) : context_(context) {}
+QtMainQueue::QtMainQueue(QObject* context) : context_(context)
+{
+}
 
 void QtMainQueue::post(Task task)
 {
-    QMetaObject::invokeMethod(context_, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
 }
 
 void QtMainQueue::postAfter(double seconds, Task task)

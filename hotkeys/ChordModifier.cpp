@@ -29,7 +29,7 @@ constexpr const ModifierTraits& traits(ChordModifier modifier)
     return kTraits[static_cast<std::size_t>(modifier)];
 }
 
-} // namespace
+}  // namespace
 
 std::string_view rawValue(ChordModifier modifier)
 {
@@ -82,4 +82,4 @@ std::optional<ChordModifier> chordModifierFromLegacy(std::string_view text)
     return std::nullopt;
 }
 
-} // namespace korvane
+}  // namespace korvane

@@ -37,4 +37,4 @@ std::optional<ChordModifier> chordModifierFromRawValue(std::string_view text);
 // cmd/command, fn/function/globe. Anything else gives nothing.
 std::optional<ChordModifier> chordModifierFromLegacy(std::string_view text);
 
-} // namespace korvane
+}  // namespace korvane

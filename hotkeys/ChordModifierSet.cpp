@@ -51,4 +51,4 @@ std::string ChordModifierSet::symbolString() const
     return symbols;
 }
 
-} // namespace korvane
+}  // namespace korvane

@@ -51,4 +51,4 @@ private:
     std::uint8_t bits_ = 0;
 };
 
-} // namespace korvane
+}  // namespace korvane

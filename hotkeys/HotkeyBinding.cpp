@@ -6,7 +6,7 @@ namespace korvane {
 
 namespace {
 constexpr std::uint16_t kSpaceKeyCode = 49;
-} // namespace
+}  // namespace
 
 const HotkeyBinding& HotkeyBinding::fallback()
 {
@@ -62,4 +62,4 @@ std::optional<std::uint32_t> HotkeyBinding::carbonModifierMask() const
     return mask;
 }
 
-} // namespace korvane
+}  // namespace korvane

@@ -65,7 +65,7 @@ private:
 
     Kind kind_;
     ChordModifierSet modifiers_;
-    std::uint16_t keyCode_; // always 0 for a chord, so that equality ignores it there
+    std::uint16_t keyCode_;  // always 0 for a chord, so that equality ignores it there
 };
 
-} // namespace korvane
+}  // namespace korvane

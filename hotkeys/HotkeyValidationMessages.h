@@ -6,11 +6,11 @@ namespace korvane {
 
 // What the shortcut recorder has just seen, as far as the binding rules are concerned.
 enum class HotkeyRecordingSituation {
-    keyWithoutModifier,     // an ordinary key other than Escape, no modifier held
-    keyWithFunction,        // an ordinary key while the function key is held
-    chordWithoutFunction,   // two or more modifiers alone, the function key not among them
-    validChordCandidate,    // an acceptable modifier-only chord
-    validKeyComboCandidate, // an acceptable key combination
+    keyWithoutModifier,      // an ordinary key other than Escape, no modifier held
+    keyWithFunction,         // an ordinary key while the function key is held
+    chordWithoutFunction,    // two or more modifiers alone, the function key not among them
+    validChordCandidate,     // an acceptable modifier-only chord
+    validKeyComboCandidate,  // an acceptable key combination
 };
 
 // Errors are drawn in the platform's red; the note about the function key in the secondary text
@@ -18,7 +18,7 @@ enum class HotkeyRecordingSituation {
 enum class HotkeyMessageTone { error, note };
 
 struct HotkeyValidationMessage {
-    std::string_view text; // UTF-8; empty when there is nothing to say
+    std::string_view text;  // UTF-8; empty when there is nothing to say
     HotkeyMessageTone tone;
 };
 
@@ -49,4 +49,4 @@ constexpr HotkeyValidationMessage validationMessage(HotkeyRecordingSituation sit
     return {"", HotkeyMessageTone::error};
 }
 
-} // namespace korvane
+}  // namespace korvane

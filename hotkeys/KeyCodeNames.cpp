@@ -38,7 +38,7 @@ static_assert(std::adjacent_find(kNames.begin(), kNames.end(),
                                  [](const Entry& a, const Entry& b) { return a.first >= b.first; }) == kNames.end(),
               "the key-name table must stay sorted by key code, one entry per code");
 
-} // namespace
+}  // namespace
 
 std::optional<std::string_view> KeyCodeNames::entry(std::uint16_t keyCode)
 {
@@ -58,4 +58,4 @@ std::string KeyCodeNames::name(std::uint16_t keyCode)
     return "Key" + std::to_string(keyCode);
 }
 
-} // namespace korvane
+}  // namespace korvane

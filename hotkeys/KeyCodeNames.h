@@ -22,4 +22,4 @@ public:
     static std::optional<std::string_view> entry(std::uint16_t keyCode);
 };
 
-} // namespace korvane
+}  // namespace korvane

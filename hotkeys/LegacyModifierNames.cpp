@@ -49,4 +49,4 @@ std::vector<std::string> sanitizeLegacyModifierNames(const std::vector<std::stri
     return cleaned;
 }
 
-} // namespace korvane
+}  // namespace korvane

@@ -18,4 +18,4 @@ std::string lowercasedModifierName(std::string_view text);
 // modifiers.
 std::vector<std::string> sanitizeLegacyModifierNames(const std::vector<std::string>& names);
 
-} // namespace korvane
+}  // namespace korvane

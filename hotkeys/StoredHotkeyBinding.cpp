@@ -59,7 +59,7 @@ std::optional<StoredHotkeyBinding::Kind> kindFromName(const nlohmann::json& valu
     return std::nullopt;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<std::string> StoredHotkeyBinding::encode(const HotkeyBinding& binding)
 {
@@ -174,4 +174,4 @@ std::optional<HotkeyBinding> StoredHotkeyBinding::binding() const
     return HotkeyBinding::keyCombo(set, static_cast<std::uint16_t>(*keyCode));
 }
 
-} // namespace korvane
+}  // namespace korvane

@@ -24,8 +24,8 @@ struct StoredHotkeyBinding {
 
     std::int64_t version = kCurrentVersion;
     Kind kind = Kind::keyCombo;
-    std::vector<std::string> modifiers;  // raw values, as stored (not yet checked)
-    std::optional<std::int64_t> keyCode; // absent for chords
+    std::vector<std::string> modifiers;   // raw values, as stored (not yet checked)
+    std::optional<std::int64_t> keyCode;  // absent for chords
 
     // The JSON text of the binding: members version, kind, modifiers and, for a key combination
     // only, keyCode. Nothing if encoding fails. The binding's validity is not checked here.
@@ -49,4 +49,4 @@ struct StoredHotkeyBinding {
     bool operator==(const StoredHotkeyBinding&) const = default;
 };
 
-} // namespace korvane
+}  // namespace korvane

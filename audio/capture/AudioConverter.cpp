@@ -19,7 +19,7 @@ std::size_t outputCapacityFor(std::size_t frameCount, double inputRate)
     return static_cast<std::size_t>(frames);
 }
 
-} // namespace
+}  // namespace
 
 AudioConverter::AudioConverter(const CaptureFormat& input) : input_(input)
 {
@@ -138,4 +138,4 @@ void AudioConverter::reset()
     }
 }
 
-} // namespace korvane
+}  // namespace korvane

@@ -55,9 +55,9 @@ private:
     void ensureOutputRoom(std::size_t produced, std::size_t wanted);
 
     CaptureFormat input_;
-    soxr* resampler_ = nullptr; // null when the input already runs at 16 kHz
+    soxr* resampler_ = nullptr;  // null when the input already runs at 16 kHz
     std::vector<float> mono_;
     std::vector<float> output_;
 };
 
-} // namespace korvane
+}  // namespace korvane

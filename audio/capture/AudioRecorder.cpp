@@ -35,7 +35,7 @@ std::vector<float> reservedBuffer()
     return buffer;
 }
 
-} // namespace
+}  // namespace
 
 AudioRecorder::AudioRecorder(MainQueue& mainQueue, EngineFactory makeEngine, LogSink log)
     : mainQueue_(mainQueue), makeEngine_(std::move(makeEngine)), log_(std::move(log)),
@@ -80,7 +80,7 @@ void AudioRecorder::start()
         startConversion(format, makeOrReuseConverter(format));
     } catch (...) {
         std::lock_guard lock(bufferLock_);
-        buffer_ = {}; // give the reservation back; the recorder stays idle
+        buffer_ = {};  // give the reservation back; the recorder stays idle
         throw;
     }
 
@@ -250,7 +250,7 @@ void AudioRecorder::recoverFromConfigurationChange()
     {
         std::lock_guard lock(bufferLock_);
         if (!isRecording_) {
-            return; // the next start() reads the new format anyway
+            return;  // the next start() reads the new format anyway
         }
     }
     if (!engine_) {
@@ -294,4 +294,4 @@ void AudioRecorder::postIfAlive(void (*operation)(AudioRecorder&))
     });
 }
 
-} // namespace korvane
+}  // namespace korvane

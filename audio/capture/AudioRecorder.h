@@ -75,16 +75,16 @@ private:
     LogSink log_;
     std::unique_ptr<CaptureEngine> engine_;
 
-    std::mutex bufferLock_; // buffer_, isRecording_, capWarned_
+    std::mutex bufferLock_;  // buffer_, isRecording_, capWarned_
     std::vector<float> buffer_;
     bool isRecording_ = false;
     bool capWarned_ = false;
 
-    std::mutex converterLock_; // every use of a converter
+    std::mutex converterLock_;  // every use of a converter
     std::shared_ptr<AudioConverter> converter_;
     std::optional<CaptureFormat> converterInputFormat_;
 
-    mutable std::mutex levelLock_; // latestLevel_
+    mutable std::mutex levelLock_;  // latestLevel_
     float latestLevel_ = 0.0f;
 
     std::function<void()> onCapReached_;
@@ -94,4 +94,4 @@ private:
     std::shared_ptr<AudioRecorder*> alive_;
 };
 
-} // namespace korvane
+}  // namespace korvane

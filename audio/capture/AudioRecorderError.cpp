@@ -28,4 +28,4 @@ std::string audioErrorDescription(const std::exception& error)
     return error.what();
 }
 
-} // namespace korvane
+}  // namespace korvane

@@ -33,4 +33,4 @@ private:
 // sound system's errors and anything else.
 std::string audioErrorDescription(const std::exception& error);
 
-} // namespace korvane
+}  // namespace korvane

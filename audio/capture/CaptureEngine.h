@@ -50,4 +50,4 @@ public:
     virtual void setConfigurationChangeHandler(std::function<void()> onChange) = 0;
 };
 
-} // namespace korvane
+}  // namespace korvane

@@ -24,4 +24,4 @@ std::string formatSampleRate(double sampleRate)
     return formatted;
 }
 
-} // namespace korvane
+}  // namespace korvane

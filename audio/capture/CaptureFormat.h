@@ -21,4 +21,4 @@ struct CaptureFormat {
 // "44100.0", "22050.5").
 std::string formatSampleRate(double sampleRate);
 
-} // namespace korvane
+}  // namespace korvane

@@ -35,4 +35,4 @@ float inputLevel(std::span<const float> samples) noexcept
     return level >= 0.0f ? level : 0.0f;
 }
 
-} // namespace korvane
+}  // namespace korvane

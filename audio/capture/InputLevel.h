@@ -11,4 +11,4 @@ float rootMeanSquare(std::span<const float> samples) noexcept;
 // 0..1. Never NaN and never outside 0..1.
 float inputLevel(std::span<const float> samples) noexcept;
 
-} // namespace korvane
+}  // namespace korvane

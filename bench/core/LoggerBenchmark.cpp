@@ -51,5 +51,5 @@ void BM_LoggerLogWhileOn(benchmark::State& state)
 }
 BENCHMARK(BM_LoggerLogWhileOn);
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

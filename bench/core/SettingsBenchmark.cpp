@@ -73,5 +73,5 @@ void BM_SettingsWrite(benchmark::State& state)
 }
 BENCHMARK(BM_SettingsWrite)->Unit(benchmark::kMicrosecond);
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

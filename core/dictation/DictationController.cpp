@@ -225,7 +225,7 @@ void DictationController::start()
         // Nothing to dictate with yet: say why nothing happens, or get a model coming.
         if (loadingModelName_) {
             emitStatus(downloadPercent_ ? DictationStatus::downloading(*loadingModelName_, *downloadPercent_)
-                                  : DictationStatus::loading(*loadingModelName_));
+                                        : DictationStatus::loading(*loadingModelName_));
         } else {
             preloadModel(currentModelName_);
         }

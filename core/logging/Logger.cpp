@@ -60,7 +60,7 @@ void appendToFile(std::string_view line)
     }
 }
 
-} // namespace
+}  // namespace
 
 void setEnabled(bool enabled) noexcept
 {
@@ -99,4 +99,4 @@ void log(std::string_view message)
     }
 }
 
-} // namespace korvane::Logger
+}  // namespace korvane::Logger

@@ -20,4 +20,4 @@ bool isEnabled() noexcept;
 // each call, so a test that moves HOME moves the log with it). Empty when no home is known.
 std::filesystem::path logFilePath();
 
-} // namespace korvane::Logger
+}  // namespace korvane::Logger

@@ -5,7 +5,9 @@
 
 namespace korvane {
 
-VirtualMainQueue::VirtualMainQueue() : mainThread_(std::this_thread::get_id()) {}
+VirtualMainQueue::VirtualMainQueue() : mainThread_(std::this_thread::get_id())
+{
+}
 
 void VirtualMainQueue::post(Task task)
 {

@@ -120,7 +120,9 @@ TEST_P(AppLifecycle, WritesTheBannerAndEndsCleanlyOnSignal)
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, AppLifecycle, ::testing::Values(SIGTERM, SIGINT),
-                         [](const ::testing::TestParamInfo<int>& param) { return param.param == SIGTERM ? "SIGTERM" : "SIGINT"; });
+                         [](const ::testing::TestParamInfo<int>& param) {
+                             return param.param == SIGTERM ? "SIGTERM" : "SIGINT";
+                         });
 
 TEST(AppLifecycleQuiet, SaysNothingWhileTheDebugLogIsOff)
 {

@@ -62,7 +62,7 @@ void checkLegacyConversion(std::string_view text, std::uint16_t keyCode)
     require(korvane::HotkeyBinding::migrating(cleaned, keyCode).isValid());
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

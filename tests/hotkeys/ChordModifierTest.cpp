@@ -34,7 +34,7 @@ TEST(ChordModifierSet, IsASetNotAList)
     EXPECT_EQ(modifiers.size(), 2U);
     EXPECT_EQ(modifiers, (ChordModifierSet{ChordModifier::control, ChordModifier::option}));
     modifiers.erase(ChordModifier::option);
-    modifiers.erase(ChordModifier::function); // not a member: no effect
+    modifiers.erase(ChordModifier::function);  // not a member: no effect
     EXPECT_EQ(modifiers, ChordModifierSet{ChordModifier::control});
     modifiers.erase(ChordModifier::control);
     EXPECT_TRUE(modifiers.empty());
@@ -103,5 +103,5 @@ TEST(LegacyModifierNames, LowerCasingIsTheFullUnicodeMapping)
     EXPECT_EQ(chordModifierFromLegacy("SH\u0130FT"), std::nullopt);
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

@@ -100,7 +100,7 @@ TEST(HotkeyBinding, MigratingLegacySettings)
 {
     const MigrationCase cases[] = {
         {{"fn"}, 49, HotkeyBinding::fallback()},
-        {{"fn"}, 0, HotkeyBinding::fallback()}, // the key code goes with the fallback too
+        {{"fn"}, 0, HotkeyBinding::fallback()},  // the key code goes with the fallback too
         {{}, 12, HotkeyBinding::fallback()},
         {{"ctrl", "hyper", "alt"}, 0, HotkeyBinding::keyCombo({M::control, M::option}, 0)},
         {{"Command", "OPTION", "cmd", "fn"}, 9, HotkeyBinding::keyCombo({M::command, M::option}, 9)},
@@ -157,5 +157,5 @@ TEST(HotkeyValidationMessages, EachSituationHasItsTextAndTone)
     }
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

@@ -176,5 +176,5 @@ TEST(StoredHotkeyBinding, DecodedRecordKeepsWhatWasStored)
     EXPECT_EQ(record->keyCode, 70000);
 }
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

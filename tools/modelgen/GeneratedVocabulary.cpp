@@ -65,4 +65,4 @@ GeneratedVocabulary buildVocabulary(const ModelRecipe& recipe)
     return vocabulary;
 }
 
-} // namespace korvane::modelgen
+}  // namespace korvane::modelgen

@@ -32,4 +32,4 @@ std::vector<std::string> splitIntoWordPieces(std::string_view text);
 // repeats a piece (a token's successor would be ambiguous).
 GeneratedVocabulary buildVocabulary(const ModelRecipe& recipe);
 
-} // namespace korvane::modelgen
+}  // namespace korvane::modelgen

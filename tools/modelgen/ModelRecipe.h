@@ -25,11 +25,11 @@ struct ModelRecipe {
     ModelKind kind = ModelKind::scripted;
 
     // Network size. The audio and text widths are one value because whisper.cpp requires them equal.
-    int state = 64;     // n_audio_state = n_text_state
-    int audioHeads = 2; // must divide `state`
+    int state = 64;      // n_audio_state = n_text_state
+    int audioHeads = 2;  // must divide `state`
     int audioLayers = 1;
-    int textHeads = 2;  // must divide `state`
-    int textLayers = 1; // 2 is refused: whisper.cpp treats 2-layer English models as distilled
+    int textHeads = 2;   // must divide `state`
+    int textLayers = 1;  // 2 is refused: whisper.cpp treats 2-layer English models as distilled
     // Matrices and convolution kernels are stored in f16 (ftype 1, like the published models). There
     // is no f32 choice: whisper.cpp 1.9.1's CPU encoder aborts on f32 convolution kernels.
 
@@ -45,4 +45,4 @@ struct ModelRecipe {
     std::uint64_t seed = 1;
 };
 
-} // namespace korvane::modelgen
+}  // namespace korvane::modelgen

@@ -19,11 +19,11 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "model files are little-endian");
 
-constexpr std::uint32_t kFileMagic = 0x67676d6c; // "ggml"
-constexpr int kAudioContext = 1500;              // encoder positions of one 30 s window
+constexpr std::uint32_t kFileMagic = 0x67676d6c;  // "ggml"
+constexpr int kAudioContext = 1500;               // encoder positions of one 30 s window
 constexpr int kTextContext = 448;
 constexpr int kMels = 80;
-constexpr int kFftBins = 201; // 400-sample FFT at 16 kHz
+constexpr int kFftBins = 201;  // 400-sample FFT at 16 kHz
 constexpr int kSampleRate = 16000;
 
 // A small deterministic generator (xorshift64*), so the same seed gives the same file on every
@@ -38,7 +38,7 @@ public:
         state_ ^= state_ >> 12;
         state_ ^= state_ << 25;
         state_ ^= state_ >> 27;
-        const std::uint64_t bits = (state_ * 0x2545F4914F6CDD1DULL) >> 40; // 24 random bits
+        const std::uint64_t bits = (state_ * 0x2545F4914F6CDD1DULL) >> 40;  // 24 random bits
         return amplitude * (static_cast<float>(bits) / 8388608.0f - 1.0f);
     }
 
@@ -52,19 +52,19 @@ enum class Storage { vector, matrix, convolution };
 
 // What a tensor is, which decides how it is filled.
 enum class Role {
-    normWeight,      // layer-norm gain: 1
-    bias,            // 0
-    weight,          // pseudo-random, scaled by fan-in
-    positional,      // encoder positions: pseudo-random; decoder positions: see fill()
-    attentionOutput, // decoder self/cross attention output projection
-    decoderMlpIn,    // decoder MLP first matrix
-    decoderMlpOut,   // decoder MLP second matrix
-    tokenEmbedding,  // decoder token embedding, tied with the output projection
+    normWeight,       // layer-norm gain: 1
+    bias,             // 0
+    weight,           // pseudo-random, scaled by fan-in
+    positional,       // encoder positions: pseudo-random; decoder positions: see fill()
+    attentionOutput,  // decoder self/cross attention output projection
+    decoderMlpIn,     // decoder MLP first matrix
+    decoderMlpOut,    // decoder MLP second matrix
+    tokenEmbedding,   // decoder token embedding, tied with the output projection
 };
 
 struct Tensor {
     std::string name;
-    std::vector<int> ne; // ggml order: ne[0] varies fastest
+    std::vector<int> ne;  // ggml order: ne[0] varies fastest
     Storage storage;
     Role role;
     int layer = 0;
@@ -154,8 +154,8 @@ std::vector<Tensor> tensorsOf(const ModelRecipe& recipe)
 // recognisable. Decoding starts after the start-of-transcript token, or after the no-timestamps
 // token when the caller turns timestamps off, so both lead to the phrase's first piece.
 struct Script {
-    std::vector<int> slotTokens;                  // token id of each slot
-    std::vector<std::pair<int, int>> transitions; // (from slot, to slot)
+    std::vector<int> slotTokens;                   // token id of each slot
+    std::vector<std::pair<int, int>> transitions;  // (from slot, to slot)
 };
 
 Script scriptFor(const GeneratedVocabulary& vocabulary)
@@ -207,7 +207,7 @@ public:
             return;
         case Role::positional:
             if (tensor.decoder && scripted) {
-                return; // positions must not disturb the token-to-token mapping
+                return;  // positions must not disturb the token-to-token mapping
             }
             randomFill(data, 0.1f);
             return;
@@ -218,7 +218,7 @@ public:
             if (!scripted) {
                 randomFill(data, 1.0f / std::sqrt(static_cast<float>(fanIn(tensor))));
             }
-            return; // scripted: attention is computed but contributes nothing
+            return;  // scripted: attention is computed but contributes nothing
         case Role::decoderMlpIn:
             if (!scripted) {
                 randomFill(data, 1.0f / std::sqrt(static_cast<float>(fanIn(tensor))));
@@ -381,7 +381,7 @@ void validate(const ModelRecipe& recipe, const GeneratedVocabulary& vocabulary)
     }
 }
 
-} // namespace
+}  // namespace
 
 void writeModel(const std::filesystem::path& path, const ModelRecipe& recipe)
 {
@@ -390,9 +390,17 @@ void writeModel(const std::filesystem::path& path, const ModelRecipe& recipe)
 
     ModelFile file(path);
     file.u32(kFileMagic);
-    const std::int32_t hparams[] = {kEnglishVocabularySize, kAudioContext, recipe.state, recipe.audioHeads,
-                                    recipe.audioLayers,       kTextContext,  recipe.state, recipe.textHeads,
-                                    recipe.textLayers,        kMels,         1};
+    const std::int32_t hparams[] = {kEnglishVocabularySize,
+                                    kAudioContext,
+                                    recipe.state,
+                                    recipe.audioHeads,
+                                    recipe.audioLayers,
+                                    kTextContext,
+                                    recipe.state,
+                                    recipe.textHeads,
+                                    recipe.textLayers,
+                                    kMels,
+                                    1};
     for (const auto value : hparams) {
         file.i32(value);
     }
@@ -434,4 +442,4 @@ void writeModel(const std::filesystem::path& path, const ModelRecipe& recipe)
     file.close();
 }
 
-} // namespace korvane::modelgen
+}  // namespace korvane::modelgen

@@ -13,4 +13,4 @@ namespace korvane::modelgen {
 // std::runtime_error when the file cannot be written.
 void writeModel(const std::filesystem::path& path, const ModelRecipe& recipe);
 
-} // namespace korvane::modelgen
+}  // namespace korvane::modelgen

@@ -37,7 +37,7 @@ int parseInt(std::string_view option, std::string_view text)
     return value;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -30,7 +30,7 @@ std::uint16_t le16(std::string_view bytes, std::size_t at)
                                       (static_cast<std::uint8_t>(bytes[at + 1]) << 8));
 }
 
-} // namespace
+}  // namespace
 
 WavAudio parseWav(std::string_view bytes)
 {
@@ -59,7 +59,7 @@ WavAudio parseWav(std::string_view bytes)
                 if (size < 26) {
                     throw std::runtime_error("extensible format chunk too short");
                 }
-                format = le16(bytes, body + 24); // first two bytes of the sub-format GUID
+                format = le16(bytes, body + 24);  // first two bytes of the sub-format GUID
             }
             haveFormat = true;
         } else if (id == "data") {
@@ -96,7 +96,7 @@ WavAudio parseWav(std::string_view bytes)
         if (declared > bytes.size() - body) {
             break;
         }
-        at = body + declared + (declared & 1); // chunks are padded to an even length
+        at = body + declared + (declared & 1);  // chunks are padded to an even length
     }
     throw std::runtime_error(haveFormat ? "no data chunk" : "no format chunk");
 }
@@ -146,4 +146,4 @@ std::vector<float> toMono16k(const WavAudio& audio)
     return resampled;
 }
 
-} // namespace korvane
+}  // namespace korvane

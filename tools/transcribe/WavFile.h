@@ -23,4 +23,4 @@ WavAudio parseWav(std::string_view bytes);
 // The average of the channels, resampled to 16 kHz with libsoxr's high-quality resampler.
 std::vector<float> toMono16k(const WavAudio& audio);
 
-} // namespace korvane
+}  // namespace korvane

@@ -24,4 +24,4 @@ public:
     virtual void deleteModelFile(std::string_view name) = 0;
 };
 
-} // namespace korvane
+}  // namespace korvane

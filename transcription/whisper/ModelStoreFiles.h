@@ -25,4 +25,4 @@ private:
     ModelStore store_;
 };
 
-} // namespace korvane
+}  // namespace korvane

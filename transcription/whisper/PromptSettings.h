@@ -21,4 +21,4 @@ public:
     virtual std::optional<std::string> legacyVocabularyPrompt() const = 0;
 };
 
-} // namespace korvane
+}  // namespace korvane

@@ -48,7 +48,7 @@ int activeProcessorCount()
     return online > 0 ? static_cast<int>(std::min<long>(online, 1 << 16)) : 1;
 }
 
-} // namespace
+}  // namespace
 
 int cpuListCount(std::string_view list)
 {
@@ -107,4 +107,4 @@ int transcriptionThreads()
     return threads;
 }
 
-} // namespace korvane
+}  // namespace korvane

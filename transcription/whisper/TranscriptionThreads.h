@@ -18,4 +18,4 @@ int transcriptionThreadsFor(std::optional<std::string_view> performanceCoreList,
 // The number of CPUs in a kernel CPU list such as "0-7,16-23"; 0 when the text is not such a list.
 int cpuListCount(std::string_view list);
 
-} // namespace korvane
+}  // namespace korvane

@@ -30,7 +30,7 @@ void forwardToLogger(ggml_log_level level, const char* text, void* /*userData*/)
     }
 }
 
-} // namespace
+}  // namespace
 
 void routeWhisperLogToLogger()
 {
@@ -40,4 +40,4 @@ void routeWhisperLogToLogger()
     std::call_once(once, [] { whisper_log_set(forwardToLogger, nullptr); });
 }
 
-} // namespace korvane
+}  // namespace korvane

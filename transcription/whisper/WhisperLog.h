@@ -7,4 +7,4 @@ namespace korvane {
 // thread-safe; the transcriber calls it before its first use of the library.
 void routeWhisperLogToLogger();
 
-} // namespace korvane
+}  // namespace korvane

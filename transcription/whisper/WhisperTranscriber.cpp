@@ -52,7 +52,7 @@ std::string formatSeconds(std::size_t samples)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 void WhisperTranscriber::ContextDeleter::operator()(whisper_context* context) const
 {
@@ -128,7 +128,7 @@ bool WhisperTranscriber::loadModel(const std::string& requestedName,
             Logger::log("Model load discarded: shut down during load");
             return false;
         }
-        context_ = std::move(loaded); // frees the previous context, if any
+        context_ = std::move(loaded);  // frees the previous context, if any
         modelName_ = name;
     }
     Logger::log("Model loaded: " + name);
@@ -152,7 +152,7 @@ std::string WhisperTranscriber::transcribe(const std::vector<float>& audio, Tran
     timings.detectSeconds = lap(clock);
 
     Guard held(mutex_);
-    clock = std::chrono::steady_clock::now(); // waiting for the lock is no stage of ours
+    clock = std::chrono::steady_clock::now();  // waiting for the lock is no stage of ours
     if (!context_) {
         throw TranscriberError::modelNotLoaded();
     }
@@ -392,4 +392,4 @@ std::vector<float> WhisperTranscriber::prepareAudio(std::span<const float> sampl
     return prepared;
 }
 
-} // namespace korvane
+}  // namespace korvane

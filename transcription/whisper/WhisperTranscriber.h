@@ -22,12 +22,12 @@ namespace korvane {
 // Where one transcription spent its time, for the developer tools and benchmarks. Zero for the
 // stages a transcription did not reach.
 struct TranscriptionTimings {
-    double detectSeconds = 0;       // speech detector
-    double prepareSeconds = 0;      // peak, trimming and padding
-    double promptSeconds = 0;       // prompt terms and fitting (a cache hit costs almost nothing)
-    double decodeSeconds = 0;       // whisper_full alone
-    double finishSeconds = 0;       // joining the segments and the stock-phrase decision
-    std::size_t decodedSamples = 0; // samples given to whisper_full
+    double detectSeconds = 0;        // speech detector
+    double prepareSeconds = 0;       // peak, trimming and padding
+    double promptSeconds = 0;        // prompt terms and fitting (a cache hit costs almost nothing)
+    double decodeSeconds = 0;        // whisper_full alone
+    double finishSeconds = 0;        // joining the segments and the stock-phrase decision
+    std::size_t decodedSamples = 0;  // samples given to whisper_full
 };
 
 // Turns one recording (16 kHz mono float samples) into text with whisper.cpp. Owns the loaded
@@ -46,10 +46,10 @@ public:
     static constexpr int kSampleRate = 16000;
     static constexpr float kMinimumSeconds = 0.3f;
     static constexpr float kSilencePeak = 0.001f;
-    static constexpr std::size_t kLeadIn = 3200;          // 0.2 s kept before the first loud sample
-    static constexpr std::size_t kTail = 3200;            // ... and after the last one
-    static constexpr std::size_t kSpeechEndMargin = 4800; // 0.3 s kept after the detected speech end
-    static constexpr std::size_t kMinimumDecoded = 19200; // 1.2 s: shorter audio is padded
+    static constexpr std::size_t kLeadIn = 3200;           // 0.2 s kept before the first loud sample
+    static constexpr std::size_t kTail = 3200;             // ... and after the last one
+    static constexpr std::size_t kSpeechEndMargin = 4800;  // 0.3 s kept after the detected speech end
+    static constexpr std::size_t kMinimumDecoded = 19200;  // 1.2 s: shorter audio is padded
     static constexpr int kPromptTokenLimit = 224;
     static constexpr int kTokenizerCapacity = 2048;
 
@@ -135,4 +135,4 @@ private:
     std::uint64_t promptFits_ = 0;
 };
 
-} // namespace korvane
+}  // namespace korvane

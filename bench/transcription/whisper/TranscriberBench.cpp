@@ -114,12 +114,12 @@ void BM_FitPromptFresh(benchmark::State& state)
     auto list = WhisperTranscriber::promptTerms(terms);
     int round = 0;
     for (auto _ : state) {
-        list.back() = "Changed" + std::to_string(round++); // a new signature every time
+        list.back() = "Changed" + std::to_string(round++);  // a new signature every time
         auto held = fixture().transcriber->tryLock();
         benchmark::DoNotOptimize(fixture().transcriber->fittedPromptLocked(list, held));
     }
 }
 BENCHMARK(BM_FitPromptFresh)->Unit(benchmark::kMicrosecond);
 
-} // namespace
-} // namespace korvane
+}  // namespace
+}  // namespace korvane

@@ -61,11 +61,11 @@ private:
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     std::size_t frameBytes_ = 0;
-    bool capturing_ = false;      // the stream reached the ready state and delivers blocks
-    bool changeReported_ = false; // for the current stream
+    bool capturing_ = false;       // the stream reached the ready state and delivers blocks
+    bool changeReported_ = false;  // for the current stream
     BlockHandler onBlock_;
     std::function<void()> onChange_;
-    pa_channel_map sourceChannels_{}; // of the source inputFormat() last described
+    pa_channel_map sourceChannels_{};  // of the source inputFormat() last described
 };
 
-} // namespace korvane
+}  // namespace korvane

@@ -9,4 +9,4 @@ std::unique_ptr<AudioRecorder> makeSystemAudioRecorder(MainQueue& mainQueue)
     return std::make_unique<AudioRecorder>(mainQueue, [] { return std::make_unique<PulseCaptureEngine>(); });
 }
 
-} // namespace korvane
+}  // namespace korvane

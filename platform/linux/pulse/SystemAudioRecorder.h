@@ -11,4 +11,4 @@ namespace korvane {
 // server until the first recording starts.
 std::unique_ptr<AudioRecorder> makeSystemAudioRecorder(MainQueue& mainQueue);
 
-} // namespace korvane
+}  // namespace korvane

@@ -148,4 +148,4 @@ inline AudioRecorder::EngineFactory fakeEngineFactory(const std::shared_ptr<Fake
     };
 }
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

@@ -51,4 +51,4 @@ private:
     std::vector<std::string> lines_;
 };
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

@@ -22,4 +22,4 @@ private:
     int savedStderr_ = -1;
 };
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

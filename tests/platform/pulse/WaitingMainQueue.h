@@ -70,4 +70,4 @@ private:
     std::deque<Task> tasks_;
 };
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

@@ -45,4 +45,4 @@ ModelStore offlineModelStore(ModelDefinitions definitions, const std::filesystem
     return ModelStore(std::move(definitions), directory, std::move(options));
 }
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

@@ -29,4 +29,4 @@ ModelDefinition definitionOfFile(const std::filesystem::path& directory, const s
 // missing file fails at once instead of reaching the network.
 ModelStore offlineModelStore(ModelDefinitions definitions, const std::filesystem::path& directory);
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

@@ -28,7 +28,7 @@ std::string commandLine(const std::vector<std::string>& arguments)
     return line;
 }
 
-} // namespace
+}  // namespace
 
 std::string runProgram(const std::vector<std::string>& arguments)
 {
@@ -138,4 +138,4 @@ ScopedEnvironment::~ScopedEnvironment()
     }
 }
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

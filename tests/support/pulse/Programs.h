@@ -55,4 +55,4 @@ private:
     bool hadValue_ = false;
 };
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

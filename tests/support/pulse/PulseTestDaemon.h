@@ -65,4 +65,4 @@ private:
     std::unique_ptr<ScopedEnvironment> clientConfig_;
 };
 
-} // namespace korvane::testing
+}  // namespace korvane::testing

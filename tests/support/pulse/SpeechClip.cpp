@@ -52,7 +52,7 @@ std::vector<float> decimate(const std::vector<float>& samples, std::size_t facto
     return reduced;
 }
 
-} // namespace
+}  // namespace
 
 SpeechClip SpeechClip::make(const std::filesystem::path& directory, const std::string& name, const std::string& text,
                             unsigned rate, unsigned channels, double trailingSilence)
@@ -112,4 +112,4 @@ SignalMatch findSignal(const std::vector<float>& recording, const std::vector<fl
     return best;
 }
 
-} // namespace korvane::testing
+}  // namespace korvane::testing
