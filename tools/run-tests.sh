@@ -21,10 +21,19 @@ configure() {  # configure <dir> [cmake args...]
   cmake -S "$root" -B "$root/$dir" -G Ninja -DKORVANE_WARNINGS_AS_ERRORS=ON "$@" >"$root/$dir.configure.log" 2>&1 ||
     { cat "$root/$dir.configure.log"; return 1; }
 }
-run_ctest() {  # run_ctest <dir> [ctest args...]
-  local dir="$1"
+passed=0
+failed=0
+run_ctest() {  # run_ctest <dir> [ctest args...]; adds to the totals printed at the end
+  local dir="$1" log status=0 line
   shift
-  (cd "$root/$dir" && ctest --output-on-failure --timeout 600 -j "$jobs" "$@")
+  log="$root/$dir.ctest.log"
+  (cd "$root/$dir" && ctest --output-on-failure --timeout 600 -j "$jobs" "$@") 2>&1 | tee "$log" || status=$?
+  line="$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)"
+  if [[ "$line" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  fi
+  return "$status"
 }
 
 for stage in "${stages[@]}"; do
@@ -64,3 +73,4 @@ for stage in "${stages[@]}"; do
   esac
 done
 echo "=== tests: all stages passed (${stages[*]})"
+echo "$passed passed, $failed failed"
