@@ -2,11 +2,29 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <limits>
 
 namespace korvane {
 
 namespace {
+
+// A number written with a zero fraction part (1.0), as a signed 64-bit integer; nothing for a real
+// fraction, a non-number or a value beyond the range of one.
+std::optional<std::int64_t> wholeNumber(const nlohmann::json& value)
+{
+    if (!value.is_number_float()) {
+        return std::nullopt;
+    }
+    const double number = value.get<double>();
+    // -2^63 is exact as a double; 2^63 is the first value past the range.
+    constexpr double kLowest = -9223372036854775808.0;
+    constexpr double kPastHighest = 9223372036854775808.0;
+    if (!std::isfinite(number) || std::trunc(number) != number || number < kLowest || number >= kPastHighest) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(number);
+}
 
 std::optional<VocabularyEntry> readEntry(const nlohmann::json& object)
 {
@@ -50,6 +68,10 @@ std::optional<StoredVocabulary> readDocument(const nlohmann::json& document)
         stored.version = value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
                              ? std::numeric_limits<std::int64_t>::max()
                              : static_cast<std::int64_t>(value);
+    } else if (const std::optional<std::int64_t> whole = wholeNumber(*version)) {
+        // JSON does not tell 1 from 1.0; a writer that emits every number with a fraction part
+        // must not cost the user the whole list, just as the stored shortcut reads 2.0 as 2.
+        stored.version = *whole;
     } else {
         return std::nullopt;
     }

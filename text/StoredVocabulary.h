@@ -24,7 +24,8 @@ struct StoredVocabulary {
     static std::optional<std::string> encode(const Vocabulary& vocabulary);
 
     // Reads a stored document. Every key ("version", "entries", "replacement", "aliases") is
-    // required with its type (integer, array of objects, string, array of strings); extra keys are
+    // required with its type (integer, array of objects, string, array of strings; 1.0 counts as
+    // the integer 1, 1.5 as no integer); extra keys are
     // ignored. Any syntax error, missing key or wrong type, or a version above 1, rejects the whole
     // document (nothing, never a partial list). Accepted entries are normalised.
     static std::optional<Vocabulary> decode(std::string_view bytes);

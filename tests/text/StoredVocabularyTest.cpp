@@ -49,6 +49,10 @@ TEST(StoredVocabularyTest, AcceptsVersionsUpToOneInAnyKeyOrder)
         R"({"version":1,"entries":[{"replacement":"/","aliases":["forward slash"]}]})",
         R"({"version":0,"entries":[{"replacement":"/","aliases":["forward slash"]}]})",
         R"({"version":-7,"entries":[{"replacement":"/","aliases":["forward slash"]}]})",
+        // JSON has one kind of number: a whole number written with a fraction part is that integer.
+        R"({"version":1.0,"entries":[{"replacement":"/","aliases":["forward slash"]}]})",
+        R"({"version":-0.0,"entries":[{"replacement":"/","aliases":["forward slash"]}]})",
+        R"({"version":1e0,"entries":[{"replacement":"/","aliases":["forward slash"]}]})",
         R"({"entries":[{"aliases":["forward slash"],"replacement":"/"}],"version":1})",
         R"( {"version":1,"extra":{"x":[1,2]},"entries":[{"replacement":"/","aliases":["forward slash"],"note":null}]} )",
     };
@@ -69,6 +73,10 @@ TEST(StoredVocabularyTest, RejectsTheWholeDocumentOnAnyFault)
         R"({"version":2,"entries":[]})",
         R"({"version":18446744073709551615,"entries":[]})",
         R"({"version":1.5,"entries":[]})",
+        R"({"version":2.0,"entries":[]})",
+        R"({"version":-1e300,"entries":[]})",
+        R"({"version":true,"entries":[]})",
+        R"({"version":null,"entries":[]})",
         R"({"version":"1","entries":[]})",
         R"({"entries":[]})",
         R"({"version":1})",
