@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <ctime>
 #include <fcntl.h>
 #include <mutex>
+#include <pthread.h>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -33,6 +35,31 @@ std::string timestampPrefix()
         std::strftime(text, sizeof text, "%H:%M:%S ", &local);
     }
     return text;
+}
+
+// A write to a pipe or socket whose reader has gone raises SIGPIPE, and its default action ends the
+// process; standard error is such a pipe whenever the output is piped into another program that
+// may exit first. The signal is held back for this thread during the write and, when the write
+// raised it, taken off the queue again, so a lost reader only costs the line.
+void writeToStderr(std::string_view line) noexcept
+{
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigset_t previousMask;
+    if (::pthread_sigmask(SIG_BLOCK, &pipeSignal, &previousMask) != 0) {
+        return;  // cannot write safely; the file still gets the line
+    }
+    // One raised before (by someone else) is left for its owner.
+    sigset_t pending;
+    sigemptyset(&pending);
+    const bool alreadyPending = ::sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+    if (!writeAll(STDERR_FILENO, line) && errno == EPIPE && !alreadyPending) {
+        const timespec noWait{};
+        while (::sigtimedwait(&pipeSignal, nullptr, &noWait) == -1 && errno == EINTR) {
+        }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
 }
 
 UniqueFd openForAppend(const std::filesystem::path& file)
@@ -92,7 +119,7 @@ void log(std::string_view message)
         line.push_back('\n');
         // One write() per line keeps lines whole on standard error too in the common case; it is
         // written before the file lock is taken, so a slow file system never delays it.
-        writeAll(STDERR_FILENO, line);
+        writeToStderr(line);
         appendToFile(line);
     } catch (...) {
         // Logging must never affect the caller: out of memory or a failing lock simply drops the line.

@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -126,6 +129,33 @@ TEST_F(LoggerTest, FailureToWriteTheFileIsSwallowedAndStderrStillGetsTheLine)
 
     EXPECT_THAT(captured.text(), MatchesRegex("[0-9:]{8} still on stderr\n"));
     EXPECT_EQ(readFile(home.path() / ".config"), "not a folder");
+}
+
+TEST_F(LoggerTest, StderrPipeWithoutReaderNeitherEndsTheProcessNorLosesTheFileLine)
+{
+    // Standard error piped into a program that has exited: the write fails with SIGPIPE, whose
+    // default action would end this process.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    std::fflush(stderr);
+    const int savedStderr = ::dup(STDERR_FILENO);
+    ::dup2(ends[1], STDERR_FILENO);
+    ::close(ends[1]);
+    Logger::setEnabled(true);
+
+    Logger::log("reader gone");
+
+    ::dup2(savedStderr, STDERR_FILENO);
+    ::close(savedStderr);
+    EXPECT_THAT(readFile(logFile()), MatchesRegex("[0-9:]{8} reader gone\n"));
+    sigset_t pending;
+    sigemptyset(&pending);
+    ASSERT_EQ(::sigpending(&pending), 0);
+    EXPECT_EQ(sigismember(&pending, SIGPIPE), 0) << "no SIGPIPE left waiting for a later unblock";
+    sigset_t mask;
+    ASSERT_EQ(::pthread_sigmask(SIG_SETMASK, nullptr, &mask), 0);
+    EXPECT_EQ(sigismember(&mask, SIGPIPE), 0) << "the thread's signal mask is as it was";
 }
 
 }  // namespace
