@@ -85,6 +85,8 @@ TEST_F(DictationControllerDictation, FallbackOutcomesBecomeTheFinalStatus)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.logLine);
         dictateUntilDelivery();
+        EXPECT_THAT(h.log->linesStartingWith("Target app: "), ElementsAre("Target app: nil"))
+            << "no application was in front when the recording started";
         h.log->clear();
         h.takeStatuses();
 
