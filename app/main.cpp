@@ -14,6 +14,9 @@
 
 #include <QApplication>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +25,22 @@
 #include <thread>
 
 namespace {
+
+// A process started with standard input, output or error closed would hand those numbers to the
+// next files it opens, and log lines written to "standard error" would land in a settings or model
+// file. Park /dev/null on any of them that is missing.
+void reserveStandardDescriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1) {
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0 && null != fd) {
+                ::dup2(null, fd);
+                ::close(null);
+            }
+        }
+    }
+}
 
 std::size_t backgroundThreadCount()
 {
@@ -34,6 +53,7 @@ std::size_t backgroundThreadCount()
 
 int main(int argc, char** argv)
 {
+    reserveStandardDescriptors();
     QApplication application(argc, argv);
     QApplication::setApplicationName("Korvane");
     QApplication::setQuitOnLastWindowClosed(false);
@@ -70,7 +90,7 @@ int main(int argc, char** argv)
         [](const korvane::DictationStatus& status) { korvane::Logger::log("Status changed: " + toString(status)); });
 
     korvane::Logger::log("App started -- main run loop active");
-    controller->preloadModel(controller->currentModelName());
+    controller->preloadModel(settings.modelSize());
 
     const int status = QApplication::exec();
 

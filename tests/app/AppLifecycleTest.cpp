@@ -22,15 +22,23 @@ namespace fs = std::filesystem;
 
 class RunningApp {
 public:
+    // With an empty `stderrFile` the application starts with standard error closed.
     RunningApp(const fs::path& home, const fs::path& stderrFile)
     {
         pid_ = ::fork();
         if (pid_ == 0) {
-            const int err = ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(err, STDERR_FILENO);
             const int null = ::open("/dev/null", O_RDWR);
             ::dup2(null, STDIN_FILENO);
             ::dup2(null, STDOUT_FILENO);
+            if (null > STDERR_FILENO) {
+                ::close(null);
+            }
+            if (stderrFile.empty()) {
+                ::close(STDERR_FILENO);
+            } else {
+                const int err = ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                ::dup2(err, STDERR_FILENO);
+            }
             ::setenv("HOME", home.c_str(), 1);
             ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
             ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
@@ -51,6 +59,14 @@ public:
     }
 
     void signal(int number) { ::kill(pid_, number); }
+
+    // What the process's descriptor `fd` refers to, as /proc shows it; empty when it is not open.
+    std::string descriptorTarget(int fd) const
+    {
+        std::error_code error;
+        const auto target = fs::read_symlink("/proc/" + std::to_string(pid_) + "/fd/" + std::to_string(fd), error);
+        return error ? std::string() : target.string();
+    }
 
     // The exit status, or -1 when the process did not end within the timeout.
     int waitForExit(std::chrono::seconds timeout)
@@ -123,6 +139,26 @@ INSTANTIATE_TEST_SUITE_P(Signals, AppLifecycle, ::testing::Values(SIGTERM, SIGIN
                          [](const ::testing::TestParamInfo<int>& param) {
                              return param.param == SIGTERM ? "SIGTERM" : "SIGINT";
                          });
+
+// Started with standard error closed, the application must not let the next file it opens take
+// descriptor 2: log lines would then be written into that file.
+TEST(AppLifecycleClosedStandardError, ParksTheMissingDescriptorOnDevNull)
+{
+    testing::TempHome home;
+    makeRuntimeDir(home.path());
+    const fs::path settings = home.path() / ".config/korvane/settings.json";
+    testing::writeFile(settings, R"({"debugLogging": true, "modelSize": "base"})");
+    const fs::path log = home.path() / ".config/korvane/debug.log";
+
+    RunningApp app(home.path(), {});
+    ASSERT_TRUE(waitForText(log, "App started -- main run loop active", 30s)) << testing::readFile(log);
+    EXPECT_EQ(app.descriptorTarget(STDERR_FILENO), "/dev/null");
+    app.signal(SIGTERM);
+    EXPECT_EQ(app.waitForExit(30s), 0);
+    const std::string stored = testing::readFile(settings);
+    EXPECT_EQ(stored.find("Korvane"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("hotkeyBindingV2"), std::string::npos) << stored;
+}
 
 TEST(AppLifecycleQuiet, SaysNothingWhileTheDebugLogIsOff)
 {
