@@ -1,19 +1,48 @@
 // The transcriber against whisper.cpp with generated model files.
 #include "transcription/whisper/WhisperTranscriber.h"
+#include "audio/speech/SpeechDetector.h"
+#include "core/logging/Logger.h"
 #include "tests/support/TempHome.h"
 #include "tests/transcription/whisper/TestAudio.h"
 #include "tests/transcription/whisper/TranscriberFixture.h"
 #include "transcription/models/TranscriberError.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace korvane {
 namespace {
 
 using WhisperTranscriberTest = testing::TranscriberFixture;
+using ::testing::ElementsAre;
+
+// The transcriber's own lines in the debug log of the fixture's home, without time stamps and
+// without what whisper.cpp or the speech detector wrote in between.
+class TranscriberLog {
+public:
+    TranscriberLog() { Logger::setEnabled(true); }
+    ~TranscriberLog() { Logger::setEnabled(false); }
+    TranscriberLog(const TranscriberLog&) = delete;
+    TranscriberLog& operator=(const TranscriberLog&) = delete;
+
+    std::vector<std::string> messages() const
+    {
+        std::vector<std::string> found;
+        std::istringstream lines(testing::readFile(Logger::logFilePath()));
+        for (std::string line; std::getline(lines, line);) {
+            const std::string message = line.substr(line.find(' ') + 1);
+            if (!message.starts_with("whisper.cpp: ") && !message.starts_with("Speech check: ")) {
+                found.push_back(message);
+            }
+        }
+        return found;
+    }
+};
 
 TEST_F(WhisperTranscriberTest, DecodesTheScriptedPhraseOfTheLoadedModel)
 {
@@ -62,6 +91,38 @@ TEST_F(WhisperTranscriberTest, DiscardsStockPhrasesOnlyWhenNoSpeechWasDetected)
     EXPECT_EQ(transcriber->transcribe(click), "") << "single words count after a run under 3 frames";
     // 50 ms of sound: a run of about 5 frames, no speech, but too long for a lone word to be noise.
     EXPECT_EQ(transcriber->transcribe(testing::toneBurst(32000, 16000, 16800)), "Okay.");
+}
+
+TEST_F(WhisperTranscriberTest, LogsWhatEachLoadAndTranscriptionCameTo)
+{
+    addModel("small", testing::scriptedModel(" Hello."));
+    addModel("turbo", testing::scriptedModel(" Thank you."));
+    addDamagedModel("base", "not a whisper model");
+    std::vector<float> click = testing::silence(32000);
+    click[16000] = 0.5f;
+    const int clickRun = SpeechDetector::analyze(click).longestRun;
+    const TranscriberLog log;
+    auto transcriber = makeTranscriber();
+
+    EXPECT_FALSE(transcriber->loadModel("medium", {})) << "not in this catalogue";
+    EXPECT_FALSE(transcriber->loadModel("base", {}));
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+    // One second of sound is padded to the 1.2 s the decoder gets at least.
+    EXPECT_EQ(transcriber->transcribe(testing::toneBurst(16000, 0, 16000)), "Hello.");
+    ASSERT_TRUE(transcriber->loadModel("turbo", {}));
+    EXPECT_EQ(transcriber->transcribe(click), "");
+    transcriber->unload();
+    EXPECT_FALSE(transcriber->loadModel("small", {}));
+
+    EXPECT_THAT(
+        log.messages(),
+        ElementsAre("Failed to fetch model medium: Unknown model: medium", "Loading whisper model: base",
+                    "whisper_init_from_file failed for " + (modelsDir() / "ggml-base.bin").string(),
+                    "Loading whisper model: small", "Model loaded: small", "Sending 1.20s to whisper",
+                    "Transcription complete: 6 characters", "Loading whisper model: turbo", "Model loaded: turbo",
+                    "Sending 1.20s to whisper",
+                    "Discarding stock phrase: no speech detected (longest run " + std::to_string(clickRun) + " frames)",
+                    "Model load skipped: shutting down"));
 }
 
 TEST_F(WhisperTranscriberTest, AppliesTheNameRuleToUnknownModelNames)
@@ -133,6 +194,7 @@ TEST_F(WhisperTranscriberTest, FitsTheVocabularyPromptIntoTwoHundredTwentyFourTo
     for (int i = 0; i < 100; ++i) {
         terms.push_back("term" + std::to_string(i));  // about 7 single-byte tokens each
     }
+    const TranscriberLog log;
     auto held = transcriber->tryLock();
     ASSERT_TRUE(held.owns_lock());
     const auto fitted = transcriber->fittedPromptLocked(terms, held);
@@ -145,6 +207,8 @@ TEST_F(WhisperTranscriberTest, FitsTheVocabularyPromptIntoTwoHundredTwentyFourTo
     const std::string longer = fitted.prompt.substr(0, fitted.prompt.size() - 1) + ", " +
                                terms[static_cast<std::size_t>(fitted.usedTerms)] + ".";
     EXPECT_GT(transcriber->tokenCountLocked(longer, held), WhisperTranscriber::kPromptTokenLimit);
+    EXPECT_THAT(log.messages(),
+                ElementsAre("Vocabulary prompt truncated: " + std::to_string(fitted.usedTerms) + " of 100 terms fit"));
 }
 
 TEST_F(WhisperTranscriberTest, UnloadIsFinal)
