@@ -76,6 +76,16 @@ private:
     std::optional<Clock::time_point> firstBlockDone_;
 };
 
+// An engine factory for AudioRecorder that also tells the caller which engine it made.
+auto timedEngineFactory(TimedEngine*& made)
+{
+    return [&made] {
+        auto engine = std::make_unique<TimedEngine>();
+        made = engine.get();
+        return engine;
+    };
+}
+
 void measureStarts(benchmark::State& state, bool connected)
 {
     testing::PulseTestDaemon daemon({{"mic", 48000, 2}});
@@ -84,14 +94,7 @@ void measureStarts(benchmark::State& state, bool connected)
         // The very first stream on a freshly started daemon waits for the source to come up (most of
         // a second here); a desktop's daemon has long been running when someone dictates.
         TimedEngine* engine = nullptr;
-        AudioRecorder warmUp(
-            queue,
-            [&engine] {
-                auto made = std::make_unique<TimedEngine>();
-                engine = made.get();
-                return made;
-            },
-            [](std::string_view) {});
+        AudioRecorder warmUp(queue, timedEngineFactory(engine), [](std::string_view) {});
         warmUp.start();
         engine->waitForFirstBlock();
         warmUp.stop();
@@ -101,14 +104,7 @@ void measureStarts(benchmark::State& state, bool connected)
     double frames = 0.0;
     for (auto _ : state) {
         TimedEngine* engine = nullptr;
-        AudioRecorder recorder(
-            queue,
-            [&engine] {
-                auto made = std::make_unique<TimedEngine>();
-                engine = made.get();
-                return made;
-            },
-            [](std::string_view) {});
+        AudioRecorder recorder(queue, timedEngineFactory(engine), [](std::string_view) {});
         if (connected) {
             recorder.start();  // connect once, outside the measurement
             engine->waitForFirstBlock();

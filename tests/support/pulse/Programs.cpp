@@ -28,6 +28,20 @@ std::string commandLine(const std::vector<std::string>& arguments)
     return line;
 }
 
+// Starts `arguments` (looked up on PATH) with the given descriptor set-up and releases `actions`.
+// Returns the error number of a failed start, 0 on success.
+int spawnProgram(const std::vector<std::string>& arguments, posix_spawn_file_actions_t& actions, pid_t& child)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned;
+}
+
 }  // namespace
 
 std::string runProgram(const std::vector<std::string>& arguments)
@@ -41,15 +55,8 @@ std::string runProgram(const std::vector<std::string>& arguments)
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
     pid_t child = 0;
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int spawned = spawnProgram(arguments, actions, child);
     close(pipeEnds[1]);
     if (spawned != 0) {
         close(pipeEnds[0]);
@@ -83,14 +90,8 @@ BackgroundProgram::BackgroundProgram(const std::vector<std::string>& arguments, 
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
     pid_t child = 0;
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int spawned = spawnProgram(arguments, actions, child);
     if (spawned != 0) {
         throw std::runtime_error("could not start " + commandLine(arguments) + ": " + std::strerror(spawned));
     }
