@@ -1,6 +1,6 @@
 #include "core/logging/Logger.h"
 
-#include "core/settings/PosixFile.h"
+#include "core/files/PosixFile.h"
 #include "core/settings/UserDirectories.h"
 
 #include <atomic>

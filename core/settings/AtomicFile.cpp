@@ -1,6 +1,6 @@
 #include "core/settings/AtomicFile.h"
 
-#include "core/settings/PosixFile.h"
+#include "core/files/PosixFile.h"
 
 #include <cerrno>
 #include <cstdlib>

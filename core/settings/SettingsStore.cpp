@@ -1,8 +1,8 @@
 #include "core/settings/SettingsStore.h"
 
+#include "core/files/PosixFile.h"
 #include "core/logging/Logger.h"
 #include "core/settings/AtomicFile.h"
-#include "core/settings/PosixFile.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "transcription/models/ModelFileCheck.h"
 
+#include "core/files/PosixFile.h"
 #include "core/logging/Logger.h"
-#include "core/settings/PosixFile.h"
 
 #include <openssl/evp.h>
 

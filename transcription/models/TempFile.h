@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/settings/PosixFile.h"
+#include "core/files/PosixFile.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "core/settings/PosixFile.h"
+#include "core/files/PosixFile.h"
 
 #include <cerrno>
 #include <unistd.h>
