@@ -31,11 +31,16 @@ TEST(AudioRecorderThreads, CaptureThreadRacesMeterRecoveryAndStop)
     std::atomic<int> delivered{0};
     std::thread capture([&] {
         const std::vector<float> block(4096 * 2, 0.5f);
-        while (running.load()) {
+        // Bounded far below the cap (2,000 blocks are about 2.7 million samples), however long the main
+        // thread takes to stop.
+        while (running.load() && delivered.load() < 2000) {
             // While the main thread rebuilds capture there is no handler and the block is dropped.
             if (engine->deliver(block) && ++delivered % 50 == 0) {
                 engine->fireChange();
             }
+            // A real engine delivers at the pace of the audio. Without a pause this loop retakes the
+            // (unfair) delivery mutex at once and can starve the main thread's rebuild for seconds.
+            std::this_thread::yield();
         }
     });
 
