@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/dictation/DeliveryOutcome.h"
+#include "core/ports/DeliveryOutcome.h"
 #include "core/dictation/DictationState.h"
 #include "core/dictation/DictationStatus.h"
 #include "core/ports/AudioRecording.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/dictation/DeliveryOutcome.h"
+#include "core/ports/DeliveryOutcome.h"
 
 #include <cstddef>
 #include <string>

@@ -1,7 +1,7 @@
 #include "core/logging/Logger.h"
 
 #include "core/files/PosixFile.h"
-#include "core/settings/UserDirectories.h"
+#include "core/files/UserDirectories.h"
 
 #include <atomic>
 #include <cerrno>

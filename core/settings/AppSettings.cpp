@@ -3,7 +3,7 @@
 #include "core/ModelNames.h"
 #include "core/logging/Logger.h"
 #include "core/settings/SettingsKeys.h"
-#include "core/settings/UserDirectories.h"
+#include "core/files/UserDirectories.h"
 #include "hotkeys/LegacyModifierNames.h"
 #include "hotkeys/StoredHotkeyBinding.h"
 #include "text/StoredVocabulary.h"

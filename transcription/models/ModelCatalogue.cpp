@@ -1,12 +1,11 @@
 #include "transcription/models/ModelCatalogue.h"
 
 #include "core/ModelNames.h"
+#include "core/files/UserDirectories.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <pwd.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace korvane {
 
@@ -53,34 +52,16 @@ std::string modelFileUrl(std::string_view base, const ModelDefinition& definitio
 
 std::filesystem::path modelsDirFor(const char* xdgDataHome, const char* home)
 {
-    std::filesystem::path dataHome;
-    if (xdgDataHome != nullptr && std::filesystem::path(xdgDataHome).is_absolute()) {
-        dataHome = xdgDataHome;
-    } else if (home != nullptr && std::filesystem::path(home).is_absolute()) {
-        dataHome = std::filesystem::path(home) / ".local" / "share";
-    } else {
-        return {};
-    }
-    return dataHome / "Korvane" / "models";
+    const std::filesystem::path base =
+        xdgBaseDirectory(xdgDataHome, home != nullptr ? home : "", std::filesystem::path(".local") / "share");
+    return base.empty() ? base : base / "Korvane" / "models";
 }
 
 namespace {
 
-// HOME from the environment, else the home directory of the account running us.
-const char* homeDirectory()
-{
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    if (const passwd* account = ::getpwuid(::getuid()); account != nullptr) {
-        return account->pw_dir;
-    }
-    return nullptr;
-}
-
 std::filesystem::path createModelsDir()
 {
-    std::filesystem::path directory = modelsDirFor(std::getenv("XDG_DATA_HOME"), homeDirectory());
+    const std::filesystem::path directory = modelsDirFor(std::getenv("XDG_DATA_HOME"), homeDirectory().c_str());
     if (directory.empty()) {
         std::fputs("Application Support directory not found\n", stderr);
         std::abort();

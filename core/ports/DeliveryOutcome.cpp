@@ -1,4 +1,4 @@
-#include "core/dictation/DeliveryOutcome.h"
+#include "core/ports/DeliveryOutcome.h"
 
 namespace korvane {
 

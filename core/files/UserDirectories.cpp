@@ -1,4 +1,4 @@
-#include "core/settings/UserDirectories.h"
+#include "core/files/UserDirectories.h"
 
 #include <cstdlib>
 #include <pwd.h>
@@ -33,17 +33,21 @@ std::filesystem::path homeDirectory()
     return homeFromPasswordDatabase();
 }
 
-std::filesystem::path configHome()
+std::filesystem::path xdgBaseDirectory(const char* xdgValue, const std::filesystem::path& home,
+                                       const std::filesystem::path& fallback)
 {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && *xdg == '/') {
-        return xdg;
+    if (xdgValue != nullptr && std::filesystem::path(xdgValue).is_absolute()) {
+        return xdgValue;
     }
-    std::filesystem::path home = homeDirectory();
-    if (home.empty()) {
+    if (home.empty() || !home.is_absolute()) {
         return {};
     }
-    return home / ".config";
+    return home / fallback;
+}
+
+std::filesystem::path configHome()
+{
+    return xdgBaseDirectory(std::getenv("XDG_CONFIG_HOME"), homeDirectory(), ".config");
 }
 
 }  // namespace korvane
