@@ -41,9 +41,6 @@ AudioRecorder::AudioRecorder(MainQueue& mainQueue, EngineFactory makeEngine, Log
     : mainQueue_(mainQueue), makeEngine_(std::move(makeEngine)), log_(std::move(log)),
       alive_(std::make_shared<AudioRecorder*>(this))
 {
-    if (!log_) {
-        log_ = [](std::string_view line) { Logger::log(line); };
-    }
 }
 
 AudioRecorder::~AudioRecorder()

@@ -3,6 +3,7 @@
 #include "audio/capture/AudioConverter.h"
 #include "audio/capture/CaptureEngine.h"
 #include "audio/capture/CaptureFormat.h"
+#include "core/logging/LogSink.h"
 #include "core/ports/AudioRecording.h"
 #include "core/scheduling/MainQueue.h"
 
@@ -32,7 +33,6 @@ namespace korvane {
 class AudioRecorder final : public AudioRecording {
 public:
     using EngineFactory = std::function<std::unique_ptr<CaptureEngine>()>;
-    using LogSink = std::function<void(std::string_view)>;
 
     // Ten minutes at 16 kHz.
     static constexpr std::int64_t maxSamples = 9'600'000;
@@ -40,7 +40,7 @@ public:
     // `makeEngine` is called by the first start() (and again by a later start() if it threw); the
     // engine then lives as long as the recorder. `log` receives every diagnostic line (Logger::log
     // unless a test listens itself).
-    AudioRecorder(MainQueue& mainQueue, EngineFactory makeEngine, LogSink log = {});
+    AudioRecorder(MainQueue& mainQueue, EngineFactory makeEngine, LogSink log = defaultLogSink());
     ~AudioRecorder() override;
 
     AudioRecorder(const AudioRecorder&) = delete;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/capture/AudioRecorder.h"
+#include "core/logging/LogSink.h"
 
 #include <algorithm>
 #include <mutex>
@@ -14,7 +14,7 @@ namespace korvane::testing {
 // Collects the recorder's log lines; any thread.
 class LogLines {
 public:
-    AudioRecorder::LogSink sink()
+    LogSink sink()
     {
         return [this](std::string_view line) {
             std::lock_guard lock(mutex_);
