@@ -1,16 +1,11 @@
 // Korvane: local speech-to-text dictation from the system tray.
+#include "app/ApplicationShell.h"
 #include "app/QtMainQueue.h"
 #include "app/SignalQuitter.h"
-#include "app/wiring/InterimDelivery.h"
-#include "app/wiring/VocabularyCleaner.h"
-#include "core/dictation/DictationController.h"
 #include "core/logging/Logger.h"
 #include "core/scheduling/ThreadPool.h"
 #include "core/settings/AppSettings.h"
-#include "platform/linux/pulse/SystemAudioRecorder.h"
-#include "transcription/whisper/AppSettingsPromptSettings.h"
-#include "transcription/whisper/ModelStoreFiles.h"
-#include "transcription/whisper/WhisperTranscriber.h"
+#include "platform/linux/LinuxPlatform.h"
 
 #include <QApplication>
 
@@ -60,43 +55,21 @@ int main(int argc, char** argv)
 
     korvane::SignalQuitter quitter;  // SIGTERM and SIGINT end the event loop cleanly
 
-    korvane::AppSettings& settings = korvane::AppSettings::shared();
-    korvane::Logger::log(std::string(40, '='));
-    korvane::Logger::log("Korvane (C++) starting");
-    settings.migrateHotkeyBindingIfNeeded();
-
     auto mainQueue = std::make_shared<korvane::QtMainQueue>(&application);
     // Deliberately never destroyed: at quit a download may still block a worker, and waiting for
     // it would hang the exit. The process ends without joining (see below).
     auto* pool = new korvane::ThreadPool(backgroundThreadCount());
     auto backgroundQueue = std::shared_ptr<korvane::BackgroundQueue>(pool, [](korvane::BackgroundQueue*) {});
 
-    auto transcriber = std::make_shared<korvane::WhisperTranscriber>(
-        settings.modelSize(), std::make_shared<korvane::ModelStoreFiles>(korvane::ModelStore()),
-        std::make_shared<korvane::AppSettingsPromptSettings>(settings));
-    auto focus = std::make_shared<korvane::NoFocusTracking>();
-
-    korvane::DictationCollaborators collaborators;
-    collaborators.mainQueue = mainQueue;
-    collaborators.backgroundQueue = backgroundQueue;
-    collaborators.recorder = korvane::makeSystemAudioRecorder(*mainQueue);
-    collaborators.transcriber = transcriber;
-    collaborators.cleaner = std::make_shared<korvane::VocabularyCleaner>(settings);
-    collaborators.focusTracker = focus;
-    collaborators.accessibility = focus;
-    collaborators.delivery = std::make_shared<korvane::ClipboardOnlyDelivery>();
-    auto controller = korvane::DictationController::create(settings.modelSize(), std::move(collaborators));
-    controller->setOnStatusChange(
-        [](const korvane::DictationStatus& status) { korvane::Logger::log("Status changed: " + toString(status)); });
-
-    korvane::Logger::log("App started -- main run loop active");
-    controller->preloadModel(settings.modelSize());
+    // The only place that names the settings store's shared instance; everything else is handed it.
+    korvane::AppSettings& settings = korvane::AppSettings::shared();
+    korvane::LinuxPlatform platform;
+    korvane::ApplicationShell shell(settings, platform, mainQueue, backgroundQueue);
+    shell.launch();
 
     const int status = QApplication::exec();
 
-    // Only the recogniser is shut down, so no load or transcription starts while the process
-    // exits; pending timers and background work end with the process.
-    transcriber->unload();
+    shell.shutdown();
     korvane::Logger::log("Korvane exiting");
     std::fflush(nullptr);
     std::_Exit(status);

@@ -4,9 +4,8 @@
 // command-line example on the same model file and audio.
 #include "core/logging/Logger.h"
 #include "core/settings/AppSettings.h"
-#include "text/TranscriptionTextCleaner.h"
 #include "tools/transcribe/WavFile.h"
-#include "transcription/whisper/AppSettingsPromptSettings.h"
+#include "transcription/whisper/SettingsVocabulary.h"
 #include "transcription/whisper/TranscriptionThreads.h"
 #include "transcription/whisper/WhisperTranscriber.h"
 
@@ -96,8 +95,8 @@ int main(int argc, char** argv)
         const double convertSeconds = since(clock);
 
         AppSettings settings(AppSettings::defaultFile());
-        auto promptSettings = std::make_shared<korvane::AppSettingsPromptSettings>(settings);
-        korvane::WhisperTranscriber transcriber("small", std::make_shared<FixedModelFile>(modelPath), promptSettings);
+        auto vocabulary = std::make_shared<korvane::SettingsVocabulary>(settings);
+        korvane::WhisperTranscriber transcriber("small", std::make_shared<FixedModelFile>(modelPath), vocabulary);
         clock = std::chrono::steady_clock::now();
         if (!transcriber.loadModel("small", {})) {
             throw std::runtime_error("whisper.cpp could not load " + modelPath.string());
@@ -112,7 +111,7 @@ int main(int argc, char** argv)
             clock = std::chrono::steady_clock::now();
             raw = transcriber.transcribe(audio, timings);
             const auto cleanStart = std::chrono::steady_clock::now();
-            text = korvane::TranscriptionTextCleaner::clean(raw, promptSettings->vocabulary());
+            text = vocabulary->clean(raw);
             clean.push_back(since(cleanStart));
             total.push_back(since(clock));
             detect.push_back(timings.detectSeconds);

@@ -1,4 +1,4 @@
-#include "app/wiring/InterimDelivery.h"
+#include "platform/linux/standin/StandIns.h"
 
 #include "text/Graphemes.h"
 

@@ -1,0 +1,60 @@
+#include "app/ApplicationShell.h"
+
+#include "core/logging/Logger.h"
+#include "transcription/models/ModelStore.h"
+#include "transcription/whisper/ModelStoreFiles.h"
+#include "transcription/whisper/SettingsVocabulary.h"
+#include "transcription/whisper/WhisperTranscriber.h"
+
+#include <string>
+#include <utility>
+
+namespace korvane {
+
+ApplicationShell::ApplicationShell(AppSettings& settings, PlatformServices& platform,
+                                   std::shared_ptr<MainQueue> mainQueue,
+                                   std::shared_ptr<BackgroundQueue> backgroundQueue)
+    : settings_(settings), platform_(platform), mainQueue_(std::move(mainQueue)),
+      backgroundQueue_(std::move(backgroundQueue))
+{
+}
+
+ApplicationShell::~ApplicationShell() = default;
+
+void ApplicationShell::launch()
+{
+    requireMainThread(*mainQueue_, "ApplicationShell::launch");
+    Logger::log(std::string(40, '='));
+    Logger::log("Korvane (C++) starting");
+    settings_.migrateHotkeyBindingIfNeeded();
+
+    const std::string modelName = settings_.modelSize();
+    vocabulary_ = std::make_shared<SettingsVocabulary>(settings_);
+    transcriber_ =
+        std::make_shared<WhisperTranscriber>(modelName, std::make_shared<ModelStoreFiles>(ModelStore()), vocabulary_);
+
+    DictationCollaborators collaborators;
+    collaborators.mainQueue = mainQueue_;
+    collaborators.backgroundQueue = backgroundQueue_;
+    collaborators.recorder = platform_.makeRecorder(*mainQueue_);
+    collaborators.transcriber = transcriber_;
+    collaborators.cleaner = vocabulary_;
+    collaborators.focusTracker = platform_.makeFocusTracker();
+    collaborators.accessibility = platform_.makeAccessibility();
+    collaborators.delivery = platform_.makeDelivery(*mainQueue_);
+    controller_ = DictationController::create(modelName, std::move(collaborators));
+    controller_->setOnStatusChange(
+        [](const DictationStatus& status) { Logger::log("Status changed: " + toString(status)); });
+
+    Logger::log("App started -- main run loop active");
+    controller_->preloadModel(modelName);
+}
+
+void ApplicationShell::shutdown()
+{
+    if (transcriber_) {
+        transcriber_->unload();
+    }
+}
+
+}  // namespace korvane

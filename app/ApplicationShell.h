@@ -1,0 +1,50 @@
+#pragma once
+
+#include "core/dictation/DictationController.h"
+#include "core/ports/PlatformServices.h"
+#include "core/scheduling/BackgroundQueue.h"
+#include "core/scheduling/MainQueue.h"
+#include "core/settings/AppSettings.h"
+
+#include <memory>
+
+namespace korvane {
+
+class SettingsVocabulary;
+class WhisperTranscriber;
+
+// The composition root: owns, for the whole run, the dictation controller and what it is built
+// from (and, as they arrive, the tray menu, indicator, settings window and shortcut wiring). It
+// takes every platform-specific piece from the platform factory and the settings store from its
+// caller; nothing below it reaches for a global.
+class ApplicationShell {
+public:
+    ApplicationShell(AppSettings& settings, PlatformServices& platform, std::shared_ptr<MainQueue> mainQueue,
+                     std::shared_ptr<BackgroundQueue> backgroundQueue);
+    ~ApplicationShell();
+
+    ApplicationShell(const ApplicationShell&) = delete;
+    ApplicationShell& operator=(const ApplicationShell&) = delete;
+
+    // The launch sequence, in order: the log banner, the one-time shortcut conversion, the
+    // controller and its status wiring, "App started", then the preload of the stored model.
+    // Main thread.
+    void launch();
+
+    // At quit only the recogniser is shut down, so no load or transcription starts while the
+    // process exits; pending timers and background work end with the process.
+    void shutdown();
+
+    const std::shared_ptr<DictationController>& controller() const { return controller_; }
+
+private:
+    AppSettings& settings_;
+    PlatformServices& platform_;
+    std::shared_ptr<MainQueue> mainQueue_;
+    std::shared_ptr<BackgroundQueue> backgroundQueue_;
+    std::shared_ptr<SettingsVocabulary> vocabulary_;
+    std::shared_ptr<WhisperTranscriber> transcriber_;
+    std::shared_ptr<DictationController> controller_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/ports/AudioRecording.h"
+#include "core/ports/FocusTracking.h"
+#include "core/ports/TranscriptDelivering.h"
+#include "core/scheduling/MainQueue.h"
+
+#include <memory>
+
+namespace korvane {
+
+// What the desktop session offers, as far as dictation cares. Each answer is false when the
+// facility is missing, so callers can explain instead of failing later.
+struct PlatformCapabilities {
+    bool x11Session = false;  // the application runs on an X server (global input, paste, focus)
+};
+
+// The one place that knows which implementation serves each facility on this desktop. The
+// application shell asks it for everything platform-specific and never names an adapter itself,
+// so a new backend (or a fake in tests) changes only the factory.
+class PlatformServices {
+public:
+    virtual ~PlatformServices() = default;
+
+    virtual PlatformCapabilities capabilities() const = 0;
+
+    // The microphone. Nothing touches the sound server before the first recording starts.
+    virtual std::shared_ptr<AudioRecording> makeRecorder(MainQueue& mainQueue) = 0;
+
+    // Which application the user works in. The same object also prepares that application's
+    // accessibility tree when the tracker can.
+    virtual std::shared_ptr<FocusTracking> makeFocusTracker() = 0;
+    virtual std::shared_ptr<AccessibilityPreparing> makeAccessibility() = 0;
+
+    // Puts a transcript into the target application or on the clipboard.
+    virtual std::shared_ptr<TranscriptDelivering> makeDelivery(MainQueue& mainQueue) = 0;
+};
+
+}  // namespace korvane

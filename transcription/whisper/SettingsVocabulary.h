@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/ports/TranscriptCleaning.h"
+#include "core/settings/AppSettings.h"
+#include "transcription/whisper/PromptSettings.h"
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace korvane {
+
+// The user's vocabulary as the settings store holds it, serving both halves of a dictation: the
+// transcriber's initial prompt and the cleaning of its output. The stored vocabulary is read once
+// per dictation, when the transcriber builds the prompt; the cleaning that follows applies that same
+// read, so an edit made while whisper.cpp decodes cannot bias the prompt one way and rewrite the
+// text another. A clean() with no read before it (the recogniser returned nothing, or another
+// recogniser is in use) reads the store itself. The settings must outlive this object.
+class SettingsVocabulary final : public PromptSettings, public TranscriptCleaning {
+public:
+    explicit SettingsVocabulary(const AppSettings& settings) : settings_(settings) {}
+
+    // PromptSettings: reads the stored vocabulary and keeps it for the clean() that follows.
+    Vocabulary vocabulary() const override;
+    std::optional<std::string> legacyVocabularyPrompt() const override;
+
+    // TranscriptCleaning: cleans with the vocabulary the prompt was built from.
+    std::string clean(const std::string& rawTranscript) override;
+
+private:
+    const AppSettings& settings_;
+    mutable std::mutex mutex_;
+    mutable std::optional<Vocabulary> readForPrompt_;
+};
+
+}  // namespace korvane
