@@ -2,7 +2,7 @@
 
 #include "audio/capture/AudioRecorderError.h"
 #include "audio/capture/InputLevel.h"
-#include "core/logging/Logger.h"
+#include "core/scheduling/WeakTask.h"
 
 #include <algorithm>
 #include <cmath>
@@ -284,11 +284,7 @@ void AudioRecorder::setLevel(float level)
 
 void AudioRecorder::postIfAlive(void (*operation)(AudioRecorder&))
 {
-    mainQueue_.post([alive = std::weak_ptr<AudioRecorder*>(alive_), operation] {
-        if (const auto recorder = alive.lock()) {
-            operation(**recorder);
-        }
-    });
+    mainQueue_.post(weakTask(alive_, [operation](AudioRecorder* recorder) { operation(*recorder); }));
 }
 
 }  // namespace korvane

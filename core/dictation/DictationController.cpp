@@ -1,7 +1,7 @@
 #include "core/dictation/DictationController.h"
 
 #include "core/ModelNames.h"
-#include "core/logging/Logger.h"
+#include "core/scheduling/WeakTask.h"
 #include "text/Graphemes.h"
 
 #include <algorithm>
@@ -42,11 +42,8 @@ std::shared_ptr<DictationController> DictationController::create(std::string mod
 {
     if (!collaborators.mainQueue || !collaborators.backgroundQueue || !collaborators.recorder ||
         !collaborators.transcriber || !collaborators.cleaner || !collaborators.focusTracker ||
-        !collaborators.accessibility || !collaborators.delivery) {
+        !collaborators.accessibility || !collaborators.delivery || !collaborators.log) {
         throw std::invalid_argument("DictationController needs every collaborator");
-    }
-    if (!collaborators.log) {
-        collaborators.log = [](std::string_view line) { Logger::log(line); };
     }
     auto controller = std::make_shared<DictationController>(PassKey{}, std::move(modelName), std::move(collaborators));
     controller->installRecorderCallbacks();
@@ -60,17 +57,10 @@ DictationController::DictationController(PassKey, std::string modelName, Dictati
 
 void DictationController::installRecorderCallbacks()
 {
-    std::weak_ptr<DictationController> weak = weak_from_this();
-    world_.recorder->setOnCapReached([weak] {
-        if (auto self = weak.lock()) {
-            self->handleCapReached();
-        }
-    });
-    world_.recorder->setOnCaptureLost([weak] {
-        if (auto self = weak.lock()) {
-            self->stop();
-        }
-    });
+    const std::shared_ptr<DictationController> self = shared_from_this();
+    world_.recorder->setOnCapReached(
+        weakTask(self, [](DictationController& controller) { controller.handleCapReached(); }));
+    world_.recorder->setOnCaptureLost(weakTask(self, [](DictationController& controller) { controller.stop(); }));
 }
 
 void DictationController::setOnStatusChange(std::function<void(const DictationStatus&)> callback)
@@ -95,11 +85,10 @@ bool DictationController::preloadModel(const std::string& requestedName, std::fu
     if (!isBusy()) {
         emitStatus(DictationStatus::loading(name));
     }
-    world_.backgroundQueue->post([weak = weak_from_this(), name, completion = std::move(completion)]() mutable {
-        if (auto self = weak.lock()) {
-            loadInBackground(std::move(self), std::move(name), std::move(completion));
-        }
-    });
+    world_.backgroundQueue->post(
+        weakTask(shared_from_this(), [name, completion = std::move(completion)](DictationController& self) mutable {
+            loadInBackground(self.shared_from_this(), std::move(name), std::move(completion));
+        }));
     return true;
 }
 
@@ -110,11 +99,9 @@ void DictationController::loadInBackground(std::shared_ptr<DictationController> 
     // Progress may arrive on any thread, even after the load returned; it only ever posts, and
     // the posted task holds the controller weakly.
     auto onProgress = [mainQueue, weak = std::weak_ptr<DictationController>(self), name](int percent) {
-        mainQueue->post([weak, name, percent] {
-            if (auto controller = weak.lock()) {
-                controller->applyDownloadProgress(name, percent);
-            }
-        });
+        mainQueue->post(weakTask(weak, [name, percent](DictationController& controller) {
+            controller.applyDownloadProgress(name, percent);
+        }));
     };
     bool success = false;
     try {
@@ -190,11 +177,7 @@ bool DictationController::deleteModel(const std::string& name)
 
 void DictationController::toggle()
 {
-    world_.mainQueue->post([weak = weak_from_this()] {
-        if (auto self = weak.lock()) {
-            self->handleToggle();
-        }
-    });
+    world_.mainQueue->post(weakTask(shared_from_this(), [](DictationController& self) { self.handleToggle(); }));
 }
 
 void DictationController::handleToggle()
@@ -236,11 +219,9 @@ void DictationController::start()
     if (recordingTargetApp_) {
         // Recording does not wait for this; the application only needs to be ready by delivery.
         world_.backgroundQueue->post(
-            [weak = weak_from_this(), accessibility = world_.accessibility, bundleId = *recordingTargetApp_] {
-                if (!weak.expired()) {
-                    accessibility->enableAccessibility(bundleId);
-                }
-            });
+            weakTask(shared_from_this(), [bundleId = *recordingTargetApp_](DictationController& self) {
+                self.world_.accessibility->enableAccessibility(bundleId);
+            }));
     }
 
     try {
@@ -272,11 +253,8 @@ void DictationController::stop()
     }
     state_ = State::transcribing();
     emitStatus(DictationStatus::transcribing());
-    world_.mainQueue->postAfter(kStopTail, [weak = weak_from_this()] {
-        if (auto self = weak.lock()) {
-            self->finishRecording();
-        }
-    });
+    world_.mainQueue->postAfter(
+        kStopTail, weakTask(shared_from_this(), [](DictationController& self) { self.finishRecording(); }));
 }
 
 void DictationController::finishRecording()
@@ -290,11 +268,10 @@ void DictationController::finishRecording()
     }
     log("Target app: " + target.value_or("nil"));
     world_.backgroundQueue->post(
-        [weak = weak_from_this(), samples = std::move(samples), target = std::move(target)]() mutable {
-            if (auto self = weak.lock()) {
-                transcribeInBackground(std::move(self), std::move(samples), std::move(target));
-            }
-        });
+        weakTask(shared_from_this(),
+                 [samples = std::move(samples), target = std::move(target)](DictationController& self) mutable {
+                     transcribeInBackground(self.shared_from_this(), std::move(samples), std::move(target));
+                 }));
 }
 
 void DictationController::transcribeInBackground(std::shared_ptr<DictationController> self, std::vector<float> samples,
@@ -340,12 +317,11 @@ void DictationController::deliver(const std::string& text, const std::optional<s
     requireMainThread(*world_.mainQueue, "DictationController::deliver");
     const std::uint64_t delivery = ++deliveryCount_;
     try {
-        world_.delivery->deliver(text, targetApp,
-                                 [weak = weak_from_this(), delivery, targetApp](DeliveryOutcome outcome) {
-                                     if (auto self = weak.lock()) {
-                                         self->deliveryFinished(delivery, targetApp, outcome);
-                                     }
-                                 });
+        world_.delivery->deliver(
+            text, targetApp,
+            weakCallback(shared_from_this(), [delivery, targetApp](DictationController& self, DeliveryOutcome outcome) {
+                self.deliveryFinished(delivery, targetApp, outcome);
+            }));
     } catch (...) {
         // Delivery promises exactly one outcome; if it fails before giving one, end the dictation
         // here instead of staying in pasting, where no further dictation could ever start.

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "core/ports/DeliveryOutcome.h"
 #include "core/dictation/DictationState.h"
 #include "core/dictation/DictationStatus.h"
+#include "core/logging/LogSink.h"
 #include "core/ports/AudioRecording.h"
+#include "core/ports/DeliveryOutcome.h"
 #include "core/ports/FocusTracking.h"
 #include "core/ports/SpeechTranscribing.h"
 #include "core/ports/TranscriptCleaning.h"
@@ -31,8 +32,8 @@ struct DictationCollaborators {
     std::shared_ptr<FocusTracking> focusTracker;
     std::shared_ptr<AccessibilityPreparing> accessibility;
     std::shared_ptr<TranscriptDelivering> delivery;
-    // Where log lines go; Logger::log when empty. Called from the main and background threads.
-    std::function<void(std::string_view)> log;
+    // Where log lines go. Called from the main and background threads.
+    LogSink log = defaultLogSink();
 };
 
 // The dictation state machine: loads and deletes speech models, records, transcribes and hands

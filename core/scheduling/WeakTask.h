@@ -11,13 +11,19 @@ namespace korvane {
 // does nothing. Deferred work (timed posts, callbacks handed to collaborators) must never keep its
 // owner alive nor touch it after destruction.
 template <class Owner, class Body>
-Task weakTask(const std::shared_ptr<Owner>& owner, Body body)
+Task weakTask(std::weak_ptr<Owner> owner, Body body)
 {
-    return [weak = std::weak_ptr<Owner>(owner), body = std::move(body)]() mutable {
+    return [weak = std::move(owner), body = std::move(body)]() mutable {
         if (auto strong = weak.lock()) {
             body(*strong);
         }
     };
+}
+
+template <class Owner, class Body>
+Task weakTask(const std::shared_ptr<Owner>& owner, Body body)
+{
+    return weakTask(std::weak_ptr<Owner>(owner), std::move(body));
 }
 
 // The same for callbacks with arguments.
