@@ -1,5 +1,7 @@
 #include "platform/linux/pulse/PulseCaptureEngine.h"
 
+#include <pulse/pulseaudio.h>
+
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -13,9 +15,57 @@ constexpr std::size_t kFragmentFrames = 4096;
 
 }  // namespace
 
+// The connection, stream and main loop behind the engine. Kept out of the header so that the client
+// library's declarations and macros reach only this file.
+class PulseCaptureEngine::Impl {
+public:
+    explicit Impl(std::chrono::milliseconds timeout);
+    ~Impl();
+
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    CaptureFormat inputFormat();
+    void startCapture(const CaptureFormat& format, BlockHandler onBlock);
+    void stopCapture();
+    void setConfigurationChangeHandler(std::function<void()> onChange);
+
+private:
+    class LoopLock;
+
+    // All of these run with the main loop locked.
+    void connectIfNeeded();
+    void dropContext();
+    void dropStream();
+    bool waitUntil(const std::function<bool()>& done);
+    void waitForOperation(pa_operation* operation, const bool& answered);
+    [[noreturn]] void fail(const std::string& what, int error);
+
+    // Main loop thread.
+    void reportChange();
+    static void contextStateChanged(pa_context* context, void* self);
+    static void serverEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t index, void* self);
+    static void defaultSourceChecked(pa_context* context, const pa_server_info* info, void* self);
+    static void streamStateChanged(pa_stream* stream, void* self);
+    static void streamReadable(pa_stream* stream, std::size_t bytes, void* self);
+    static void streamMoved(pa_stream* stream, void* self);
+    static void streamSuspended(pa_stream* stream, void* self);
+
+    const std::chrono::milliseconds timeout_;
+    pa_threaded_mainloop* loop_ = nullptr;
+    pa_context* context_ = nullptr;
+    pa_stream* stream_ = nullptr;
+    std::size_t frameBytes_ = 0;
+    bool capturing_ = false;       // the stream reached the ready state and delivers blocks
+    bool changeReported_ = false;  // for the current stream
+    BlockHandler onBlock_;
+    std::function<void()> onChange_;
+    pa_channel_map sourceChannels_{};  // of the source inputFormat() last described
+};
+
 // Holds the threaded main loop's lock: every call into the client library from outside the loop
 // thread needs it, and holding it keeps the loop's callbacks (block delivery included) out.
-class PulseCaptureEngine::LoopLock {
+class PulseCaptureEngine::Impl::LoopLock {
 public:
     explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
     ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
@@ -26,7 +76,7 @@ private:
     pa_threaded_mainloop* loop_;
 };
 
-PulseCaptureEngine::PulseCaptureEngine(std::chrono::milliseconds timeout) : timeout_(timeout)
+PulseCaptureEngine::Impl::Impl(std::chrono::milliseconds timeout) : timeout_(timeout)
 {
     loop_ = pa_threaded_mainloop_new();
     if (loop_ == nullptr) {
@@ -40,7 +90,7 @@ PulseCaptureEngine::PulseCaptureEngine(std::chrono::milliseconds timeout) : time
     pa_channel_map_init(&sourceChannels_);
 }
 
-PulseCaptureEngine::~PulseCaptureEngine()
+PulseCaptureEngine::Impl::~Impl()
 {
     {
         LoopLock lock(loop_);
@@ -51,13 +101,13 @@ PulseCaptureEngine::~PulseCaptureEngine()
     pa_threaded_mainloop_free(loop_);
 }
 
-void PulseCaptureEngine::setConfigurationChangeHandler(std::function<void()> onChange)
+void PulseCaptureEngine::Impl::setConfigurationChangeHandler(std::function<void()> onChange)
 {
     LoopLock lock(loop_);
     onChange_ = std::move(onChange);
 }
 
-CaptureFormat PulseCaptureEngine::inputFormat()
+CaptureFormat PulseCaptureEngine::Impl::inputFormat()
 {
     LoopLock lock(loop_);
     connectIfNeeded();
@@ -90,7 +140,7 @@ CaptureFormat PulseCaptureEngine::inputFormat()
     return CaptureFormat{static_cast<double>(answer.sampleFormat.rate), answer.sampleFormat.channels};
 }
 
-void PulseCaptureEngine::startCapture(const CaptureFormat& format, BlockHandler onBlock)
+void PulseCaptureEngine::Impl::startCapture(const CaptureFormat& format, BlockHandler onBlock)
 {
     LoopLock lock(loop_);
     connectIfNeeded();
@@ -117,10 +167,10 @@ void PulseCaptureEngine::startCapture(const CaptureFormat& format, BlockHandler 
     frameBytes_ = pa_frame_size(&sampleFormat);
     onBlock_ = std::move(onBlock);
     changeReported_ = false;
-    pa_stream_set_state_callback(stream_, &PulseCaptureEngine::streamStateChanged, this);
-    pa_stream_set_read_callback(stream_, &PulseCaptureEngine::streamReadable, this);
-    pa_stream_set_moved_callback(stream_, &PulseCaptureEngine::streamMoved, this);
-    pa_stream_set_suspended_callback(stream_, &PulseCaptureEngine::streamSuspended, this);
+    pa_stream_set_state_callback(stream_, &PulseCaptureEngine::Impl::streamStateChanged, this);
+    pa_stream_set_read_callback(stream_, &PulseCaptureEngine::Impl::streamReadable, this);
+    pa_stream_set_moved_callback(stream_, &PulseCaptureEngine::Impl::streamMoved, this);
+    pa_stream_set_suspended_callback(stream_, &PulseCaptureEngine::Impl::streamSuspended, this);
 
     pa_buffer_attr attributes{};
     attributes.maxlength = std::numeric_limits<std::uint32_t>::max();
@@ -146,13 +196,13 @@ void PulseCaptureEngine::startCapture(const CaptureFormat& format, BlockHandler 
     capturing_ = true;
 }
 
-void PulseCaptureEngine::stopCapture()
+void PulseCaptureEngine::Impl::stopCapture()
 {
     LoopLock lock(loop_);
     dropStream();
 }
 
-void PulseCaptureEngine::connectIfNeeded()
+void PulseCaptureEngine::Impl::connectIfNeeded()
 {
     if (context_ != nullptr && pa_context_get_state(context_) == PA_CONTEXT_READY) {
         return;
@@ -170,7 +220,7 @@ void PulseCaptureEngine::connectIfNeeded()
     if (context_ == nullptr) {
         throw CaptureEngineError("Could not create a sound server connection");
     }
-    pa_context_set_state_callback(context_, &PulseCaptureEngine::contextStateChanged, this);
+    pa_context_set_state_callback(context_, &PulseCaptureEngine::Impl::contextStateChanged, this);
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0) {
         const int error = pa_context_errno(context_);
         dropContext();
@@ -187,13 +237,13 @@ void PulseCaptureEngine::connectIfNeeded()
     }
     // Server events tell when the default source changes; the answer to the subscription itself
     // is not needed.
-    pa_context_set_subscribe_callback(context_, &PulseCaptureEngine::serverEvent, this);
+    pa_context_set_subscribe_callback(context_, &PulseCaptureEngine::Impl::serverEvent, this);
     if (pa_operation* operation = pa_context_subscribe(context_, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr)) {
         pa_operation_unref(operation);
     }
 }
 
-void PulseCaptureEngine::dropContext()
+void PulseCaptureEngine::Impl::dropContext()
 {
     if (context_ == nullptr) {
         return;
@@ -206,7 +256,7 @@ void PulseCaptureEngine::dropContext()
     context_ = nullptr;
 }
 
-void PulseCaptureEngine::dropStream()
+void PulseCaptureEngine::Impl::dropStream()
 {
     if (stream_ == nullptr) {
         return;
@@ -224,7 +274,7 @@ void PulseCaptureEngine::dropStream()
     onBlock_ = nullptr;
 }
 
-bool PulseCaptureEngine::waitUntil(const std::function<bool()>& done)
+bool PulseCaptureEngine::Impl::waitUntil(const std::function<bool()>& done)
 {
     if (done()) {
         return true;
@@ -252,7 +302,7 @@ bool PulseCaptureEngine::waitUntil(const std::function<bool()>& done)
     return done();
 }
 
-void PulseCaptureEngine::waitForOperation(pa_operation* operation, const bool& answered)
+void PulseCaptureEngine::Impl::waitForOperation(pa_operation* operation, const bool& answered)
 {
     if (operation == nullptr) {
         fail("The sound server could not be asked", pa_context_errno(context_));
@@ -274,12 +324,12 @@ void PulseCaptureEngine::waitForOperation(pa_operation* operation, const bool& a
     }
 }
 
-void PulseCaptureEngine::fail(const std::string& what, int error)
+void PulseCaptureEngine::Impl::fail(const std::string& what, int error)
 {
     throw CaptureEngineError(what + ": " + pa_strerror(error));
 }
 
-void PulseCaptureEngine::reportChange()
+void PulseCaptureEngine::Impl::reportChange()
 {
     if (!capturing_ || changeReported_) {
         return;
@@ -290,32 +340,33 @@ void PulseCaptureEngine::reportChange()
     }
 }
 
-void PulseCaptureEngine::contextStateChanged(pa_context* context, void* self)
+void PulseCaptureEngine::Impl::contextStateChanged(pa_context* context, void* self)
 {
-    auto* engine = static_cast<PulseCaptureEngine*>(self);
+    auto* engine = static_cast<Impl*>(self);
     pa_threaded_mainloop_signal(engine->loop_, 0);
     if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
         engine->reportChange();  // the server went away, and our stream with it
     }
 }
 
-void PulseCaptureEngine::serverEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t, void* self)
+void PulseCaptureEngine::Impl::serverEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t,
+                                           void* self)
 {
-    auto* engine = static_cast<PulseCaptureEngine*>(self);
+    auto* engine = static_cast<Impl*>(self);
     if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) != PA_SUBSCRIPTION_EVENT_SERVER || !engine->capturing_ ||
         engine->changeReported_) {
         return;
     }
     // Any server setting may have changed; only a new default source matters.
     if (pa_operation* operation =
-            pa_context_get_server_info(context, &PulseCaptureEngine::defaultSourceChecked, self)) {
+            pa_context_get_server_info(context, &PulseCaptureEngine::Impl::defaultSourceChecked, self)) {
         pa_operation_unref(operation);
     }
 }
 
-void PulseCaptureEngine::defaultSourceChecked(pa_context*, const pa_server_info* info, void* self)
+void PulseCaptureEngine::Impl::defaultSourceChecked(pa_context*, const pa_server_info* info, void* self)
 {
-    auto* engine = static_cast<PulseCaptureEngine*>(self);
+    auto* engine = static_cast<Impl*>(self);
     if (info == nullptr || info->default_source_name == nullptr || engine->stream_ == nullptr || !engine->capturing_) {
         return;
     }
@@ -325,18 +376,18 @@ void PulseCaptureEngine::defaultSourceChecked(pa_context*, const pa_server_info*
     }
 }
 
-void PulseCaptureEngine::streamStateChanged(pa_stream* stream, void* self)
+void PulseCaptureEngine::Impl::streamStateChanged(pa_stream* stream, void* self)
 {
-    auto* engine = static_cast<PulseCaptureEngine*>(self);
+    auto* engine = static_cast<Impl*>(self);
     pa_threaded_mainloop_signal(engine->loop_, 0);
     if (stream == engine->stream_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
         engine->reportChange();  // killed by the server or by another client
     }
 }
 
-void PulseCaptureEngine::streamReadable(pa_stream* stream, std::size_t, void* self)
+void PulseCaptureEngine::Impl::streamReadable(pa_stream* stream, std::size_t, void* self)
 {
-    auto* engine = static_cast<PulseCaptureEngine*>(self);
+    auto* engine = static_cast<Impl*>(self);
     for (;;) {
         const void* data = nullptr;
         std::size_t bytes = 0;
@@ -355,20 +406,46 @@ void PulseCaptureEngine::streamReadable(pa_stream* stream, std::size_t, void* se
     }
 }
 
-void PulseCaptureEngine::streamMoved(pa_stream* stream, void* self)
+void PulseCaptureEngine::Impl::streamMoved(pa_stream* stream, void* self)
 {
-    auto* engine = static_cast<PulseCaptureEngine*>(self);
+    auto* engine = static_cast<Impl*>(self);
     if (stream == engine->stream_) {
         engine->reportChange();
     }
 }
 
-void PulseCaptureEngine::streamSuspended(pa_stream* stream, void* self)
+void PulseCaptureEngine::Impl::streamSuspended(pa_stream* stream, void* self)
 {
-    auto* engine = static_cast<PulseCaptureEngine*>(self);
+    auto* engine = static_cast<Impl*>(self);
     if (stream == engine->stream_ && pa_stream_is_suspended(stream) == 1) {
         engine->reportChange();
     }
+}
+
+PulseCaptureEngine::PulseCaptureEngine(std::chrono::milliseconds timeout) : impl_(std::make_unique<Impl>(timeout))
+{
+}
+
+PulseCaptureEngine::~PulseCaptureEngine() = default;
+
+CaptureFormat PulseCaptureEngine::inputFormat()
+{
+    return impl_->inputFormat();
+}
+
+void PulseCaptureEngine::startCapture(const CaptureFormat& format, BlockHandler onBlock)
+{
+    impl_->startCapture(format, std::move(onBlock));
+}
+
+void PulseCaptureEngine::stopCapture()
+{
+    impl_->stopCapture();
+}
+
+void PulseCaptureEngine::setConfigurationChangeHandler(std::function<void()> onChange)
+{
+    impl_->setConfigurationChangeHandler(std::move(onChange));
 }
 
 }  // namespace korvane

@@ -5,9 +5,8 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
-
-#include <pulse/pulseaudio.h>
 
 namespace korvane {
 
@@ -36,36 +35,8 @@ public:
     void setConfigurationChangeHandler(std::function<void()> onChange) override;
 
 private:
-    class LoopLock;
-
-    // All of these run with the main loop locked.
-    void connectIfNeeded();
-    void dropContext();
-    void dropStream();
-    bool waitUntil(const std::function<bool()>& done);
-    void waitForOperation(pa_operation* operation, const bool& answered);
-    [[noreturn]] void fail(const std::string& what, int error);
-
-    // Main loop thread.
-    void reportChange();
-    static void contextStateChanged(pa_context* context, void* self);
-    static void serverEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t index, void* self);
-    static void defaultSourceChecked(pa_context* context, const pa_server_info* info, void* self);
-    static void streamStateChanged(pa_stream* stream, void* self);
-    static void streamReadable(pa_stream* stream, std::size_t bytes, void* self);
-    static void streamMoved(pa_stream* stream, void* self);
-    static void streamSuspended(pa_stream* stream, void* self);
-
-    const std::chrono::milliseconds timeout_;
-    pa_threaded_mainloop* loop_ = nullptr;
-    pa_context* context_ = nullptr;
-    pa_stream* stream_ = nullptr;
-    std::size_t frameBytes_ = 0;
-    bool capturing_ = false;       // the stream reached the ready state and delivers blocks
-    bool changeReported_ = false;  // for the current stream
-    BlockHandler onBlock_;
-    std::function<void()> onChange_;
-    pa_channel_map sourceChannels_{};  // of the source inputFormat() last described
+    class Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace korvane
