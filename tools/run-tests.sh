@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every Korvane test on a fresh Debian 12 machine (installing what is missing):
-#   1. the code style check and the normal build, warnings as errors: every test;
+#   1. the code style and purity checks and the normal build, warnings as errors: every test;
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer: every test;
 #   3. ThreadSanitizer: the tests labelled "threads";
 #   4. clang + libFuzzer: each fuzz target briefly.
@@ -42,6 +42,7 @@ for stage in "${stages[@]}"; do
     default)
       echo "checking the code style (.clang-format)"
       git -C "$root" ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+      "$root/tools/check-purity.sh"
       configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
       cmake --build build -j "$jobs"
       run_ctest build
