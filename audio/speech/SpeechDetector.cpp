@@ -72,7 +72,7 @@ public:
         float input = firstSample;
         for (Stage& stage : stages_) {
             stage.previousInput = input;
-            input = alpha_ * (0.0f + (input - input));
+            input = alpha_ * ((0.0f + input) - input);
         }
     }
 
@@ -98,9 +98,10 @@ private:
 
         float step(float alpha, float input)
         {
-            // The input difference is formed first so that only one addition and one multiplication
-            // sit on the loop-carried dependency, which bounds the speed on long recordings.
-            previousOutput = alpha * (previousOutput + (input - previousInput));
+            // Previous output plus input first, then the previous input taken off: the levels and
+            // the logged noise floor are defined by this rounding order. Forming the input
+            // difference first would be a little faster but changes the last bits of the levels.
+            previousOutput = alpha * ((previousOutput + input) - previousInput);
             previousInput = input;
             return previousOutput;
         }

@@ -141,6 +141,10 @@ TEST(SpeechDetectorFilter, StartsFromRestAndLeavesInvalidSettingsAlone)
     ASSERT_EQ(once.size(), step.size());
     EXPECT_EQ(once[0], 0.0f);
     EXPECT_FLOAT_EQ(once[1], alpha);
+    // One step pinned to the bit: alpha * ((previous output + input) - previous input) rounds to
+    // 0x1.e148f8p-1 here, while alpha * (previous output + (input - previous input)) gives
+    // 0x1.e148f6p-1, one unit in the last place away: too close for EXPECT_FLOAT_EQ to tell apart.
+    EXPECT_EQ(once[2], 0x1.e148f8p-1f);
     EXPECT_FLOAT_EQ(once[4], alpha * alpha * alpha * alpha);
     // A second pass starts again from rest on the first pass's output.
     const auto twice = SpeechDetector::highPassed(step, 80.0f, 16000.0f, 2);
