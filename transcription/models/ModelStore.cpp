@@ -9,6 +9,7 @@
 
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace korvane {
 
@@ -22,6 +23,7 @@ ModelStore::ModelStore(ModelDefinitions definitions, std::filesystem::path direc
     // A failure here surfaces as a clear error of the first file operation that needs the directory.
     std::error_code ignored;
     std::filesystem::create_directories(directory_, ignored);
+    removeStalePartialDownloads();
 }
 
 std::filesystem::path ModelStore::ensureModel(std::string_view name, const ProgressCallback& onDownloadProgress) const
@@ -58,6 +60,8 @@ void ModelStore::download(const std::string& url, const ModelDefinition& definit
     // The directory may have been removed since the store was created.
     std::error_code ignored;
     std::filesystem::create_directories(directory_, ignored);
+    // Another process may have died mid-download since this store was created.
+    removeStalePartialDownloads();
 
     TempFile file(directory_, definition.fileName);
     DownloadProgress progress(definition.expectedBytes, onDownloadProgress);
@@ -86,6 +90,18 @@ void ModelStore::download(const std::string& url, const ModelDefinition& definit
     }
     file.moveTo(destination);
     Logger::log("Model downloaded: " + destination.string() + " (" + std::to_string(size) + " bytes)");
+}
+
+void ModelStore::removeStalePartialDownloads() const
+{
+    std::vector<std::string> fileNames;
+    fileNames.reserve(definitions_.size());
+    for (const auto& [name, definition] : definitions_) {
+        fileNames.push_back(definition.fileName);
+    }
+    for (const std::string& removed : removeStaleTempFiles(directory_, fileNames)) {
+        Logger::log("Removed stale partial download " + removed);
+    }
 }
 
 bool ModelStore::isDownloaded(std::string_view name, const std::filesystem::path& directory) const

@@ -32,6 +32,10 @@ struct ModelDownloadOptions {
 // The model files on disk: fetching a missing or damaged one, asking whether one is present, and
 // deleting one. Stateless apart from its configuration, so one instance may be used from several
 // threads at once (different models; two downloads of the same model at once are not coordinated).
+//
+// A download interrupted by a crash or a kill leaves its temporary file behind. Such files of the
+// catalogue's models are removed when the store is created and before each download; the temporary
+// file of a download still running, in this process or another, is kept.
 class ModelStore {
 public:
     // Whole percentages 0...100, each reported at most once per download, non-decreasing. Called on
@@ -74,6 +78,7 @@ public:
     const ModelDownloadOptions& options() const { return options_; }
 
 private:
+    void removeStalePartialDownloads() const;
     void download(const std::string& url, const ModelDefinition& definition, const std::filesystem::path& destination,
                   const ProgressCallback& onDownloadProgress) const;
 

@@ -3,6 +3,7 @@
 #include "tests/support/TempHome.h"
 #include "tests/support/http/LoopbackHttpServer.h"
 #include "transcription/models/ModelFileCheck.h"
+#include "transcription/models/TempFile.h"
 #include "transcription/models/TranscriberError.h"
 
 #include <gmock/gmock.h>
@@ -30,9 +31,11 @@ using korvane::testing::readFile;
 using korvane::testing::TempHome;
 using korvane::testing::withStatus;
 using korvane::testing::writeFile;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 // Deterministic bytes standing in for a model file; large enough for many progress steps.
 std::string modelBytes(std::size_t size, unsigned seed)
@@ -348,6 +351,51 @@ TEST_F(ModelStoreTest, FailedDeletionIsReportedAndKeepsTheFile)
     writeFile(destination / "inner", "x");
     EXPECT_THROW(store().deleteModelFile("small"), std::filesystem::filesystem_error);
     EXPECT_TRUE(std::filesystem::exists(destination / "inner"));
+}
+
+TEST_F(ModelStoreTest, PartialDownloadsLeftBehindAreRemovedAtStartUp)
+{
+    const std::vector<std::string> unrelated{
+        "ggml-small.bin.Ab3dEf.part",      // not hidden
+        ".ggml-small.bin.part",            // no unique part
+        ".ggml-small.bin.Ab3d-f.part",     // not a unique part mkostemps makes
+        ".ggml-small.bin.Ab3dEf.partial",  // other suffix
+        ".ggml-large.bin.Ab3dEf.part",     // not a model of this catalogue
+        "notes.txt",
+    };
+    for (const auto& name : unrelated) {
+        writeFile(directory / name, "keep");
+    }
+    // Named like ours but not regular files, so not written by a download.
+    std::filesystem::create_symlink("notes.txt", directory / ".ggml-small.bin.Link12.part");
+    std::filesystem::create_directory(directory / ".ggml-base.bin.Dir123.part");
+    writeFile(directory / ".ggml-small.bin.Ab3dEf.part", "half a model");
+    writeFile(directory / ".ggml-base.bin.x9Y8z7.part", "a");
+    const TempFile live(directory, kFileName);  // a download running on another thread
+
+    store();
+
+    std::vector<std::string> kept = unrelated;
+    kept.insert(kept.end(),
+                {".ggml-small.bin.Link12.part", ".ggml-base.bin.Dir123.part", live.path().filename().string()});
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(entriesIn(directory), kept);
+    EXPECT_EQ(readFile(directory / "notes.txt"), "keep");
+    EXPECT_THAT(loggedMessages(), UnorderedElementsAre("Removed stale partial download .ggml-small.bin.Ab3dEf.part",
+                                                       "Removed stale partial download .ggml-base.bin.x9Y8z7.part"));
+}
+
+TEST_F(ModelStoreTest, DownloadFirstRemovesPartialFilesLeftSinceStartUp)
+{
+    server.serve(kServedPath, ok(good));
+    const ModelStore started = store();
+    writeFile(directory / ".ggml-small.bin.Ab3dEf.part", "left by a process killed meanwhile");
+    const TempFile live(directory, "ggml-base.bin");
+
+    EXPECT_EQ(started.ensureModel("small"), destination);
+
+    EXPECT_THAT(entriesIn(directory), ElementsAre(live.path().filename().string(), kFileName));
+    EXPECT_THAT(loggedMessages(), Contains("Removed stale partial download .ggml-small.bin.Ab3dEf.part"));
 }
 
 TEST_F(ModelStoreTest, UnusableDirectoryIsReportedAsAFileSystemError)
