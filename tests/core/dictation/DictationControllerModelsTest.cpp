@@ -122,6 +122,34 @@ TEST(DictationControllerModels, LoadFinishingDuringARecordingOnlyShowsAtTheEndOf
     EXPECT_EQ(h.dictation().currentModelName(), "medium");
 }
 
+TEST(DictationControllerModels, DownloadProgressDuringADictationLeavesItsStatusAlone)
+{
+    testing::ControllerHarness h;
+    h.loadInitialModel();
+    h.delivery->answerImmediately(DeliveryOutcome::pasteSent(11));
+    std::vector<std::optional<int>> percentsSeen;
+    h.transcriber->setLoadBehaviour([&](const std::string&, const auto& progress) {
+        progress(30);  // while recording
+        h.mainQueue->runUntilIdle();
+        percentsSeen.push_back(h.dictation().downloadPercent());
+        h.dictation().stop();
+        progress(60);  // while transcribing
+        progress(100);
+        h.mainQueue->runUntilIdle();
+        percentsSeen.push_back(h.dictation().downloadPercent());
+        return true;
+    });
+    h.dictation().start();
+
+    h.dictation().preloadModel("medium");
+    h.backgroundQueue->runOne();
+
+    EXPECT_THAT(percentsSeen, ElementsAre(30, std::nullopt)) << "the percentage is still kept";
+    EXPECT_EQ(h.dictation().state(), State::transcribing());
+    h.finishStopTail();
+    EXPECT_THAT(h.takeStatuses(), ElementsAre(Status::recording(), Status::transcribing(), Status::pasteSent(11)));
+}
+
 TEST(DictationControllerModels, FailedLoadIsReportedWhenIdleAndSilentWhileBusy)
 {
     testing::ControllerHarness h;
