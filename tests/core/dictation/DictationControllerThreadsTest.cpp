@@ -9,16 +9,24 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
+#include <latch>
 #include <memory>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace korvane {
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
 using Status = DictationStatus;
+using State = DictationController::State;
+
+constexpr std::size_t kWorkers = 2;
 
 struct ThreadedSetup {
     ThreadedSetup()
@@ -27,9 +35,18 @@ struct ThreadedSetup {
                                              transcriber,   cleaner,  focus,
                                              accessibility, delivery, testing::RecordingLog::sinkFor(log)};
         controller = DictationController::create("small", std::move(collaborators));
-        controller->setOnStatusChange([this](const DictationStatus& status) { statuses.push_back(status); });
+        controller->setOnStatusChange([this](const DictationStatus& status) {
+            statuses.push_back(status);
+            statusOnMainThread.push_back(mainQueue->isMainThread());
+        });
         delivery->answerImmediately(DeliveryOutcome::pasteSent(11));
     }
+
+    // A worker finishing a task still holds the controller for a moment. Were it the last owner, the
+    // controller, and with it the pool, would be destroyed on that worker, which cannot join itself.
+    ~ThreadedSetup() { waitUntilWorkersAreIdle(); }
+    ThreadedSetup(const ThreadedSetup&) = delete;
+    ThreadedSetup& operator=(const ThreadedSetup&) = delete;
 
     // Serves the main queue until `done` holds; gives up (and fails) after a generous limit so a
     // lost task shows as a failure instead of a hung test run.
@@ -46,8 +63,23 @@ struct ThreadedSetup {
         return true;
     }
 
+    // Returns once every worker has finished the task it was running, so everything background work
+    // posts to the main queue is there: each worker takes one of kWorkers tasks that only end together.
+    void waitUntilWorkersAreIdle()
+    {
+        const auto allTaken = std::make_shared<std::latch>(kWorkers);
+        const auto allDone = std::make_shared<std::latch>(kWorkers);
+        for (std::size_t worker = 0; worker < kWorkers; ++worker) {
+            pool->post([allTaken, allDone] {
+                allTaken->arrive_and_wait();
+                allDone->count_down();
+            });
+        }
+        allDone->wait();
+    }
+
     std::shared_ptr<VirtualMainQueue> mainQueue = std::make_shared<VirtualMainQueue>();
-    std::shared_ptr<ThreadPool> pool = std::make_shared<ThreadPool>(2);
+    std::shared_ptr<ThreadPool> pool = std::make_shared<ThreadPool>(kWorkers);
     std::shared_ptr<testing::FakeAudioRecorder> recorder = std::make_shared<testing::FakeAudioRecorder>();
     std::shared_ptr<testing::FakeSpeechTranscriber> transcriber = std::make_shared<testing::FakeSpeechTranscriber>();
     std::shared_ptr<testing::FakeTranscriptCleaner> cleaner = std::make_shared<testing::FakeTranscriptCleaner>();
@@ -57,6 +89,7 @@ struct ThreadedSetup {
     std::shared_ptr<testing::FakeTranscriptDelivery> delivery = std::make_shared<testing::FakeTranscriptDelivery>();
     std::shared_ptr<testing::RecordingLog> log = std::make_shared<testing::RecordingLog>();
     std::vector<DictationStatus> statuses;
+    std::vector<bool> statusOnMainThread;
     std::shared_ptr<DictationController> controller;
 };
 
@@ -78,6 +111,40 @@ TEST(DictationControllerThreads, LoadAndDictationOnWorkerThreadsReportInOrderOnT
                                         Status::loading("small"), Status::ready("small"), Status::recording(),
                                         Status::transcribing(), Status::pasteSent(11)));
     EXPECT_EQ(s.log->lines().back(), "Paste sent to firefox: 11 chars");
+}
+
+TEST(DictationControllerThreads, FailedOrEmptyTranscriptionEndsOnceOnTheMainThread)
+{
+    struct Case {
+        const char* label;
+        std::optional<std::string> transcriptionError;
+        Status final;
+    };
+    const std::vector<Case> cases{
+        {"transcription fails", "decoder failed", Status::error("Transcription error")},
+        {"nothing left after cleaning", std::nullopt, Status::noSpeech()},
+    };
+    for (const auto& [label, transcriptionError, final] : cases) {
+        SCOPED_TRACE(label);
+        ThreadedSetup s;
+        s.transcriber->failTranscriptionWith(transcriptionError);
+        s.cleaner->cleanEverythingTo("");
+        s.controller->preloadModel("small");
+        ASSERT_TRUE(s.serveMainUntil([&] { return s.controller->lastReadyModel().has_value(); }));
+        s.statuses.clear();
+        s.statusOnMainThread.clear();
+
+        s.controller->start();
+        s.controller->stop();
+        s.mainQueue->advance(DictationController::kStopTail);
+        ASSERT_TRUE(s.serveMainUntil([&] { return !s.controller->isBusy(); }));
+        s.waitUntilWorkersAreIdle();
+        s.mainQueue->runUntilIdle();
+
+        EXPECT_THAT(s.statuses, ElementsAre(Status::recording(), Status::transcribing(), final));
+        EXPECT_THAT(s.statusOnMainThread, Each(true));
+        EXPECT_EQ(s.controller->state(), State::modelReady("small"));
+    }
 }
 
 TEST(DictationControllerThreads, TogglesFromOtherThreadsAreServedOneByOneOnTheMainThread)
