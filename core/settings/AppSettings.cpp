@@ -1,9 +1,9 @@
 #include "core/settings/AppSettings.h"
 
 #include "core/ModelNames.h"
+#include "core/files/UserDirectories.h"
 #include "core/logging/Logger.h"
 #include "core/settings/SettingsKeys.h"
-#include "core/files/UserDirectories.h"
 #include "hotkeys/LegacyModifierNames.h"
 #include "hotkeys/StoredHotkeyBinding.h"
 #include "text/StoredVocabulary.h"
