@@ -1,8 +1,9 @@
 #include "hotkeys/StoredHotkeyBinding.h"
 
+#include "core/json/WholeNumber.h"
+
 #include <nlohmann/json.hpp>
 
-#include <cmath>
 #include <limits>
 
 namespace korvane {
@@ -15,33 +16,6 @@ constexpr std::string_view kModifierChordName = "modifierChord";
 std::string_view kindName(StoredHotkeyBinding::Kind kind)
 {
     return kind == StoredHotkeyBinding::Kind::keyCombo ? kKeyComboName : kModifierChordName;
-}
-
-// JSON does not tell integers from other numbers: 2 and 2.0 are the same number, so both read as
-// the integer 2. Fractions, booleans and numbers beyond a signed 64-bit integer are not integers.
-std::optional<std::int64_t> integerValue(const nlohmann::json& value)
-{
-    if (value.is_number_integer() && !value.is_number_unsigned()) {
-        return value.get<std::int64_t>();
-    }
-    if (value.is_number_unsigned()) {
-        const auto unsignedValue = value.get<std::uint64_t>();
-        if (unsignedValue > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-            return std::nullopt;
-        }
-        return static_cast<std::int64_t>(unsignedValue);
-    }
-    if (value.is_number_float()) {
-        const double number = value.get<double>();
-        // -2^63 is exact as a double; 2^63 is the first value past the range.
-        constexpr double kLowest = -9223372036854775808.0;
-        constexpr double kPastHighest = 9223372036854775808.0;
-        if (!std::isfinite(number) || std::trunc(number) != number || number < kLowest || number >= kPastHighest) {
-            return std::nullopt;
-        }
-        return static_cast<std::int64_t>(number);
-    }
-    return std::nullopt;
 }
 
 std::optional<StoredHotkeyBinding::Kind> kindFromName(const nlohmann::json& value)
@@ -104,7 +78,7 @@ std::optional<StoredHotkeyBinding> StoredHotkeyBinding::decode(std::string_view 
     if (version == document.end()) {
         return std::nullopt;
     }
-    const auto versionNumber = integerValue(*version);
+    const auto versionNumber = wholeNumber(*version);
     if (!versionNumber) {
         return std::nullopt;
     }
@@ -133,7 +107,7 @@ std::optional<StoredHotkeyBinding> StoredHotkeyBinding::decode(std::string_view 
 
     const auto keyCode = document.find("keyCode");
     if (keyCode != document.end() && !keyCode->is_null()) {
-        const auto keyCodeNumber = integerValue(*keyCode);
+        const auto keyCodeNumber = wholeNumber(*keyCode);
         if (!keyCodeNumber) {
             return std::nullopt;
         }

@@ -1,30 +1,12 @@
 #include "text/StoredVocabulary.h"
 
-#include <nlohmann/json.hpp>
+#include "core/json/WholeNumber.h"
 
-#include <cmath>
-#include <limits>
+#include <nlohmann/json.hpp>
 
 namespace korvane {
 
 namespace {
-
-// A number written with a zero fraction part (1.0), as a signed 64-bit integer; nothing for a real
-// fraction, a non-number or a value beyond the range of one.
-std::optional<std::int64_t> wholeNumber(const nlohmann::json& value)
-{
-    if (!value.is_number_float()) {
-        return std::nullopt;
-    }
-    const double number = value.get<double>();
-    // -2^63 is exact as a double; 2^63 is the first value past the range.
-    constexpr double kLowest = -9223372036854775808.0;
-    constexpr double kPastHighest = 9223372036854775808.0;
-    if (!std::isfinite(number) || std::trunc(number) != number || number < kLowest || number >= kPastHighest) {
-        return std::nullopt;
-    }
-    return static_cast<std::int64_t>(number);
-}
 
 std::optional<VocabularyEntry> readEntry(const nlohmann::json& object)
 {
@@ -59,22 +41,14 @@ std::optional<StoredVocabulary> readDocument(const nlohmann::json& document)
         return std::nullopt;
     }
 
-    StoredVocabulary stored;
-    if (version->is_number_integer() && !version->is_number_unsigned()) {
-        stored.version = version->get<std::int64_t>();
-    } else if (version->is_number_unsigned()) {
-        // Any unsigned value that does not fit a signed 64-bit integer is above every known version.
-        const std::uint64_t value = version->get<std::uint64_t>();
-        stored.version = value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
-                             ? std::numeric_limits<std::int64_t>::max()
-                             : static_cast<std::int64_t>(value);
-    } else if (const std::optional<std::int64_t> whole = wholeNumber(*version)) {
-        // JSON does not tell 1 from 1.0; a writer that emits every number with a fraction part
-        // must not cost the user the whole list, just as the stored shortcut reads 2.0 as 2.
-        stored.version = *whole;
-    } else {
+    // 1.0 counts as version 1; a version beyond 64 bits is above every known one and, like any other
+    // value that is no whole number, rejects the document.
+    const std::optional<std::int64_t> versionNumber = wholeNumber(*version);
+    if (!versionNumber) {
         return std::nullopt;
     }
+    StoredVocabulary stored;
+    stored.version = *versionNumber;
 
     stored.entries.reserve(entries->size());
     for (const nlohmann::json& object : *entries) {

@@ -51,7 +51,8 @@ public:
     HotkeyMode hotkeyMode() const;
     bool setHotkeyMode(HotkeyMode mode);
 
-    // "hotkeyKeyCode": the legacy key code, 49 (Space) unless an integer from 0 to 65535 is stored.
+    // "hotkeyKeyCode": the legacy key code, 49 (Space) unless a whole number from 0 to 65535 is stored
+    // (36.0 counts as 36, see wholeNumber).
     std::uint16_t hotkeyKeyCode() const;
     bool setHotkeyKeyCode(std::uint16_t keyCode);
 

@@ -1,6 +1,7 @@
 #include "core/settings/SettingsStore.h"
 
 #include "core/files/PosixFile.h"
+#include "core/json/WholeNumber.h"
 #include "core/logging/Logger.h"
 #include "core/settings/AtomicFile.h"
 
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
-#include <limits>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -159,19 +159,7 @@ std::optional<bool> SettingsStore::boolean(std::string_view key) const
 
 std::optional<std::int64_t> SettingsStore::integer(std::string_view key) const
 {
-    return read(key, [](const Json& value) -> std::optional<std::int64_t> {
-        if (value.is_number_unsigned()) {
-            const auto number = value.get<std::uint64_t>();
-            if (number > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-                return std::nullopt;
-            }
-            return static_cast<std::int64_t>(number);
-        }
-        if (value.is_number_integer()) {
-            return value.get<std::int64_t>();
-        }
-        return std::nullopt;
-    });
+    return read(key, [](const Json& value) { return wholeNumber(value); });
 }
 
 std::optional<std::vector<std::string>> SettingsStore::stringArray(std::string_view key) const

@@ -60,7 +60,8 @@ public:
     bool contains(std::string_view key) const;
     std::optional<std::string> string(std::string_view key) const;
     std::optional<bool> boolean(std::string_view key) const;
-    // Whole numbers that fit in 64 bits; 49.5, 1e30 or "49" give nothing.
+    // Whole numbers that fit in 64 bits, 36.0 included (see wholeNumber); 49.5, 1e30 or "49" give
+    // nothing.
     std::optional<std::int64_t> integer(std::string_view key) const;
     // Only when every element is a string.
     std::optional<std::vector<std::string>> stringArray(std::string_view key) const;

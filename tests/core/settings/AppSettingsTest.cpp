@@ -98,6 +98,17 @@ TEST_F(AppSettingsTest, HotkeyKeyCodeFallsBackToSpaceUnlessAnIntegerInRange)
     }
 }
 
+TEST_F(AppSettingsTest, KeyCodeWrittenWithAFractionPartSurvivesTheLaunchMigration)
+{
+    // A hand edit or another tool may write every number with a fraction part.
+    auto settings = settingsWith(R"({"hotkeyModifiers": ["ctrl", "alt"], "hotkeyKeyCode": 36.0})");
+    EXPECT_EQ(settings->hotkeyKeyCode(), 36);
+
+    ASSERT_TRUE(settings->migrateHotkeyBindingIfNeeded());
+    EXPECT_EQ(settings->hotkeyBinding().keyCode(), 36);
+    EXPECT_EQ(storedDocument()["hotkeyKeyCode"], 36);
+}
+
 TEST_F(AppSettingsTest, HotkeyModifiersComeBackAsStoredOrAsTheDefaultPair)
 {
     EXPECT_THAT(settingsWith(R"({"hotkeyModifiers": ["Command", "OPTION", "fn"]})")->hotkeyModifiers(),

@@ -96,7 +96,7 @@ TEST_F(SettingsStoreTest, WritesAreVisibleAtOnceAndKeepKeysWeDoNotKnow)
 
 TEST_F(SettingsStoreTest, ValuesOfAnotherTypeReadAsNothing)
 {
-    writeFile(file(), R"({"s": 1, "b": "true", "i": 4.0, "a": ["x", 1], "d": 12, "big": 9223372036854775808})");
+    writeFile(file(), R"({"s": 1, "b": "true", "i": 4.5, "a": ["x", 1], "d": 12, "big": 9223372036854775808})");
     SettingsStore store(file());
 
     EXPECT_EQ(store.string("s"), std::nullopt);
