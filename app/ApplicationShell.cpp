@@ -27,6 +27,10 @@ void ApplicationShell::launch()
     Logger::log(std::string(40, '='));
     Logger::log("Korvane (C++) starting");
     settings_.migrateHotkeyBindingIfNeeded();
+    Logger::log(std::string("Accessibility trusted: ") + (platform_.isAccessibilityTrusted() ? "true" : "false"));
+    // Applications that build their accessibility trees only on request need the desktop's switch
+    // on; asking may take a moment, and launch never waits for it.
+    backgroundQueue_->post([&platform = platform_] { platform.prepareAccessibility(); });
 
     const std::string modelName = settings_.modelSize();
     vocabulary_ = std::make_shared<SettingsVocabulary>(settings_);

@@ -24,6 +24,14 @@ public:
 
     virtual PlatformCapabilities capabilities() const = 0;
 
+    // Whether Korvane may observe and synthesize input and inspect other applications; asked
+    // afresh each time, since it may change while Korvane runs.
+    virtual bool isAccessibilityTrusted() = 0;
+
+    // Asks the desktop to switch accessibility on where it is off, so that applications expose
+    // their trees. May block briefly: call it on a background queue. Logs the outcome.
+    virtual void prepareAccessibility() = 0;
+
     // The microphone. Nothing touches the sound server before the first recording starts.
     virtual std::shared_ptr<AudioRecording> makeRecorder(MainQueue& mainQueue) = 0;
 

@@ -1,14 +1,72 @@
 #include "platform/linux/LinuxPlatform.h"
 
+#include "delivery/focus/FocusInspector.h"
+#include "delivery/focus/FocusTracker.h"
+#include "platform/linux/QtScreens.h"
+#include "platform/linux/atspi/AtspiAccessibility.h"
 #include "platform/linux/pulse/SystemAudioRecorder.h"
 #include "platform/linux/standin/StandIns.h"
+#include "platform/linux/x11/InputPermission.h"
+#include "platform/linux/x11/X11ActiveWindow.h"
+#include "platform/linux/x11/X11Connection.h"
 
 #include <QGuiApplication>
 
+#include <unistd.h>
+
 namespace korvane {
 
-LinuxPlatform::LinuxPlatform() : focus_(std::make_shared<NoFocusTracking>())
+namespace {
+
+// Our own windows carry this class (Qt takes it from the application name).
+constexpr const char* kOwnWindowClass = "Korvane";
+
+// Asks the target application to expose its accessibility tree; background thread.
+class AccessibilityPreparation final : public AccessibilityPreparing {
+public:
+    AccessibilityPreparation(std::shared_ptr<AtspiAccessibility> service, LogSink log)
+        : service_(std::move(service)), log_(std::move(log))
+    {
+    }
+    void enableAccessibility(const std::string& bundleId) override
+    {
+        FocusInspector::enableAccessibility(*service_, bundleId, log_);
+    }
+
+private:
+    std::shared_ptr<AtspiAccessibility> service_;
+    LogSink log_;
+};
+
+}  // namespace
+
+LinuxPlatform::LinuxPlatform(LogSink log) : log_(std::move(log))
 {
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        connection_ = X11Connection::open();
+    }
+    permission_ = std::make_unique<InputPermission>(connection_.get());
+    if (!connection_) {
+        auto none = std::make_shared<NoFocusTracking>();
+        focus_ = none;
+        preparing_ = none;
+        return;
+    }
+    activeWindow_ = std::make_unique<X11ActiveWindow>(*connection_);
+    tracker_ = std::make_shared<FocusTracker>(*activeWindow_, FocusTracker::Self{::getpid(), kOwnWindowClass});
+    focus_ = tracker_;
+    AtspiAccessibility::Environment environment;
+    environment.isTrusted = [permission = permission_.get()] { return permission->isTrusted(); };
+    environment.activeProcessId = [window = activeWindow_.get()]() -> std::optional<long> {
+        const std::optional<ActiveApplication> front = window->activeApplication();
+        return front ? front->processId : std::nullopt;
+    };
+    environment.isRunning = [window = activeWindow_.get()](const std::string& bundleId) {
+        return !window->windowsOfClass(bundleId).empty();
+    };
+    environment.desktopScreens = [] { return desktopScreens(); };
+    accessibility_ = std::make_shared<AtspiAccessibility>(std::move(environment));
+    preparing_ = std::make_shared<AccessibilityPreparation>(accessibility_, log_);
 }
 
 LinuxPlatform::~LinuxPlatform() = default;
@@ -16,8 +74,18 @@ LinuxPlatform::~LinuxPlatform() = default;
 PlatformCapabilities LinuxPlatform::capabilities() const
 {
     PlatformCapabilities capabilities;
-    capabilities.x11Session = QGuiApplication::platformName() == QLatin1String("xcb");
+    capabilities.x11Session = connection_ != nullptr;
     return capabilities;
+}
+
+bool LinuxPlatform::isAccessibilityTrusted()
+{
+    return permission_->isTrusted();
+}
+
+void LinuxPlatform::prepareAccessibility()
+{
+    ensureAccessibilityBusEnabled(log_);
 }
 
 std::shared_ptr<AudioRecording> LinuxPlatform::makeRecorder(MainQueue& mainQueue)
@@ -32,12 +100,22 @@ std::shared_ptr<FocusTracking> LinuxPlatform::makeFocusTracker()
 
 std::shared_ptr<AccessibilityPreparing> LinuxPlatform::makeAccessibility()
 {
-    return focus_;
+    return preparing_;
 }
 
 std::shared_ptr<TranscriptDelivering> LinuxPlatform::makeDelivery(MainQueue&)
 {
     return std::make_shared<ClipboardOnlyDelivery>();
+}
+
+FocusTracker* LinuxPlatform::focusTracker() const
+{
+    return tracker_.get();
+}
+
+AtspiAccessibility* LinuxPlatform::accessibility() const
+{
+    return accessibility_.get();
 }
 
 }  // namespace korvane

@@ -1,29 +1,48 @@
 #pragma once
 
+#include "core/logging/LogSink.h"
 #include "core/ports/PlatformServices.h"
 
 #include <memory>
 
 namespace korvane {
 
-class NoFocusTracking;
+class AtspiAccessibility;
+class FocusTracker;
+class InputPermission;
+class X11ActiveWindow;
+class X11Connection;
 
-// The Linux desktop: PulseAudio (or PipeWire's PulseAudio service) for the microphone, and, until
-// focus tracking and the synthetic paste exist, stand-ins that know no target application and
-// leave every transcript on the clipboard. Needs a running QGuiApplication.
+// The Linux desktop: PulseAudio (or PipeWire's PulseAudio service) for the microphone; on X11 the
+// EWMH active window for focus tracking and AT-SPI for the focused element; without an X server
+// (Wayland, offscreen) a tracker that knows no target. Transcripts are left on the clipboard until
+// the synthetic paste exists. Needs a running QGuiApplication; main thread.
 class LinuxPlatform final : public PlatformServices {
 public:
-    LinuxPlatform();
+    explicit LinuxPlatform(LogSink log = defaultLogSink());
     ~LinuxPlatform() override;
 
     PlatformCapabilities capabilities() const override;
+    bool isAccessibilityTrusted() override;
+    void prepareAccessibility() override;
     std::shared_ptr<AudioRecording> makeRecorder(MainQueue& mainQueue) override;
     std::shared_ptr<FocusTracking> makeFocusTracker() override;
     std::shared_ptr<AccessibilityPreparing> makeAccessibility() override;
     std::shared_ptr<TranscriptDelivering> makeDelivery(MainQueue& mainQueue) override;
 
+    // The focus pieces, for the delivery and the indicator; null without an X server.
+    FocusTracker* focusTracker() const;
+    AtspiAccessibility* accessibility() const;
+
 private:
-    std::shared_ptr<NoFocusTracking> focus_;
+    LogSink log_;
+    std::unique_ptr<X11Connection> connection_;
+    std::unique_ptr<X11ActiveWindow> activeWindow_;
+    std::unique_ptr<InputPermission> permission_;
+    std::shared_ptr<FocusTracker> tracker_;
+    std::shared_ptr<AtspiAccessibility> accessibility_;
+    std::shared_ptr<FocusTracking> focus_;
+    std::shared_ptr<AccessibilityPreparing> preparing_;
 };
 
 }  // namespace korvane

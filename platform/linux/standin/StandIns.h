@@ -8,10 +8,11 @@
 
 namespace korvane {
 
-// Until focus tracking and the synthetic paste exist, Korvane cannot know or safely reach the
-// application the user dictates into. These stand in honestly: no target is ever known, and every
-// transcript is left on the clipboard with the "Accessibility permission needed" reason, which is
-// what the user would see in any session where pasting is not possible.
+// Where Korvane cannot know or safely reach the application the user dictates into (no X server;
+// and, until the synthetic paste exists, everywhere for the delivery) these stand in honestly: no
+// target is known, and every transcript is left on the clipboard with the "Accessibility
+// permission needed" reason, which is what the user would see in any session where pasting is not
+// possible.
 class NoFocusTracking final : public FocusTracking, public AccessibilityPreparing {
 public:
     std::optional<std::string> lastBundleId() const override { return std::nullopt; }

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "core/logging/LogSink.h"
+#include "delivery/focus/AccessibilityService.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+// The accessibility service over AT-SPI 2 (libatspi), for the focus logic.
+//
+// The focused element is looked for in the application that owns the active window (matched by
+// process id), quickest way first: the object that last announced it gained the focus
+// (object:state-changed:focused, remembered per application), then the application's own search
+// (the Collection interface, one request), then a walk of the showing part of its tree, bounded in
+// objects and time. Roles come out in the names the logic uses (entry -> AXTextField, password text
+// -> AXTextField with subrole AXSecureTextField, multi-line text and terminals -> AXTextArea, ...);
+// roles without such a name come out as "atspi:" and the AT-SPI role name.
+//
+// Every request to another application gives up after `timeout`; once an application failed to
+// answer in time, the rest of that element's queries fail at once with status noReply, so a hung
+// application costs one time-out per inspection. Extra status numbers of this adapter:
+// noApplication (4): the active window belongs to no application on the accessibility bus.
+//
+// Main thread only, except enableAccessibility() (any thread: it uses its own bus connection).
+class AtspiAccessibility final : public AccessibilityService {
+public:
+    static constexpr int noApplication = 4;
+
+    struct Environment {
+        std::function<bool()> isTrusted;
+        // The process id of the active window; nothing when there is none or it does not say.
+        std::function<std::optional<long>()> activeProcessId;
+        // Whether a top-level window of that class exists.
+        std::function<bool(const std::string& bundleId)> isRunning;
+        // The screens in X11 root coordinates (y downwards), the primary screen first.
+        std::function<std::vector<Rect>()> desktopScreens;
+    };
+
+    explicit AtspiAccessibility(Environment environment,
+                                std::chrono::milliseconds timeout = std::chrono::milliseconds(500));
+    ~AtspiAccessibility() override;
+
+    AtspiAccessibility(const AtspiAccessibility&) = delete;
+    AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
+
+    bool isTrusted() override;
+    Answer<std::shared_ptr<AccessibleElement>> focusedElement() override;
+    std::vector<Rect> screens() override;
+    std::optional<int> enableAccessibility(const std::string& bundleId) override;
+
+    // How the last focusedElement() found its answer, for benchmarks: "remembered", "collection",
+    // "walk" or "none".
+    std::string lastLookup() const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Asks the session's accessibility bus whether accessibility is on (org.a11y.Status IsEnabled) and
+// switches it on when it is off, so that toolkits that only build their trees on request (Qt,
+// Chromium, Electron) expose them. Logs the outcome; blocks for at most `timeout`. Any thread.
+void ensureAccessibilityBusEnabled(const LogSink& log,
+                                   std::chrono::milliseconds timeout = std::chrono::milliseconds(500));
+
+}  // namespace korvane
