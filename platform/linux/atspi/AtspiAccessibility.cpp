@@ -4,6 +4,8 @@
 #include <atspi/atspi.h>
 #include <gio/gio.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -81,6 +83,7 @@ class ResponseGate {
 public:
     explicit ResponseGate(std::chrono::milliseconds timeout) : timeout_(timeout) {}
     bool isOpen() const { return !hung_; }
+    void markHung() { hung_ = true; }
 
     // Runs `request` (which returns true on success) and gives the status to report.
     template <class Request>
@@ -374,8 +377,8 @@ public:
             environment_.desktopScreens ? environment_.desktopScreens() : std::vector<Rect>{};
         const Rect primary = desktop.empty() ? Rect{} : desktop.front();
         ResponseGate gate(callTimeout());
-        Accessible focused = find(application, gate);
-        if (!gate.isOpen()) {
+        Accessible focused = find(application, gate, Clock::now() + timeout_);
+        if (!focused && !gate.isOpen()) {
             return Result::failed(AccessibilityStatus::noReply);
         }
         if (!focused) {
@@ -434,7 +437,7 @@ private:
     }
 
     // The focused object of one application, quickest way first.
-    Accessible find(const Accessible& application, ResponseGate& gate)
+    Accessible find(const Accessible& application, ResponseGate& gate, Clock::time_point deadline)
     {
         if (const auto found = remembered_.find(application.get()); found != remembered_.end()) {
             const Accessible candidate = found->second.second;
@@ -449,19 +452,26 @@ private:
                 return candidate;
             }
         }
-        Accessible viaCollection;
-        gate.run([&] {
-            viaCollection = searchWithCollection(application);
-            return static_cast<bool>(viaCollection);
-        });
+        if (!gate.isOpen()) {
+            return {};
+        }
+        // The application searches its own tree in one request, which takes a while in big trees:
+        // it gets what is left of the whole budget, and a match counts however long it took.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const Clock::time_point searchStart = Clock::now();
+        atspi_set_timeout(static_cast<gint>(std::max<std::int64_t>(left.count(), 1)), static_cast<gint>(left.count()));
+        Accessible viaCollection = searchWithCollection(application);
+        const auto perCall = static_cast<gint>(callTimeout().count());
+        atspi_set_timeout(perCall, perCall);
         if (viaCollection) {
             lastLookup_ = "collection";
             return viaCollection;
         }
-        if (!gate.isOpen()) {
+        if (Clock::now() - searchStart >= left * 9 / 10) {
+            gate.markHung();
             return {};
         }
-        if (Accessible walked = walk(application); walked) {
+        if (Accessible walked = walk(application, deadline); walked) {
             lastLookup_ = "walk";
             return walked;
         }
@@ -497,9 +507,8 @@ private:
 
     // Breadth first through the showing objects, the active window first; bounded in objects and
     // by a deadline, so a huge tree costs at most a time-out.
-    Accessible walk(const Accessible& application)
+    Accessible walk(const Accessible& application, Clock::time_point deadline)
     {
-        const Clock::time_point deadline = Clock::now() + timeout_;
         std::deque<Accessible> pending{application};
         std::size_t visited = 0;
         ErrorSlot error;
