@@ -38,10 +38,19 @@ FileChangeWatcher::FileChangeWatcher(std::filesystem::path file, std::function<v
 FileChangeWatcher::~FileChangeWatcher()
 {
     if (thread_.joinable()) {
-        const std::uint64_t one = 1;
-        while (::write(wake_.get(), &one, sizeof one) < 0 && errno == EINTR) {
-        }
+        stopping_.store(true);
+        lookAgain();
         thread_.join();
+    }
+}
+
+void FileChangeWatcher::lookAgain()
+{
+    if (!wake_) {
+        return;
+    }
+    const std::uint64_t one = 1;
+    while (::write(wake_.get(), &one, sizeof one) < 0 && errno == EINTR) {
     }
 }
 
@@ -84,17 +93,23 @@ void FileChangeWatcher::run()
             }
             return;
         }
-        if ((fds[0].revents & POLLIN) != 0) {
-            return;
-        }
         if (ready == 0) {
             if (!inotify_) {
                 notify();
             }
             continue;
         }
-        if ((fds[1].revents & POLLIN) != 0 && drainEvents(watch)) {
-            notify();
+        if ((fds[0].revents & POLLIN) != 0) {
+            std::uint64_t requests = 0;
+            while (::read(wake_.get(), &requests, sizeof requests) < 0 && errno == EINTR) {
+            }
+            if (stopping_.load()) {
+                return;
+            }
+            lookNow = true;
+        }
+        if (inotify_ && (fds[1].revents & POLLIN) != 0 && drainEvents(watch)) {
+            lookNow = true;
         }
     }
 }

@@ -26,8 +26,15 @@ std::string errnoText(int error)
     return std::generic_category().message(error);
 }
 
-// How long a file that looks empty or broken must stay unchanged before it is taken as it is.
+// How long a file that looks empty or broken must stay unchanged before it is taken as it is, and
+// how many looks a file that keeps changing gets before it counts as unusable for now.
 constexpr std::chrono::milliseconds kSettleTime{150};
+constexpr int kSettleLooks = 5;
+
+void sleepFor(std::chrono::milliseconds time)
+{
+    std::this_thread::sleep_for(time);
+}
 
 bool isBlank(std::string_view text)
 {
@@ -72,13 +79,10 @@ std::optional<std::filesystem::path> moveAsideUnderFreshName(const std::filesyst
 
 }  // namespace
 
-SettingsStore::SettingsStore(std::filesystem::path file, ChangeObserver onChange)
-    : file_(std::move(file)), onChange_(std::move(onChange))
+SettingsStore::SettingsStore(std::filesystem::path file, ChangeObserver onChange, SettlePause pause)
+    : file_(std::move(file)), onChange_(std::move(onChange)), pause_(pause ? std::move(pause) : SettlePause(sleepFor))
 {
-    {
-        std::lock_guard<std::mutex> io(ioMutex_);
-        syncWithDiskLocked();
-    }
+    settle();
     if (file_.empty()) {
         return;
     }
@@ -259,16 +263,27 @@ SettingsBatch& SettingsBatch::setData(std::string_view key, std::string_view byt
 bool SettingsStore::modify(const std::function<void(Json&)>& change)
 {
     std::lock_guard<std::mutex> io(ioMutex_);
-    // A hand edit the watcher has not delivered yet must not be lost under this write.
-    syncWithDiskLocked();
+    // A hand edit the watcher has not delivered yet must not be lost under this write. A file that
+    // does not parse may be one an editor is still writing: waiting for it to settle is the
+    // watcher's job, since this may be the interface thread.
+    const bool unsettled = lookLocked(std::nullopt).has_value();
     // Only holders of ioMutex_ replace document_, so it can be read here without documentMutex_.
     Json next = document_;
     change(next);
     if (next == document_) {
         return true;
     }
+    if (unsettled && watcher_) {
+        // The watcher may have given up on the file before it broke again, or not have seen it yet.
+        watcher_->lookAgain();
+    }
     if (diskState_ == DiskState::unusable) {
         Logger::log("Refusing to overwrite unreadable settings file " + file_.string());
+        return false;
+    }
+    if (unsettled) {
+        Logger::log("Settings not saved: " + file_.string() +
+                    " does not parse and may be in the middle of an edit -- left untouched");
         return false;
     }
     if (file_.empty()) {
@@ -293,81 +308,95 @@ bool SettingsStore::modify(const std::function<void(Json&)>& change)
 
 void SettingsStore::reloadIfChanged()
 {
-    std::lock_guard<std::mutex> io(ioMutex_);
-    syncWithDiskLocked();
+    settle();
 }
 
-void SettingsStore::syncWithDiskLocked()
+void SettingsStore::settle()
+{
+    std::optional<UnsettledText> unsettled;
+    for (int look = 1;; ++look) {
+        {
+            std::lock_guard<std::mutex> io(ioMutex_);
+            unsettled = lookLocked(unsettled);
+            if (!unsettled) {
+                return;
+            }
+            if (look == kSettleLooks) {
+                markUnusableLocked("unsettled", "Settings file " + file_.string() +
+                                                    " keeps changing while being read -- using defaults for now");
+                return;
+            }
+        }
+        // Nothing is published meanwhile, so readers keep the last good document, and setters are
+        // not held up: they see the same text and leave the file alone.
+        pause_(kSettleTime);
+    }
+}
+
+std::optional<SettingsStore::UnsettledText> SettingsStore::lookLocked(const std::optional<UnsettledText>& earlier)
 {
     if (file_.empty()) {
         if (diskState_ != DiskState::missing) {
             publishLocked(Json::object(), DiskState::missing, {});
         }
-        return;
+        return std::nullopt;
     }
-    // A file that is empty or does not parse may be one that an editor is still writing in place;
-    // it only counts once the same text is still there after a short pause. Until then nothing is
-    // published, so readers keep the last good document.
-    std::optional<std::string> suspicious;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd) {
-            const int error = errno;
-            if (error != ENOENT) {
-                markUnusableLocked("open: " + errnoText(error), "Settings file " + file_.string() +
-                                                                    " cannot be read (" + errnoText(error) +
-                                                                    ") -- using defaults and leaving it untouched");
-            } else if (diskState_ != DiskState::missing) {
-                publishLocked(Json::object(), DiskState::missing, {});
-            }
-            return;
-        }
-        const FileIdentity identity = identityOfOpen(fd.get());
-        std::optional<std::string> text = readAll(fd.get());
-        if (!text) {
-            const int error = errno;
-            markUnusableLocked("read: " + errnoText(error), "Settings file " + file_.string() + " cannot be read (" +
+    UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        const int error = errno;
+        if (error != ENOENT) {
+            markUnusableLocked("open: " + errnoText(error), "Settings file " + file_.string() + " cannot be read (" +
                                                                 errnoText(error) +
                                                                 ") -- using defaults and leaving it untouched");
-            return;
+        } else if (diskState_ != DiskState::missing) {
+            publishLocked(Json::object(), DiskState::missing, {});
         }
-        if (diskState_ == DiskState::document && *text == seenText_) {
-            return;
-        }
-
-        std::string problem;
-        std::optional<Json> document;
-        if (isBlank(*text)) {
-            document = Json::object();
-        } else {
-            try {
-                document = Json::parse(*text);
-                if (!document->is_object()) {
-                    document.reset();
-                    problem = "the top level is not an object";
-                }
-            } catch (const Json::exception& error) {
-                problem = error.what();
-            }
-        }
-        if (document && !isBlank(*text)) {
-            publishLocked(std::move(*document), DiskState::document, std::move(*text));
-            return;
-        }
-        if (suspicious == text && identityOf(file_) == identity) {
-            if (document) {
-                // An empty file holds nothing to lose: it reads as an empty document.
-                publishLocked(std::move(*document), DiskState::document, std::move(*text));
-            } else {
-                moveAsideLocked(*text, problem);
-            }
-            return;
-        }
-        suspicious = std::move(text);
-        std::this_thread::sleep_for(kSettleTime);
+        return std::nullopt;
     }
-    markUnusableLocked("unsettled", "Settings file " + file_.string() +
-                                        " keeps changing while being read -- using defaults for now");
+    const FileIdentity identity = identityOfOpen(fd.get());
+    std::optional<std::string> text = readAll(fd.get());
+    if (!text) {
+        const int error = errno;
+        markUnusableLocked("read: " + errnoText(error), "Settings file " + file_.string() + " cannot be read (" +
+                                                            errnoText(error) +
+                                                            ") -- using defaults and leaving it untouched");
+        return std::nullopt;
+    }
+    if (diskState_ == DiskState::document && *text == seenText_) {
+        return std::nullopt;
+    }
+
+    std::string problem;
+    std::optional<Json> document;
+    if (isBlank(*text)) {
+        document = Json::object();
+    } else {
+        try {
+            document = Json::parse(*text);
+            if (!document->is_object()) {
+                document.reset();
+                problem = "the top level is not an object";
+            }
+        } catch (const Json::exception& error) {
+            problem = error.what();
+        }
+    }
+    if (document && !isBlank(*text)) {
+        publishLocked(std::move(*document), DiskState::document, std::move(*text));
+        return std::nullopt;
+    }
+    // The same text alone is not enough: a writer that keeps truncating and refilling the file in
+    // place shows the same blank text at two moments a pause apart.
+    if (earlier && earlier->text == *text && earlier->identity == identity && identityOf(file_) == identity) {
+        if (document) {
+            // An empty file holds nothing to lose: it reads as an empty document.
+            publishLocked(std::move(*document), DiskState::document, std::move(*text));
+        } else {
+            moveAsideLocked(*text, problem);
+        }
+        return std::nullopt;
+    }
+    return UnsettledText{std::move(*text), identity};
 }
 
 void SettingsStore::moveAsideLocked(const std::string& text, const std::string& reason)

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -41,15 +42,26 @@ private:
 // replacing it would destroy what it holds. A missing file reads as empty and is only created by
 // the first write.
 //
-// Getters may run on any thread and never wait for disk I/O. Setters serialise among themselves.
+// A file that is empty or does not parse may be one that an editor is still writing in place, so
+// it is only taken as it is (moved aside, or read as empty) once it has stayed the same for a short
+// pause. The watcher thread waits out that pause; meanwhile readers keep the last good document and
+// setters save nothing: they return false at once, leaving the file untouched.
+//
+// Getters may run on any thread and never wait for disk I/O. Setters serialise among themselves
+// and never pause for a file to settle, so the interface thread may call them.
 class SettingsStore {
 public:
     // Told about the document each time the store's view of it changes (load, reload, write). Runs
     // on the thread that caused the change, under the store's I/O lock: keep it short and do not
     // call back into the store.
     using ChangeObserver = std::function<void(const nlohmann::json& document)>;
+    // Waits for the given time while a file that does not parse yet settles. Called without any of
+    // the store's locks held; a sleep unless a test puts its own clock in.
+    using SettlePause = std::function<void(std::chrono::milliseconds)>;
 
-    explicit SettingsStore(std::filesystem::path file, ChangeObserver onChange = {});
+    // Reads the file before returning, which includes waiting for one that is being edited at that
+    // moment to settle (about half a second at most).
+    explicit SettingsStore(std::filesystem::path file, ChangeObserver onChange = {}, SettlePause pause = {});
     ~SettingsStore();
 
     SettingsStore(const SettingsStore&) = delete;
@@ -82,8 +94,10 @@ public:
     // All of the batch's changes or, when saving fails, none of them.
     bool apply(const SettingsBatch& batch);
 
-    // Re-reads the file if it changed on disk since the store last read or wrote it. The watcher
-    // calls this; anyone who needs a hand edit seen immediately may call it too.
+    // Re-reads the file if it changed on disk since the store last read or wrote it, waiting for a
+    // file that does not parse yet to settle (about half a second at most, without blocking the
+    // other calls meanwhile). The watcher calls this; anyone off the interface thread who needs a
+    // hand edit seen immediately may call it too.
     void reloadIfChanged();
 
 private:
@@ -109,9 +123,21 @@ private:
     // What the store last found on disk.
     enum class DiskState { unknown, missing, document, unusable };
 
+    // Looks at the file until its state is known: at most a few looks, with a pause between two
+    // while the file is blank or does not parse. Takes ioMutex_ for each look, never for a pause.
+    void settle();
+
+    // Text that is blank or does not parse, not taken yet, and the file it was read from.
+    struct UnsettledText {
+        std::string text;
+        FileIdentity identity;
+    };
+
     // The rest requires ioMutex_.
-    // Reads the file and takes over its contents when they differ from what was seen last.
-    void syncWithDiskLocked();
+    // Reads the file once, without waiting, and takes over its contents when they differ from what
+    // was seen last. Text that is blank or does not parse is only taken when the file is still the
+    // one `earlier` found a pause ago, unchanged; otherwise it is returned, untaken, for a later look.
+    std::optional<UnsettledText> lookLocked(const std::optional<UnsettledText>& earlier);
     void moveAsideLocked(const std::string& text, const std::string& reason);
     // Enters the unusable state: defaults for reads, writes refused. Logs once per distinct cause.
     void markUnusableLocked(const std::string& cause, const std::string& logLine);
@@ -120,6 +146,7 @@ private:
 
     const std::filesystem::path file_;
     const ChangeObserver onChange_;
+    const SettlePause pause_;
 
     // Serialises everything that touches the file. Taken before documentMutex_, never after.
     std::mutex ioMutex_;

@@ -6,9 +6,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -57,6 +60,46 @@ void replaceByRename(const fs::path& file, const std::string& contents)
     writeFile(temporary, contents);
     fs::rename(temporary, file);
 }
+
+// The store's settle pause under the test's control: every thread that pauses is noted and held
+// until the test opens the gate (or, should the code under test hang, for a generous limit).
+class HeldPause {
+public:
+    SettingsStore::SettlePause hook()
+    {
+        return [this](std::chrono::milliseconds) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            paused_.push_back(std::this_thread::get_id());
+            changed_.notify_all();
+            changed_.wait_for(lock, std::chrono::seconds(20), [this] { return open_; });
+        };
+    }
+
+    bool someonePaused()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20), [this] { return !paused_.empty(); });
+    }
+
+    bool pausedOn(std::thread::id thread) const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::find(paused_.begin(), paused_.end(), thread) != paused_.end();
+    }
+
+    void open()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::thread::id> paused_;
+    bool open_ = false;
+};
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
@@ -202,6 +245,46 @@ TEST_F(SettingsStoreTest, CorruptFileIsMovedAsideUntouchedAndNeverOverwritten)
     EXPECT_EQ(readFile(folder() / entries[0]), corrupt);
     EXPECT_EQ(readFile(folder() / entries[1]), "[\"an array is not a settings document\"]");
     EXPECT_EQ(store.string("modelSize"), std::nullopt);
+}
+
+TEST_F(SettingsStoreTest, SetterMeetingAFileMidEditReturnsAtOnceAndTheWatcherSettlesIt)
+{
+    HeldPause pause;
+    writeFile(file(), R"({"modelSize": "base"})");
+    SettingsStore store(file(), {}, pause.hook());
+    const std::string unfinished = R"({"modelSize": "tur)";
+    writeFile(file(), unfinished);
+    // The watcher has met the broken text and waits to see whether it is still being written.
+    ASSERT_TRUE(pause.someonePaused());
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(store.setString("hotkeyMode", "hold"));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150));
+    EXPECT_FALSE(pause.pausedOn(std::this_thread::get_id()));
+    EXPECT_EQ(readFile(file()), unfinished);
+    EXPECT_EQ(store.string("modelSize"), "base");
+
+    // Still the same once the pause is over: it is taken as corrupt and moved aside.
+    pause.open();
+    EXPECT_TRUE(eventually([&] { return !store.contains("modelSize"); }));
+    const std::vector<std::string> entries = entriesOf(folder());
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_THAT(entries[0], ::testing::StartsWith("settings.json.corrupt-"));
+    EXPECT_EQ(readFile(folder() / entries[0]), unfinished);
+}
+
+TEST_F(SettingsStoreTest, FileFinishedWhileTheWatcherWaitsIsReadAgainAndKept)
+{
+    HeldPause pause;
+    writeFile(file(), R"({"modelSize": "base"})");
+    SettingsStore store(file(), {}, pause.hook());
+    writeFile(file(), R"({"modelSize": "tur)");
+    ASSERT_TRUE(pause.someonePaused());
+
+    replaceByRename(file(), R"({"modelSize": "turbo"})");
+    pause.open();
+    EXPECT_TRUE(eventually([&] { return store.string("modelSize") == "turbo"; }));
+    EXPECT_THAT(entriesOf(folder()), ElementsAre("settings.json"));
 }
 
 TEST_F(SettingsStoreTest, EmptyFileReadsAsEmptyDocumentWithoutBeingMovedAside)
