@@ -1,10 +1,9 @@
 #include "core/logging/Logger.h"
+#include "tests/support/TempHome.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <unistd.h>
 
 namespace korvane {
@@ -25,14 +24,7 @@ BENCHMARK(BM_LoggerLogWhileOff)->Repetitions(10)->ReportAggregatesOnly(true);
 // open and close, to the log file under a temporary home.
 void BM_LoggerLogWhileOn(benchmark::State& state)
 {
-    const char* savedHome = std::getenv("HOME");
-    const std::string restoreHome = savedHome ? savedHome : "";
-    std::string home = (std::filesystem::temp_directory_path() / "korvane-bench.XXXXXX").string();
-    if (::mkdtemp(home.data()) == nullptr) {
-        state.SkipWithError("cannot create a temporary home");
-        return;
-    }
-    ::setenv("HOME", home.c_str(), 1);
+    const testing::TempHome home;
     const int savedStderr = ::dup(STDERR_FILENO);
     const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     ::dup2(devNull, STDERR_FILENO);
@@ -46,8 +38,6 @@ void BM_LoggerLogWhileOn(benchmark::State& state)
     ::dup2(savedStderr, STDERR_FILENO);
     ::close(savedStderr);
     ::close(devNull);
-    ::setenv("HOME", restoreHome.c_str(), 1);
-    std::filesystem::remove_all(home);
 }
 BENCHMARK(BM_LoggerLogWhileOn);
 

@@ -1,5 +1,6 @@
 #include "core/settings/AppSettings.h"
 #include "core/settings/SettingsKeys.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,11 +16,7 @@ class BenchSettings {
 public:
     BenchSettings()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korvane-bench.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            folder_ = pattern;
-        }
-        settings_ = std::make_unique<AppSettings>(folder_ / "settings.json");
+        settings_ = std::make_unique<AppSettings>(folder_.path() / "settings.json");
         settings_->setModelSize("medium");
         settings_->setHotkeyMode(HotkeyMode::hold);
         settings_->setHotkeyModifiers({"ctrl", "shift"});
@@ -27,18 +24,13 @@ public:
         settings_->setSettingsTab(SettingsTab::vocabulary);
         settings_->defaults().setData(SettingsKeys::vocabularyV1, std::string(4096, 'v'));
     }
-    ~BenchSettings()
-    {
-        settings_.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
 
     AppSettings& operator*() { return *settings_; }
     AppSettings* operator->() { return settings_.get(); }
 
 private:
-    std::filesystem::path folder_;
+    // Declared first so it is removed last, after the settings that write into it.
+    testing::TemporaryDirectory folder_{"korvane-bench"};
     std::unique_ptr<AppSettings> settings_;
 };
 

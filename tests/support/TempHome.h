@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
+
 #include <filesystem>
 #include <string>
 
@@ -10,20 +13,15 @@ namespace korvane::testing {
 class TempHome {
 public:
     TempHome();
-    ~TempHome();
 
-    TempHome(const TempHome&) = delete;
-    TempHome& operator=(const TempHome&) = delete;
-
-    const std::filesystem::path& path() const { return root_; }
+    const std::filesystem::path& path() const { return root_.path(); }
 
 private:
-    std::filesystem::path root_;
-    std::string savedHome_;
-    std::string savedConfig_;
-    std::string savedData_;
-    bool hadConfig_ = false;
-    bool hadData_ = false;
+    // Declared first so it is removed last, once the variables point away from it again.
+    TemporaryDirectory root_{"korvane-home"};
+    ScopedEnvironment home_;
+    ScopedEnvironment configHome_;
+    ScopedEnvironment dataHome_;
 };
 
 // Reads a whole file; empty when it does not exist.

@@ -2,6 +2,7 @@
 #include "audio/capture/AudioRecorderError.h"
 #include "core/scheduling/VirtualMainQueue.h"
 #include "tests/audio/capture/FakeCaptureEngine.h"
+#include "tests/support/RecordingLog.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ namespace {
 using ::testing::ElementsAre;
 using testing::FakeEngineState;
 using ::testing::IsEmpty;
-using testing::LogLines;
+using testing::RecordingLog;
 
 constexpr auto kCap = static_cast<std::size_t>(AudioRecorder::maxSamples);
 
@@ -45,7 +46,7 @@ protected:
 
     VirtualMainQueue queue;
     std::shared_ptr<FakeEngineState> engine = std::make_shared<FakeEngineState>();
-    LogLines log;
+    RecordingLog log;
     std::unique_ptr<AudioRecorder> recorder =
         std::make_unique<AudioRecorder>(queue, testing::fakeEngineFactory(engine), log.sink());
     int capReports = 0;
@@ -108,7 +109,7 @@ TEST_F(AudioRecorderTest, SoundSystemFailuresPropagateAndLeaveTheRecorderIdle)
         } catch (const CaptureEngineError& error) {
             EXPECT_STREQ(error.what(), failure.what);
         }
-        EXPECT_EQ(log.countStartingWith("Recording started"), 0u);
+        EXPECT_EQ(log.linesStartingWith("Recording started").size(), 0u);
         EXPECT_FALSE(engine->deliver(std::vector<float>(8, 0.5f))) << "capture left running";
         EXPECT_THAT(recorder->stop(), IsEmpty());
 
@@ -117,7 +118,7 @@ TEST_F(AudioRecorderTest, SoundSystemFailuresPropagateAndLeaveTheRecorderIdle)
             (*engine).*failure.error = std::nullopt;
         }
         recorder->start();
-        EXPECT_EQ(log.countStartingWith("Recording started"), 1u);
+        EXPECT_EQ(log.linesStartingWith("Recording started").size(), 1u);
         recorder->stop();
         log.take();
     }
@@ -177,7 +178,7 @@ TEST_F(AudioRecorderTest, CapIsReportedOnceWhenABlockFindsNoRoom)
     }
     queue.runUntilIdle();
     EXPECT_EQ(capReports, 0) << "full, but nothing was discarded yet";
-    EXPECT_EQ(log.countStartingWith("Recording cap reached"), 0u);
+    EXPECT_EQ(log.linesStartingWith("Recording cap reached").size(), 0u);
 
     for (int extra = 0; extra < 3; ++extra) {
         engine->deliver(std::vector<float>(blockSize, 0.9f));
@@ -266,7 +267,7 @@ TEST_F(AudioRecorderTest, ConverterIsReusedForTheSameFormatAndRebuiltWhenRateOrC
         SCOPED_TRACE(formatSampleRate(step.format.sampleRate) + "/" + std::to_string(step.format.channelCount));
         useFormat(step.format);
         recorder->start();
-        EXPECT_EQ(log.countStartingWith("AVAudioConverter built: "), step.rebuilt ? 1u : 0u);
+        EXPECT_EQ(log.linesStartingWith("AVAudioConverter built: ").size(), step.rebuilt ? 1u : 0u);
         engine->deliverConstant(0.3f, 1.0);
         const auto samples = recorder->stop();
         // A converter left over from another format would produce the wrong amount of audio.

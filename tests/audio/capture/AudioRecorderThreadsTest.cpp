@@ -1,6 +1,7 @@
 #include "audio/capture/AudioRecorder.h"
 #include "core/scheduling/VirtualMainQueue.h"
 #include "tests/audio/capture/FakeCaptureEngine.h"
+#include "tests/support/RecordingLog.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ TEST(AudioRecorderThreads, CaptureThreadRacesMeterRecoveryAndStop)
 {
     VirtualMainQueue queue;
     auto engine = std::make_shared<FakeEngineState>();
-    testing::LogLines log;
+    testing::RecordingLog log;
     AudioRecorder recorder(queue, testing::fakeEngineFactory(engine), log.sink());
     std::thread::id capReportedOn;
     recorder.setOnCapReached([&] { capReportedOn = std::this_thread::get_id(); });
@@ -68,7 +69,7 @@ TEST(AudioRecorderThreads, CapReachedOnTheCaptureThreadIsReportedOnTheMainThread
         std::lock_guard lock(engine->mutex);
         engine->format = {16000.0, 1};
     }
-    testing::LogLines log;
+    testing::RecordingLog log;
     AudioRecorder recorder(queue, testing::fakeEngineFactory(engine), log.sink());
     std::thread::id reportedOn;
     int reports = 0;

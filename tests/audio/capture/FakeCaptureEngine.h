@@ -2,7 +2,6 @@
 
 #include "audio/capture/AudioRecorder.h"
 #include "audio/capture/CaptureEngine.h"
-#include "tests/audio/capture/LogLines.h"
 
 #include <algorithm>
 #include <memory>

@@ -2,12 +2,12 @@
 
 #include "core/dictation/DictationController.h"
 #include "core/scheduling/VirtualMainQueue.h"
+#include "tests/support/RecordingLog.h"
 #include "tests/support/fakes/FakeAudioRecorder.h"
 #include "tests/support/fakes/FakeFocusTracker.h"
 #include "tests/support/fakes/FakeSpeechTranscriber.h"
 #include "tests/support/fakes/FakeTranscriptCleaner.h"
 #include "tests/support/fakes/FakeTranscriptDelivery.h"
-#include "tests/support/fakes/RecordingLog.h"
 
 #include <memory>
 #include <ostream>

@@ -1,5 +1,5 @@
 #include "core/logging/Logger.h"
-#include "tests/core/logging/StderrCapture.h"
+#include "tests/support/StderrCapture.h"
 #include "tests/support/TempHome.h"
 
 #include <gmock/gmock.h>

@@ -2,7 +2,7 @@
 #include "core/logging/Logger.h"
 #include "core/settings/AppSettings.h"
 #include "hotkeys/StoredHotkeyBinding.h"
-#include "tests/core/logging/StderrCapture.h"
+#include "tests/support/StderrCapture.h"
 #include "tests/support/TempHome.h"
 #include "text/StoredVocabulary.h"
 

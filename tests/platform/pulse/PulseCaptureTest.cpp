@@ -1,9 +1,10 @@
 #include "audio/capture/AudioRecorder.h"
 #include "platform/linux/pulse/PulseCaptureEngine.h"
 #include "platform/linux/pulse/SystemAudioRecorder.h"
-#include "tests/audio/capture/LogLines.h"
-#include "tests/platform/pulse/WaitingMainQueue.h"
-#include "tests/support/pulse/Programs.h"
+#include "tests/support/RecordingLog.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
+#include "tests/support/WaitingMainQueue.h"
 #include "tests/support/pulse/PulseTestDaemon.h"
 #include "tests/support/pulse/SpeechClip.h"
 
@@ -39,7 +40,7 @@ protected:
     // Waits for a log line starting with `prefix`, running the recorder's main-queue tasks meanwhile.
     bool waitForLine(const std::string& prefix)
     {
-        return queue.runUntil([&] { return log.countStartingWith(prefix) > 0; }, kEventTimeout);
+        return queue.runUntil([&] { return !log.linesStartingWith(prefix).empty(); }, kEventTimeout);
     }
 
     // Checks that `clip` was recorded, and returns where.
@@ -51,7 +52,7 @@ protected:
 
     testing::TemporaryDirectory files{"korvane-speech"};
     testing::WaitingMainQueue queue;
-    testing::LogLines log;
+    testing::RecordingLog log;
     int captureLosses = 0;
 };
 
@@ -76,7 +77,7 @@ TEST_P(PulseCaptureFormatTest, RecordsSpeechAsSixteenKilohertzMono)
 
     std::ostringstream expectedFormat;
     expectedFormat << "Audio hardware format: " << format.channels << "ch, " << format.rate << ".0Hz";
-    EXPECT_EQ(log.countStartingWith(expectedFormat.str()), 1u) << log.text();
+    EXPECT_EQ(log.linesStartingWith(expectedFormat.str()).size(), 1u) << log.text();
     // A wrong rate would stretch the speech in time, and the correlation over seconds would collapse.
     expectRecorded(samples, clip);
     EXPECT_LT(static_cast<double>(samples.size()) / 16000.0, clip.seconds + 3.0);
@@ -163,8 +164,9 @@ TEST_F(PulseCaptureTest, KilledServerEndsCaptureAndKeepsWhatWasRecorded)
     const auto samples = recorder->stop();
 
     EXPECT_EQ(captureLosses, 1);
-    EXPECT_EQ(log.countStartingWith("Failed to resume recording after device change: Could not connect to the sound "
-                                    "server"),
+    EXPECT_EQ(log.linesStartingWith("Failed to resume recording after device change: Could not connect to the sound "
+                                    "server")
+                  .size(),
               1u)
         << log.text();
     expectRecorded(samples, clip);

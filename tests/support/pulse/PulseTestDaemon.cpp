@@ -1,5 +1,7 @@
 #include "tests/support/pulse/PulseTestDaemon.h"
 
+#include "tests/support/TempHome.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -234,10 +236,7 @@ void PulseTestDaemon::play(const std::string& sink, const std::filesystem::path&
 
 std::string PulseTestDaemon::log() const
 {
-    std::ifstream file(directory() / "daemon.log");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return readFile(directory() / "daemon.log");
 }
 
 }  // namespace korvane::testing

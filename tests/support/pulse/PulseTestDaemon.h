@@ -1,6 +1,8 @@
 #pragma once
 
-#include "tests/support/pulse/Programs.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
+#include "tests/support/process/Programs.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "tests/support/pulse/SpeechClip.h"
 
-#include "tests/support/pulse/Programs.h"
+#include "tests/support/process/Programs.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "tests/core/logging/StderrCapture.h"
+#include "tests/support/StderrCapture.h"
 
 #include <stdexcept>
 #include <unistd.h>

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,36 +22,6 @@ public:
 
 private:
     int pid_ = -1;
-};
-
-// A fresh temporary directory, removed with everything in it on destruction.
-class TemporaryDirectory {
-public:
-    explicit TemporaryDirectory(const std::string& prefix);
-    ~TemporaryDirectory();
-
-    TemporaryDirectory(const TemporaryDirectory&) = delete;
-    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-// Sets an environment variable for the lifetime of the object and restores the old value after.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(std::string name, const std::string& value);
-    ~ScopedEnvironment();
-
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::string name_;
-    std::string saved_;
-    bool hadValue_ = false;
 };
 
 }  // namespace korvane::testing

@@ -1,8 +1,15 @@
-#include "tests/support/fakes/RecordingLog.h"
+#include "tests/support/RecordingLog.h"
+
+#include <utility>
 
 namespace korvane::testing {
 
-std::function<void(std::string_view)> RecordingLog::sinkFor(const std::shared_ptr<RecordingLog>& log)
+LogSink RecordingLog::sink()
+{
+    return [this](std::string_view line) { append(line); };
+}
+
+LogSink RecordingLog::sinkFor(const std::shared_ptr<RecordingLog>& log)
 {
     return [log](std::string_view line) { log->append(line); };
 }
@@ -24,17 +31,32 @@ std::vector<std::string> RecordingLog::linesStartingWith(std::string_view prefix
     std::lock_guard lock(mutex_);
     std::vector<std::string> matching;
     for (const auto& line : lines_) {
-        if (std::string_view(line).substr(0, prefix.size()) == prefix) {
+        if (line.starts_with(prefix)) {
             matching.push_back(line);
         }
     }
     return matching;
 }
 
-void RecordingLog::clear()
+std::vector<std::string> RecordingLog::take()
 {
     std::lock_guard lock(mutex_);
-    lines_.clear();
+    return std::exchange(lines_, {});
+}
+
+void RecordingLog::clear()
+{
+    take();
+}
+
+std::string RecordingLog::text() const
+{
+    std::lock_guard lock(mutex_);
+    std::string joined;
+    for (const std::string& line : lines_) {
+        joined += line + "\n";
+    }
+    return joined;
 }
 
 }  // namespace korvane::testing

@@ -1,8 +1,7 @@
-#include "tests/support/pulse/Programs.h"
+#include "tests/support/process/Programs.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -103,39 +102,6 @@ BackgroundProgram::~BackgroundProgram()
     kill(pid_, SIGTERM);
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-}
-
-TemporaryDirectory::TemporaryDirectory(const std::string& prefix)
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::system_error(errno, std::generic_category(), "mkdtemp");
-    }
-    path_ = pattern;
-}
-
-TemporaryDirectory::~TemporaryDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-ScopedEnvironment::ScopedEnvironment(std::string name, const std::string& value) : name_(std::move(name))
-{
-    if (const char* old = std::getenv(name_.c_str())) {
-        saved_ = old;
-        hadValue_ = true;
-    }
-    setenv(name_.c_str(), value.c_str(), 1);
-}
-
-ScopedEnvironment::~ScopedEnvironment()
-{
-    if (hadValue_) {
-        setenv(name_.c_str(), saved_.c_str(), 1);
-    } else {
-        unsetenv(name_.c_str());
     }
 }
 
