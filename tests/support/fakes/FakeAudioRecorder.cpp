@@ -6,9 +6,14 @@
 
 namespace korvane::testing {
 
+FakeAudioRecorder::FakeAudioRecorder(std::shared_ptr<CallJournal> journal) : journal_("recorder", std::move(journal))
+{
+}
+
 void FakeAudioRecorder::start()
 {
     std::lock_guard lock(mutex_);
+    journal_("start");
     ++startCount_;
     if (startError_) {
         throw FakeError(*startError_);
@@ -19,6 +24,7 @@ void FakeAudioRecorder::start()
 std::vector<float> FakeAudioRecorder::stop()
 {
     std::lock_guard lock(mutex_);
+    journal_("stop");
     ++stopCount_;
     recording_ = false;
     return samples_;

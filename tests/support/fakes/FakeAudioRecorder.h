@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/ports/AudioRecording.h"
+#include "tests/support/fakes/CallJournal.h"
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -11,9 +13,12 @@
 namespace korvane::testing {
 
 // A microphone that records what it was asked and hands back scripted samples. Configure it
-// before the code under test runs; the counters may be read at any time.
+// before the code under test runs; the counters may be read at any time. Given a journal, it
+// records "recorder: start" and "recorder: stop" there.
 class FakeAudioRecorder final : public AudioRecording {
 public:
+    explicit FakeAudioRecorder(std::shared_ptr<CallJournal> journal = nullptr);
+
     void start() override;
     std::vector<float> stop() override;
     float currentLevel() const override;
@@ -35,6 +40,7 @@ public:
     bool isRecording() const;
 
 private:
+    JournalWriter journal_;
     mutable std::mutex mutex_;
     std::optional<std::string> startError_;
     std::vector<float> samples_ = std::vector<float>(1600, 0.25f);

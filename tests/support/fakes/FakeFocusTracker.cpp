@@ -4,9 +4,14 @@
 
 namespace korvane::testing {
 
+FakeFocusTracker::FakeFocusTracker(std::shared_ptr<CallJournal> journal) : journal_("focus", std::move(journal))
+{
+}
+
 std::optional<std::string> FakeFocusTracker::lastBundleId() const
 {
     std::lock_guard lock(mutex_);
+    journal_("lastBundleId");
     return bundleId_;
 }
 
@@ -16,9 +21,15 @@ void FakeFocusTracker::setLastBundleId(std::optional<std::string> bundleId)
     bundleId_ = std::move(bundleId);
 }
 
+FakeAccessibilityPreparer::FakeAccessibilityPreparer(std::shared_ptr<CallJournal> journal)
+    : journal_("accessibility", std::move(journal))
+{
+}
+
 void FakeAccessibilityPreparer::enableAccessibility(const std::string& bundleId)
 {
     std::lock_guard lock(mutex_);
+    journal_("enableAccessibility " + bundleId);
     prepared_.push_back(bundleId);
 }
 

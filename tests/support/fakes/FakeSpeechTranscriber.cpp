@@ -6,6 +6,11 @@
 
 namespace korvane::testing {
 
+FakeSpeechTranscriber::FakeSpeechTranscriber(std::shared_ptr<CallJournal> journal)
+    : journal_("transcriber", std::move(journal))
+{
+}
+
 bool FakeSpeechTranscriber::loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress)
 {
     LoadBehaviour behaviour;
@@ -13,6 +18,7 @@ bool FakeSpeechTranscriber::loadModel(const std::string& name, std::function<voi
     bool result = false;
     {
         std::lock_guard lock(mutex_);
+        journal_("loadModel " + name);
         loadRequests_.push_back(name);
         behaviour = loadBehaviour_;
         progress = loadProgress_;
@@ -31,6 +37,7 @@ bool FakeSpeechTranscriber::loadModel(const std::string& name, std::function<voi
 std::string FakeSpeechTranscriber::transcribe(const std::vector<float>& audio)
 {
     std::lock_guard lock(mutex_);
+    journal_("transcribe " + std::to_string(audio.size()) + " samples");
     transcribedSampleCounts_.push_back(audio.size());
     if (transcriptionError_) {
         throw FakeError(*transcriptionError_);
@@ -41,12 +48,14 @@ std::string FakeSpeechTranscriber::transcribe(const std::vector<float>& audio)
 void FakeSpeechTranscriber::unload()
 {
     std::lock_guard lock(mutex_);
+    journal_("unload");
     unloaded_ = true;
 }
 
 void FakeSpeechTranscriber::deleteModelFile(const std::string& name)
 {
     std::lock_guard lock(mutex_);
+    journal_("deleteModelFile " + name);
     if (deletionError_) {
         throw FakeError(*deletionError_);
     }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/ports/SpeechTranscribing.h"
+#include "tests/support/fakes/CallJournal.h"
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -15,11 +17,14 @@ namespace korvane::testing {
 //
 // A load reports the scripted progress values, then returns the scripted result. A test that
 // needs to act while a load is still under way installs a load behaviour instead; it runs inside
-// loadModel() with the controller's progress callback.
+// loadModel() with the controller's progress callback. Given a journal, it records each call there
+// as "transcriber: loadModel small", "transcriber: transcribe 1600 samples" and so on.
 class FakeSpeechTranscriber final : public SpeechTranscribing {
 public:
     using ProgressCallback = std::function<void(int)>;
     using LoadBehaviour = std::function<bool(const std::string& name, const ProgressCallback& progress)>;
+
+    explicit FakeSpeechTranscriber(std::shared_ptr<CallJournal> journal = nullptr);
 
     bool loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) override;
     std::string transcribe(const std::vector<float>& audio) override;
@@ -40,6 +45,7 @@ public:
     bool wasUnloaded() const;
 
 private:
+    JournalWriter journal_;
     mutable std::mutex mutex_;
     bool loadResult_ = true;
     std::vector<int> loadProgress_;

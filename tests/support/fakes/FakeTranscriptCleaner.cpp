@@ -6,9 +6,15 @@
 
 namespace korvane::testing {
 
+FakeTranscriptCleaner::FakeTranscriptCleaner(std::shared_ptr<CallJournal> journal)
+    : journal_("cleaner", std::move(journal))
+{
+}
+
 std::string FakeTranscriptCleaner::clean(const std::string& rawTranscript)
 {
     std::lock_guard lock(mutex_);
+    journal_("clean " + rawTranscript);
     inputs_.push_back(rawTranscript);
     if (error_) {
         throw FakeError(*error_);

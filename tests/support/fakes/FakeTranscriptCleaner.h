@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/ports/TranscriptCleaning.h"
+#include "tests/support/fakes/CallJournal.h"
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -11,9 +13,11 @@
 namespace korvane::testing {
 
 // A cleaner that records the raw texts it was given and applies a test-chosen rule (by default
-// it returns the text unchanged).
+// it returns the text unchanged). Given a journal, it records "cleaner: clean <raw text>" there.
 class FakeTranscriptCleaner final : public TranscriptCleaning {
 public:
+    explicit FakeTranscriptCleaner(std::shared_ptr<CallJournal> journal = nullptr);
+
     std::string clean(const std::string& rawTranscript) override;
 
     void setRule(std::function<std::string(const std::string&)> rule);
@@ -24,6 +28,7 @@ public:
     std::vector<std::string> inputs() const;
 
 private:
+    JournalWriter journal_;
     mutable std::mutex mutex_;
     std::function<std::string(const std::string&)> rule_;
     std::optional<std::string> error_;

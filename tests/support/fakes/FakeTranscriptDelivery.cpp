@@ -6,9 +6,15 @@
 
 namespace korvane::testing {
 
+FakeTranscriptDelivery::FakeTranscriptDelivery(std::shared_ptr<CallJournal> journal)
+    : journal_("delivery", std::move(journal))
+{
+}
+
 void FakeTranscriptDelivery::deliver(const std::string& text, const std::optional<std::string>& targetApp,
                                      Completion completion)
 {
+    journal_("deliver " + text);
     requests_.push_back({text, targetApp});
     last_ = completion;
     if (error_) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/ports/TranscriptDelivering.h"
+#include "tests/support/fakes/CallJournal.h"
 
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +15,8 @@ namespace korvane::testing {
 
 // Records each delivery request. By default the outcome is held back until the test calls
 // completeNext(), as a real delivery answers only after its delays; with answerImmediately()
-// the completion runs before deliver() returns. Main thread only, like the real delivery.
+// the completion runs before deliver() returns. Main thread only, like the real delivery. Given a
+// journal, it records "delivery: deliver <text>" there.
 class FakeTranscriptDelivery final : public TranscriptDelivering {
 public:
     struct Request {
@@ -21,6 +24,8 @@ public:
         std::optional<std::string> targetApp;
     };
     using Completion = std::function<void(DeliveryOutcome)>;
+
+    explicit FakeTranscriptDelivery(std::shared_ptr<CallJournal> journal = nullptr);
 
     void deliver(const std::string& text, const std::optional<std::string>& targetApp, Completion completion) override;
 
@@ -40,6 +45,7 @@ public:
     std::size_t waitingCount() const { return waiting_.size(); }
 
 private:
+    JournalWriter journal_;
     std::optional<DeliveryOutcome> immediateOutcome_;
     std::optional<std::string> error_;
     std::vector<Request> requests_;
