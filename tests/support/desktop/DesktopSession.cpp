@@ -1,0 +1,142 @@
+#include "tests/support/desktop/DesktopSession.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <thread>
+
+namespace korvane::testing {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A display number no other server uses: the X socket and lock file are absent.
+int freeDisplayNumber()
+{
+    for (int number = 100 + ::getpid() % 400; number < 1000; ++number) {
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+        if (!std::filesystem::exists(socket) && !std::filesystem::exists(lock)) {
+            return number;
+        }
+    }
+    throw std::runtime_error("no free X display number");
+}
+
+}  // namespace
+
+bool succeeds(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        return false;
+    }
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+DesktopSession::DesktopSession() : DesktopSession(Options{})
+{
+}
+
+DesktopSession::DesktopSession(Options options)
+{
+    const auto set = [this](const std::string& name, const std::string& value) {
+        environment_.push_back(std::make_unique<ScopedEnvironment>(name, value));
+    };
+    const std::filesystem::path runtime = files_.path() / "runtime";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    set("XDG_RUNTIME_DIR", runtime.string());
+    set("XDG_SESSION_TYPE", "x11");
+    set("WAYLAND_DISPLAY", "");
+
+    const int number = freeDisplayNumber();
+    display_ = ":" + std::to_string(number);
+    programs_.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{
+        "Xvfb", display_, "-screen", "0", std::to_string(options.width) + "x" + std::to_string(options.height) + "x24",
+        "-nolisten", "tcp", "-noreset"}));
+    set("DISPLAY", display_);
+    if (!waitFor([] { return succeeds({"xdotool", "getdisplaygeometry"}); }, 15s)) {
+        throw std::runtime_error("Xvfb did not start on " + display_);
+    }
+
+    const std::filesystem::path bus = files_.path() / "session-bus";
+    programs_.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{
+        "dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + bus.string()}));
+    set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus.string());
+    if (!waitFor([&] { return std::filesystem::exists(bus); }, 10s)) {
+        throw std::runtime_error("the session bus did not start");
+    }
+
+    if (options.windowManager) {
+        programs_.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"}));
+        if (!waitFor(
+                [] {
+                    return succeeds({"xprop", "-root", "-notype", "_NET_SUPPORTING_WM_CHECK"}) &&
+                           succeeds({"sh", "-c", "xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW"});
+                },
+                10s)) {
+            throw std::runtime_error("openbox did not start");
+        }
+    }
+
+    if (options.accessibilityBus) {
+        // GTK 3 loads its AT-SPI bridge by itself; Qt only with this switch.
+        set("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        set("NO_AT_BRIDGE", "0");
+        programs_.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"}));
+        if (!waitFor(
+                [] {
+                    return succeeds({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                                     "org.a11y.Bus.GetAddress"});
+                },
+                10s)) {
+            throw std::runtime_error("the accessibility bus did not start");
+        }
+    }
+}
+
+DesktopSession::~DesktopSession()
+{
+    while (!programs_.empty()) {
+        programs_.pop_back();
+    }
+    while (!environment_.empty()) {
+        environment_.pop_back();
+    }
+}
+
+}  // namespace korvane::testing

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "tests/support/desktop/ChildProcess.h"
+
+#include <string>
+
+namespace korvane::testing {
+
+// A window with a single-line field, a multi-line field, a password field and a button, in one of
+// the two toolkits whose accessibility Korvane must read (see QtFieldsClient.cpp and
+// gtk_fields_client.py). Needs a DesktopSession. Field names: "single", "multi", "password",
+// "button".
+class FieldsClient {
+public:
+    enum class Toolkit { qt, gtk };
+
+    // Starts the client and waits until its window is mapped. `objects` extra labels make its
+    // accessibility tree large.
+    explicit FieldsClient(Toolkit toolkit, int objects = 0);
+
+    Toolkit toolkit() const { return toolkit_; }
+    // The class part of its WM_CLASS: "QtFields" or "GtkFields".
+    std::string windowClass() const;
+    unsigned long window() const { return window_; }
+    int pid() const { return process_.pid(); }
+
+    // Activates its window through the window manager and waits until it is the active window.
+    void activate();
+    // Gives the keyboard focus to one field.
+    void focus(const std::string& field);
+    // The field's contents.
+    std::string text(const std::string& field);
+    struct Geometry {
+        int x = 0;
+        int y = 0;
+        int width = 0;
+        int height = 0;
+    };
+    // The field's rectangle in root window coordinates.
+    Geometry geometry(const std::string& field);
+
+    // Stops (SIGSTOP) or resumes (SIGCONT) the client, to play a hung application.
+    void signal(int number) const { process_.signal(number); }
+
+private:
+    std::string ask(const std::string& command, const std::string& answerPrefix);
+
+    Toolkit toolkit_;
+    ChildProcess process_;
+    unsigned long window_ = 0;
+};
+
+// Runs xdotool with these arguments, bounded to 10 s; throws when it fails.
+std::string xdotool(const std::vector<std::string>& arguments);
+
+}  // namespace korvane::testing
