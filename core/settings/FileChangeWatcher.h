@@ -3,6 +3,7 @@
 #include "core/files/PosixFile.h"
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -16,7 +17,11 @@ namespace korvane {
 // it may also run once right after start, whenever the watch had to be re-established, and when
 // asked to through lookAgain().
 //
-// The folder may be missing or vanish later: the watcher then retries once a second until it
+// When the file is a symbolic link (dotfile managers link settings into place), the folder of the
+// file it leads to is watched as well, so that editing that file directly is seen too; the link is
+// followed again each time it changes.
+//
+// A folder may be missing or vanish later: the watcher then retries once a second until it
 // appears. If the kernel refuses an inotify instance it falls back to calling `changed` every two
 // seconds. The thread stops, and is joined, when the watcher is destroyed.
 class FileChangeWatcher {
@@ -32,13 +37,27 @@ public:
     void lookAgain();
 
 private:
+    // One name in one folder, and the inotify watch on that folder (-1 while there is none). Two
+    // watches of the same folder share one descriptor: the kernel keeps one watch per folder.
+    struct Watch {
+        std::filesystem::path folder;
+        std::string name;
+        int descriptor = -1;
+    };
+
     void run();
-    // Reads the pending inotify events; true when one concerns the file or the watch was lost.
-    bool drainEvents(int& watch);
+    // Watches the folder when it is not watched yet; true when that took hold just now.
+    bool establish(Watch& watch);
+    void abandon(Watch& watch);
+    // Points target_ at the file that file_ leads to, or at nothing when file_ is no link.
+    void followLink();
+    // Reads the pending inotify events; true when one concerns a watched name or a watch was lost.
+    bool drainEvents();
+    bool namesWatchedFile(const Watch& watch, const char* name, std::uint32_t mask) const;
     void notify();
 
-    std::filesystem::path folder_;
-    std::string fileName_;
+    Watch file_;
+    Watch target_;
     std::function<void()> changed_;
     UniqueFd inotify_;
     UniqueFd wake_;

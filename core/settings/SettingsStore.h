@@ -36,7 +36,8 @@ private:
 // keys it does not know, and is visible to the next read from any thread as soon as it returns.
 //
 // Edits made to the file by hand while the process runs are picked up by a watcher thread (or at
-// once by reloadIfChanged()). A file that is not a JSON object is moved aside next to itself
+// once by reloadIfChanged()); when the file is a symbolic link, edits of the file it points to are
+// picked up too. A file that is not a JSON object is moved aside next to itself
 // ("settings.json.corrupt-YYYYMMDD-HHMMSS") with a log line and the store starts from defaults; a
 // file that exists but cannot be read at all is left in place and writes are refused, since
 // replacing it would destroy what it holds. A missing file reads as empty and is only created by

@@ -345,6 +345,28 @@ TEST_F(SettingsStoreTest, WatcherSeesAnEditorReplacingTheFile)
     EXPECT_TRUE(eventually([&] { return store.boolean("debugLogging") == false; }));
 }
 
+TEST_F(SettingsStoreTest, WatcherSeesEditsOfTheFileALinkLeadsTo)
+{
+    const fs::path dotfile = home.path() / "dotfiles" / "korvane.json";
+    writeFile(dotfile, R"({"modelSize": "base"})");
+    fs::create_directories(folder());
+    fs::create_symlink(dotfile, file());
+    SettingsStore store(file());
+
+    replaceByRename(dotfile, R"({"modelSize": "medium"})");
+    EXPECT_TRUE(eventually([&] { return store.string("modelSize") == "medium"; }));
+
+    // Linked anew to a file elsewhere: that file's folder is the one watched from then on.
+    const fs::path elsewhere = home.path() / "elsewhere" / "settings.json";
+    writeFile(elsewhere, R"({"modelSize": "small"})");
+    fs::remove(file());
+    ASSERT_TRUE(eventually([&] { return !store.contains("modelSize"); }));
+    fs::create_symlink(elsewhere, file());
+    EXPECT_TRUE(eventually([&] { return store.string("modelSize") == "small"; }));
+    replaceByRename(elsewhere, R"({"modelSize": "turbo"})");
+    EXPECT_TRUE(eventually([&] { return store.string("modelSize") == "turbo"; }));
+}
+
 TEST_F(SettingsStoreTest, WatcherSeesAFileCreatedInAFolderThatDidNotExistYet)
 {
     SettingsStore store(file());
