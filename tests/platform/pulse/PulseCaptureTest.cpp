@@ -25,6 +25,9 @@ using testing::SpeechClip;
 using ::testing::StartsWith;
 
 constexpr auto kEventTimeout = 15s;
+// How closely a recording must match the speech played into the source. A faithful recording scores
+// 0.98 and more, even across a device change; silence scores 0, and audio at twice its speed below 0.1.
+constexpr double kMinimumCorrelation = 0.9;
 
 // A recorder on the real PulseAudio engine, logging into `log`, counting lost captures.
 class PulseCaptureTest : public ::testing::Test {
@@ -43,10 +46,13 @@ protected:
         return queue.runUntil([&] { return !log.linesStartingWith(prefix).empty(); }, kEventTimeout);
     }
 
-    // Checks that `clip` was recorded, and returns where.
+    // Checks that `clip` was recorded faithfully (same speed, 16 kHz mono), and returns where.
     static std::size_t expectRecorded(const std::vector<float>& samples, const SpeechClip& clip)
     {
         const testing::SignalMatch match = testing::findSignal(samples, clip.reference);
+        EXPECT_GE(match.correlation, kMinimumCorrelation)
+            << clip.soundFile.filename() << ": expected the played speech in the recording, seen a correlation of only "
+            << match.correlation << " (best at sample " << match.offset << " of " << samples.size() << ")";
         return match.offset;
     }
 
