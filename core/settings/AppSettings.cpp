@@ -201,6 +201,11 @@ std::optional<std::string> AppSettings::vocabularyPrompt() const
     return store_->string(SettingsKeys::vocabularyPrompt);
 }
 
+std::map<std::string, std::string> AppSettings::pasteKeys() const
+{
+    return store_->stringMap(SettingsKeys::pasteKeys).value_or(std::map<std::string, std::string>{});
+}
+
 bool AppSettings::debugLogging() const
 {
     return store_->boolean(SettingsKeys::debugLogging).value_or(false);

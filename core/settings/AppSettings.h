@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -86,6 +87,11 @@ public:
 
     // "vocabularyPrompt": extra prompt terms set by hand; never written by Korvane.
     std::optional<std::string> vocabularyPrompt() const;
+
+    // "pasteKeys": per window class, the keys that paste there ({"Emacs": "ctrl+y"}), for
+    // applications whose paste shortcut is not Ctrl+V; set by hand, never written by Korvane.
+    // Members that are not strings are left out; empty when absent.
+    std::map<std::string, std::string> pasteKeys() const;
 
     // "debugLogging": false unless a boolean true is stored; never written by Korvane.
     bool debugLogging() const;

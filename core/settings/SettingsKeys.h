@@ -15,5 +15,6 @@ inline constexpr std::string_view vocabularyV1 = "vocabularyV1";
 inline constexpr std::string_view settingsTab = "settingsTab";
 inline constexpr std::string_view vocabularyPrompt = "vocabularyPrompt";
 inline constexpr std::string_view debugLogging = "debugLogging";
+inline constexpr std::string_view pasteKeys = "pasteKeys";
 
 }  // namespace korvane::SettingsKeys

@@ -184,6 +184,22 @@ std::optional<std::vector<std::string>> SettingsStore::stringArray(std::string_v
     });
 }
 
+std::optional<std::map<std::string, std::string>> SettingsStore::stringMap(std::string_view key) const
+{
+    return read(key, [](const Json& value) -> std::optional<std::map<std::string, std::string>> {
+        if (!value.is_object()) {
+            return std::nullopt;
+        }
+        std::map<std::string, std::string> strings;
+        for (const auto& [name, member] : value.items()) {
+            if (member.is_string()) {
+                strings.emplace(name, member.get<std::string>());
+            }
+        }
+        return strings;
+    });
+}
+
 std::optional<std::string> SettingsStore::data(std::string_view key) const
 {
     return read(key, [](const Json& value) -> std::optional<std::string> {

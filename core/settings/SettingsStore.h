@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -78,6 +79,8 @@ public:
     std::optional<std::int64_t> integer(std::string_view key) const;
     // Only when every element is a string.
     std::optional<std::vector<std::string>> stringArray(std::string_view key) const;
+    // An object's members whose values are strings; members of other types are left out.
+    std::optional<std::map<std::string, std::string>> stringMap(std::string_view key) const;
     // The exact bytes of a structured record (for example a versioned JSON record). They are kept as
     // a JSON string so that a record our decoders reject is still returned, and saved, byte for
     // byte. A JSON object or array written in that place by hand is returned as its compact text.

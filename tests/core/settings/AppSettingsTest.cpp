@@ -146,6 +146,12 @@ TEST_F(AppSettingsTest, HandSetKeysNeedTheirOwnType)
     EXPECT_EQ(settingsWith(R"({"vocabularyPrompt": ["a"]})")->vocabularyPrompt(), std::nullopt);
     EXPECT_FALSE(settingsWith(R"({"debugLogging": "true"})")->debugLogging());
     EXPECT_FALSE(settingsWith(R"({"debugLogging": 1})")->debugLogging());
+
+    using Keys = std::map<std::string, std::string>;
+    EXPECT_EQ(settingsWith(R"({"pasteKeys": {"Emacs": "ctrl+y", "Vim": 3, "st": "shift+Insert"}})")->pasteKeys(),
+              (Keys{{"Emacs", "ctrl+y"}, {"st", "shift+Insert"}}));
+    EXPECT_EQ(settingsWith(R"({"pasteKeys": ["ctrl+y"]})")->pasteKeys(), Keys{});
+    EXPECT_EQ(settingsWith("{}")->pasteKeys(), Keys{});
 }
 
 TEST_F(AppSettingsTest, DefaultFileFollowsXdgConfigHome)
