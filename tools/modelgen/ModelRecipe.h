@@ -37,6 +37,11 @@ struct ModelRecipe {
     // piece becomes one vocabulary token, and the pieces must all differ.
     std::string phrase = " Hello from Korvane.";
 
+    // Scripted models only: the phrase's last piece leads back to its first instead of to the
+    // end-of-text token, so decoding never ends by itself. It repeats the phrase until whisper.cpp's
+    // token limit stops it, as a real model caught in a repetition loop does.
+    bool loopsPhrase = false;
+
     // Extra vocabulary tokens (exact byte strings, e.g. " Kubernetes") on top of the 256 single-byte
     // tokens that make every text tokenisable.
     std::vector<std::string> extraTokens;

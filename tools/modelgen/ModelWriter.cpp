@@ -152,13 +152,14 @@ std::vector<Tensor> tensorsOf(const ModelRecipe& recipe)
 // How a scripted model moves from token to token. Each token involved gets a slot k and is embedded
 // as scale * (e[2k] - e[2k+1]): orthogonal, zero-mean directions that layer norm leaves
 // recognisable. Decoding starts after the start-of-transcript token, or after the no-timestamps
-// token when the caller turns timestamps off, so both lead to the phrase's first piece.
+// token when the caller turns timestamps off, so both lead to the phrase's first piece. The last
+// piece leads to the end-of-text token, or back to the first piece for a looping phrase.
 struct Script {
     std::vector<int> slotTokens;                   // token id of each slot
     std::vector<std::pair<int, int>> transitions;  // (from slot, to slot)
 };
 
-Script scriptFor(const GeneratedVocabulary& vocabulary)
+Script scriptFor(const GeneratedVocabulary& vocabulary, bool loopsPhrase)
 {
     Script script;
     auto slotOf = [&](int token) {
@@ -172,7 +173,7 @@ Script scriptFor(const GeneratedVocabulary& vocabulary)
     };
     std::vector<int> chain{kTokenStartOfTranscript};
     chain.insert(chain.end(), vocabulary.phraseIds.begin(), vocabulary.phraseIds.end());
-    chain.push_back(kTokenEndOfText);
+    chain.push_back(loopsPhrase ? chain[1] : kTokenEndOfText);
     for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
         script.transitions.emplace_back(slotOf(chain[i]), slotOf(chain[i + 1]));
     }
@@ -183,7 +184,7 @@ Script scriptFor(const GeneratedVocabulary& vocabulary)
 class Filler {
 public:
     Filler(const ModelRecipe& recipe, const GeneratedVocabulary& vocabulary)
-        : recipe_(recipe), noise_(recipe.seed), script_(scriptFor(vocabulary))
+        : recipe_(recipe), noise_(recipe.seed), script_(scriptFor(vocabulary, recipe.loopsPhrase))
     {
         const float d = static_cast<float>(recipe.state);
         // A normalised direction has length sqrt(2d) against a token's unit direction, so this

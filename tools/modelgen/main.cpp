@@ -18,6 +18,7 @@ void printUsage()
     std::fputs("usage: korvane-modelgen [options] OUTPUT\n"
                "  --kind scripted|random|vocabulary-only   what the model computes (default scripted)\n"
                "  --phrase TEXT      the text a scripted model decodes (default \" Hello from Korvane.\")\n"
+               "  --loop             a scripted model repeats its phrase and never ends the text\n"
                "  --state N          encoder and decoder width (default 64)\n"
                "  --heads N          attention heads in encoder and decoder (default 2)\n"
                "  --audio-layers N   encoder blocks (default 1)\n"
@@ -65,6 +66,8 @@ int main(int argc, char** argv)
                 }
             } else if (arg == "--phrase") {
                 recipe.phrase = value();
+            } else if (arg == "--loop") {
+                recipe.loopsPhrase = true;
             } else if (arg == "--state") {
                 recipe.state = parseInt(arg, value());
             } else if (arg == "--heads") {

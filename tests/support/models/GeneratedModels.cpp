@@ -15,6 +15,13 @@ modelgen::ModelRecipe scriptedModel(std::string phrase)
     return recipe;
 }
 
+modelgen::ModelRecipe loopingModel(std::string phrase)
+{
+    modelgen::ModelRecipe recipe = scriptedModel(std::move(phrase));
+    recipe.loopsPhrase = true;
+    return recipe;
+}
+
 modelgen::ModelRecipe vocabularyModel(std::vector<std::string> extraTokens)
 {
     modelgen::ModelRecipe recipe = scriptedModel(" Hello.");

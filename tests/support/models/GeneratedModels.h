@@ -13,6 +13,10 @@ namespace korvane::testing {
 // A small scripted model (64 wide, one block each side) that decodes `phrase` for any audio.
 modelgen::ModelRecipe scriptedModel(std::string phrase);
 
+// The same, except that it repeats `phrase` without ever ending the text: every decode runs into
+// whisper.cpp's token limit, as a real model caught in a repetition loop does.
+modelgen::ModelRecipe loopingModel(std::string phrase);
+
 // A model with tensors but only a vocabulary worth testing: the 256 single bytes plus `extraTokens`.
 modelgen::ModelRecipe vocabularyModel(std::vector<std::string> extraTokens);
 

@@ -2,6 +2,7 @@
 #include "tests/support/TempHome.h"
 #include "tools/modelgen/GeneratedVocabulary.h"
 #include "tools/modelgen/ModelWriter.h"
+#include "transcription/whisper/RunawayDecode.h"
 
 #include <whisper.h>
 
@@ -126,6 +127,32 @@ TEST(ModelGenerator, ScriptedModelDecodesItsPhraseWithAndWithoutTimestamps)
     ASSERT_TRUE(context);
     EXPECT_EQ(decode(context.get(), true), " The quick brown fox.");
     EXPECT_EQ(decode(context.get(), false), " The quick brown fox.");
+}
+
+TEST(ModelGenerator, LoopingModelRepeatsItsPhraseUntilTheDecoderTokenLimit)
+{
+    testing::TempHome home;
+    ModelRecipe recipe;
+    recipe.phrase = " Again and";
+    recipe.loopsPhrase = true;
+    modelgen::writeModel(home.path() / "l.bin", recipe);
+    const Context context = load(home.path() / "l.bin");
+    ASSERT_TRUE(context);
+
+    std::vector<float> audio(32000, 0.1f);
+    whisper_full_params params = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
+    params.n_threads = 1;
+    params.print_progress = false;
+    params.temperature_inc = 0;  // the fallback to sampling would only loop again, five times slower
+    ASSERT_EQ(whisper_full(context.get(), params, audio.data(), static_cast<int>(audio.size())), 0);
+    ASSERT_EQ(whisper_full_n_segments(context.get()), 1);
+    const int tokens = whisper_full_n_tokens(context.get(), 0);
+    EXPECT_EQ(tokens, decoderTokenLimit(whisper_n_text_ctx(context.get())));
+    std::string expected;
+    for (int i = 0; i < tokens / 2; ++i) {
+        expected += " Again and";
+    }
+    EXPECT_EQ(whisper_full_get_segment_text(context.get(), 0), expected);
 }
 
 TEST(ModelGenerator, RandomModelLoadsWithEveryTensor)
