@@ -7,8 +7,8 @@
 
 namespace korvane {
 
-// The settings the transcriber's initial prompt is built from, read afresh for every transcription
-// so that an edit in the vocabulary pane applies to the next recording.
+// The settings the transcriber reads afresh for every transcription (its initial prompt and its
+// encoder window), so that an edit applies to the next recording.
 class PromptSettings {
 public:
     virtual ~PromptSettings() = default;
@@ -19,6 +19,10 @@ public:
     // The hand-set "vocabularyPrompt" value (comma- or line-separated terms from older versions);
     // absent when it is not stored.
     virtual std::optional<std::string> legacyVocabularyPrompt() const = 0;
+
+    // Whether a short recording is encoded in a window just longer than itself instead of the
+    // standard 30 s one (see EncoderWindow.h). Off unless the settings turn it on.
+    virtual bool adaptiveEncoderWindow() const { return false; }
 };
 
 }  // namespace korvane

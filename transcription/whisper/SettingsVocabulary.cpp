@@ -19,6 +19,11 @@ std::optional<std::string> SettingsVocabulary::legacyVocabularyPrompt() const
     return settings_.vocabularyPrompt();
 }
 
+bool SettingsVocabulary::adaptiveEncoderWindow() const
+{
+    return settings_.defaults().boolean(kAdaptiveEncoderWindowKey).value_or(false);
+}
+
 std::string SettingsVocabulary::clean(const std::string& rawTranscript)
 {
     std::optional<Vocabulary> vocabulary;

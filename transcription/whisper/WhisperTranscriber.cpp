@@ -6,6 +6,7 @@
 #include "text/UnicodeText.h"
 #include "transcription/models/ModelCatalogue.h"
 #include "transcription/models/TranscriberError.h"
+#include "transcription/whisper/RunawayDecode.h"
 #include "transcription/whisper/TranscriptionThreads.h"
 #include "transcription/whisper/WhisperLog.h"
 
@@ -165,15 +166,18 @@ std::string WhisperTranscriber::transcribe(const std::vector<float>& audio, Tran
     }
 
     const std::vector<float> prepared = prepareAudio(audio, peak, analysis.speechEndSample);
+    const std::optional<EncoderWindow> window =
+        settings_->adaptiveEncoderWindow() ? adaptiveEncoderWindow(prepared.size()) : std::nullopt;
     timings.decodedSamples = prepared.size();
     timings.prepareSeconds = lap(clock);
-    Logger::log("Sending " + formatSeconds(prepared.size()) + "s to whisper");
+    Logger::log("Sending " + formatSeconds(prepared.size()) + "s to whisper" +
+                (window ? " in a " + formatSeconds(window->samples) + "s encoder window" : ""));
 
     // The fitted prompt is a copy that lives until decoding ends, so whisper.cpp's pointer into it
     // stays valid even if the cache is refilled later.
     const Vocabulary::FittedPrompt fitted = fittedPromptLocked(promptTerms(*settings_), held);
     timings.promptSeconds = lap(clock);
-    const std::string text = decodeLocked(prepared, fitted.prompt, timings);
+    const std::string text = decodeInWindowLocked(prepared, fitted.prompt, window, timings);
     clock = std::chrono::steady_clock::now();
 
     const bool keep = analysis.hasSpeech || !TranscriptionTextCleaner::isLikelySilenceHallucination(
@@ -188,8 +192,32 @@ std::string WhisperTranscriber::transcribe(const std::vector<float>& audio, Tran
     return text;
 }
 
-std::string WhisperTranscriber::decodeLocked(const std::vector<float>& audio, const std::string& prompt,
-                                             TranscriptionTimings& timings)
+std::string WhisperTranscriber::decodeInWindowLocked(const std::vector<float>& audio, const std::string& prompt,
+                                                     const std::optional<EncoderWindow>& window,
+                                                     TranscriptionTimings& timings)
+{
+    timings.encoderWindowSamples = EncoderWindow::kStandardSamples;
+    if (!window) {
+        return decodeLocked(audio, prompt, 0, timings).text;
+    }
+    Decoded decoded = decodeLocked(audio, prompt, window->audioContext, timings);
+    const RunawayDecode runaway =
+        runawayDecode(decoded.text, decoded.tokens, decoderTokenLimit(whisper_n_text_ctx(context_.get())));
+    if (runaway == RunawayDecode::none) {
+        timings.encoderWindowSamples = window->samples;
+        return decoded.text;
+    }
+    // The standard window's text is kept whatever it is: a second runaway is the model's, not the
+    // window's.
+    Logger::log("Decode in the " + formatSeconds(window->samples) + "s encoder window " +
+                (runaway == RunawayDecode::tokenLimit ? "ran into the token limit" : "repeated a phrase") +
+                ": decoding again in the standard window");
+    timings.redoneInStandardWindow = true;
+    return decodeLocked(audio, prompt, 0, timings).text;
+}
+
+WhisperTranscriber::Decoded WhisperTranscriber::decodeLocked(const std::vector<float>& audio, const std::string& prompt,
+                                                             int audioContext, TranscriptionTimings& timings)
 {
     if (audio.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
         // whisper.cpp takes a 32-bit count; the recorder's ten-minute cap keeps far below it.
@@ -207,23 +235,26 @@ std::string WhisperTranscriber::decodeLocked(const std::vector<float>& audio, co
     if (!prompt.empty()) {
         params.initial_prompt = prompt.c_str();
     }
+    params.audio_ctx = audioContext;
 
     auto clock = std::chrono::steady_clock::now();
     const int code = whisper_full(context_.get(), params, audio.data(), static_cast<int>(audio.size()));
-    timings.decodeSeconds = lap(clock);
+    timings.decodeSeconds += lap(clock);
     if (code != 0) {
         throw TranscriberError::transcriptionFailed(code);
     }
+    Decoded decoded;
     std::string joined;
     const int segments = whisper_full_n_segments(context_.get());
     for (int i = 0; i < segments; ++i) {
         if (const char* segment = whisper_full_get_segment_text(context_.get(), i)) {
             joined += segment;
         }
+        decoded.tokens += whisper_full_n_tokens(context_.get(), i);
     }
-    std::string text = trimmedUtf8(joined);
+    decoded.text = trimmedUtf8(joined);
     timings.finishSeconds += lap(clock);
-    return text;
+    return decoded;
 }
 
 void WhisperTranscriber::unload()

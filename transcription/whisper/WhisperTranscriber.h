@@ -3,6 +3,7 @@
 #include "audio/speech/SpeechDetector.h"
 #include "core/ports/SpeechTranscribing.h"
 #include "text/Vocabulary.h"
+#include "transcription/whisper/EncoderWindow.h"
 #include "transcription/whisper/ModelFiles.h"
 #include "transcription/whisper/PromptSettings.h"
 
@@ -25,9 +26,14 @@ struct TranscriptionTimings {
     double detectSeconds = 0;        // speech detector
     double prepareSeconds = 0;       // peak, trimming and padding
     double promptSeconds = 0;        // prompt terms and fitting (a cache hit costs almost nothing)
-    double decodeSeconds = 0;        // whisper_full alone
+    double decodeSeconds = 0;        // whisper_full alone (both decodes when one was redone)
     double finishSeconds = 0;        // joining the segments and the stock-phrase decision
     std::size_t decodedSamples = 0;  // samples given to whisper_full
+    // The encoder window of the decode that gave the text, in samples: the standard 30 s, or the
+    // adaptive window's length.
+    std::size_t encoderWindowSamples = 0;
+    // The decode in the adaptive window ran away and was redone in the standard window.
+    bool redoneInStandardWindow = false;
 };
 
 // Turns one recording (16 kHz mono float samples) into text with whisper.cpp. Owns the loaded
@@ -36,7 +42,9 @@ struct TranscriptionTimings {
 // other way round. Slow context creation happens outside the lock. Biases recognition towards the
 // user's vocabulary through the initial prompt (fitted to 224 tokens and cached), trims the audio
 // around the detected speech, and drops the stock phrases Whisper writes for silence when the
-// speech detector heard no speech.
+// speech detector heard no speech. When the settings ask for it, a recording that fits one adaptive
+// encoder window is encoded in that shorter window; a decode there that runs away (token limit or a
+// repeated phrase) is redone once in the standard window.
 class WhisperTranscriber final : public SpeechTranscribing {
 public:
     // Proof that the caller holds the transcriber's lock (from tryLock()).
@@ -120,8 +128,20 @@ private:
     };
     using ContextPtr = std::unique_ptr<whisper_context, ContextDeleter>;
 
+    // What one whisper_full call gave: the joined, trimmed text and how many tokens it took.
+    struct Decoded {
+        std::string text;
+        int tokens = 0;
+    };
+
     void requireHeld(const Guard& held) const;
-    std::string decodeLocked(const std::vector<float>& audio, const std::string& prompt, TranscriptionTimings& timings);
+    // Decodes in `window`, or in the standard window when it is absent; a runaway decode in the
+    // adaptive window is redone in the standard one.
+    std::string decodeInWindowLocked(const std::vector<float>& audio, const std::string& prompt,
+                                     const std::optional<EncoderWindow>& window, TranscriptionTimings& timings);
+    // One whisper_full call; `audioContext` 0 is the standard window.
+    Decoded decodeLocked(const std::vector<float>& audio, const std::string& prompt, int audioContext,
+                         TranscriptionTimings& timings);
 
     const std::shared_ptr<ModelFiles> modelFiles_;
     const std::shared_ptr<const PromptSettings> settings_;

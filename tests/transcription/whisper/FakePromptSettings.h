@@ -30,6 +30,12 @@ public:
         legacy_ = std::move(value);
     }
 
+    void setAdaptiveEncoderWindow(bool on)
+    {
+        const std::lock_guard lock(mutex_);
+        adaptiveEncoderWindow_ = on;
+    }
+
     void setOnRead(std::function<void()> onRead)
     {
         const std::lock_guard lock(mutex_);
@@ -57,10 +63,17 @@ public:
         return legacy_;
     }
 
+    bool adaptiveEncoderWindow() const override
+    {
+        const std::lock_guard lock(mutex_);
+        return adaptiveEncoderWindow_;
+    }
+
 private:
     mutable std::mutex mutex_;
     Vocabulary vocabulary_;
     std::optional<std::string> legacy_;
+    bool adaptiveEncoderWindow_ = false;
     std::function<void()> onRead_;
 };
 

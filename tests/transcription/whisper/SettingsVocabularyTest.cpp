@@ -1,6 +1,7 @@
 // The vocabulary adapter shared by the transcriber's prompt and the cleaner.
 #include "transcription/whisper/SettingsVocabulary.h"
 #include "core/settings/AppSettings.h"
+#include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,25 @@ TEST(SettingsVocabulary, CleansWithTheVocabularyThePromptWasBuiltFromThenReadsAf
     // The next dictation's cleaning, with no prompt read before it, sees the edit.
     EXPECT_EQ(vocabulary.clean("kube is up"), "kubectl is up");
     std::filesystem::remove_all(folder);
+}
+
+TEST(SettingsVocabulary, TurnsTheAdaptiveEncoderWindowOnOnlyWhileABooleanTrueIsStored)
+{
+    testing::TempHome home;
+    AppSettings settings(home.path() / "settings.json");
+    SettingsStore& store = settings.defaults();
+    const SettingsVocabulary vocabulary(settings);
+    const auto key = "adaptiveEncoderWindow";  // as the README names it
+
+    EXPECT_FALSE(vocabulary.adaptiveEncoderWindow()) << "absent";
+    ASSERT_TRUE(store.setBoolean(key, true));
+    EXPECT_TRUE(vocabulary.adaptiveEncoderWindow());
+    ASSERT_TRUE(store.setBoolean(key, false));
+    EXPECT_FALSE(vocabulary.adaptiveEncoderWindow());
+    ASSERT_TRUE(store.setString(key, "true"));
+    EXPECT_FALSE(vocabulary.adaptiveEncoderWindow()) << "a string";
+    ASSERT_TRUE(store.setInteger(key, 1));
+    EXPECT_FALSE(vocabulary.adaptiveEncoderWindow()) << "a number";
 }
 
 }  // namespace

@@ -5,13 +5,13 @@
 #include "tests/support/TempHome.h"
 #include "tests/transcription/whisper/TestAudio.h"
 #include "tests/transcription/whisper/TranscriberFixture.h"
+#include "tests/transcription/whisper/TranscriberLog.h"
 #include "transcription/models/TranscriberError.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,29 +20,7 @@ namespace {
 
 using WhisperTranscriberTest = testing::TranscriberFixture;
 using ::testing::ElementsAre;
-
-// The transcriber's own lines in the debug log of the fixture's home, without time stamps and
-// without what whisper.cpp or the speech detector wrote in between.
-class TranscriberLog {
-public:
-    TranscriberLog() { Logger::setEnabled(true); }
-    ~TranscriberLog() { Logger::setEnabled(false); }
-    TranscriberLog(const TranscriberLog&) = delete;
-    TranscriberLog& operator=(const TranscriberLog&) = delete;
-
-    std::vector<std::string> messages() const
-    {
-        std::vector<std::string> found;
-        std::istringstream lines(testing::readFile(Logger::logFilePath()));
-        for (std::string line; std::getline(lines, line);) {
-            const std::string message = line.substr(line.find(' ') + 1);
-            if (!message.starts_with("whisper.cpp: ") && !message.starts_with("Speech check: ")) {
-                found.push_back(message);
-            }
-        }
-        return found;
-    }
-};
+using testing::TranscriberLog;
 
 TEST_F(WhisperTranscriberTest, DecodesTheScriptedPhraseOfTheLoadedModel)
 {
