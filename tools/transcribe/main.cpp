@@ -1,7 +1,7 @@
 // korvane-transcribe: runs one WAV file through Korvane's recognition path (speech detector,
 // trimming, whisper.cpp with the stored vocabulary's prompt, the transcript cleaner) and prints the
 // text and the time each stage took. A developer tool for comparing against whisper.cpp's own
-// command-line example on the same model file and audio.
+// command-line example on the same model file and audio, with either encoder window.
 #include "core/logging/Logger.h"
 #include "core/settings/AppSettings.h"
 #include "tools/transcribe/WavFile.h"
@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,22 @@ private:
     std::filesystem::path path_;
 };
 
+// The stored settings, except for the encoder window when the command line chose one.
+class EncoderWindowChoice final : public korvane::PromptSettings {
+public:
+    EncoderWindowChoice(std::shared_ptr<const korvane::PromptSettings> stored, std::optional<bool> adaptive)
+        : stored_(std::move(stored)), adaptive_(adaptive)
+    {
+    }
+    korvane::Vocabulary vocabulary() const override { return stored_->vocabulary(); }
+    std::optional<std::string> legacyVocabularyPrompt() const override { return stored_->legacyVocabularyPrompt(); }
+    bool adaptiveEncoderWindow() const override { return adaptive_.value_or(stored_->adaptiveEncoderWindow()); }
+
+private:
+    std::shared_ptr<const korvane::PromptSettings> stored_;
+    std::optional<bool> adaptive_;
+};
+
 double since(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -47,10 +64,14 @@ double median(std::vector<double> values)
 
 void usage()
 {
-    std::fputs("usage: korvane-transcribe [--repeat N] [--log] MODEL.bin AUDIO.wav\n"
-               "  --repeat N   transcribe N times and report the median time of each stage (default 1)\n"
-               "  --log        show Korvane's and whisper.cpp's log lines on standard error\n",
-               stderr);
+    std::fputs(
+        "usage: korvane-transcribe [--repeat N] [--encoder-window adaptive|standard] [--log] MODEL.bin AUDIO.wav\n"
+        "  --repeat N   transcribe N times and report the median time of each stage (default 1)\n"
+        "  --encoder-window adaptive|standard\n"
+        "               encode a short recording in a window just longer than itself, or always in\n"
+        "               the 30 s one (default: the stored \"adaptiveEncoderWindow\" setting)\n"
+        "  --log        show Korvane's and whisper.cpp's log lines on standard error\n",
+        stderr);
 }
 
 }  // namespace
@@ -58,6 +79,7 @@ void usage()
 int main(int argc, char** argv)
 {
     int repeat = 1;
+    std::optional<bool> adaptiveWindow;
     std::vector<std::string_view> files;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -68,6 +90,13 @@ int main(int argc, char** argv)
                 usage();
                 return 2;
             }
+        } else if (arg == "--encoder-window" && i + 1 < argc) {
+            const std::string_view choice = argv[++i];
+            if (choice != "adaptive" && choice != "standard") {
+                usage();
+                return 2;
+            }
+            adaptiveWindow = choice == "adaptive";
         } else if (arg == "--log") {
             korvane::Logger::setEnabled(true);
         } else if (arg == "--help" || arg == "-h" || (!arg.empty() && arg.front() == '-')) {
@@ -96,7 +125,8 @@ int main(int argc, char** argv)
 
         AppSettings settings(AppSettings::defaultFile());
         auto vocabulary = std::make_shared<korvane::SettingsVocabulary>(settings);
-        korvane::WhisperTranscriber transcriber("small", std::make_shared<FixedModelFile>(modelPath), vocabulary);
+        korvane::WhisperTranscriber transcriber("small", std::make_shared<FixedModelFile>(modelPath),
+                                                std::make_shared<EncoderWindowChoice>(vocabulary, adaptiveWindow));
         clock = std::chrono::steady_clock::now();
         if (!transcriber.loadModel("small", {})) {
             throw std::runtime_error("whisper.cpp could not load " + modelPath.string());
@@ -128,6 +158,8 @@ int main(int argc, char** argv)
         std::printf("audio: %.2f s in (%d Hz, %d channel(s)), %.2f s decoded\n",
                     static_cast<double>(audio.size()) / 16000.0, wav.sampleRate, wav.channels,
                     static_cast<double>(timings.decodedSamples) / 16000.0);
+        std::printf("encoder window: %.2f s%s\n", static_cast<double>(timings.encoderWindowSamples) / 16000.0,
+                    timings.redoneInStandardWindow ? " (the adaptive window's decode ran away and was redone)" : "");
         std::printf("threads: %d\n", korvane::transcriptionThreads());
         std::printf("%-18s %10.4f s\n", "read wav", readSeconds);
         std::printf("%-18s %10.4f s\n", "to 16 kHz mono", convertSeconds);
