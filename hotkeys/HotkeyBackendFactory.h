@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/logging/LogSink.h"
+#include "core/scheduling/MainQueue.h"
+#include "hotkeys/HotkeyBackend.h"
+#include "hotkeys/HotkeyBinding.h"
+#include "hotkeys/KeyGrabber.h"
+#include "hotkeys/ModifierKeySource.h"
+
+#include <functional>
+#include <memory>
+
+namespace korvane {
+
+class HotkeyRegistry;
+
+// Picks the backend for a binding: key combinations are grabbed (HotkeyManager), modifier-only
+// chords are watched (ModifierChordBackend), invalid bindings get none. Backends are built, never
+// started. The platform supplies the ports; the window system's factory function builds this.
+class HotkeyBackendFactory {
+public:
+    struct Ports {
+        std::shared_ptr<KeyGrabber> keyGrabber;
+        std::shared_ptr<ModifierKeySource> modifierKeys;
+        std::function<bool()> isTrusted;  // whether other applications' input may be watched
+    };
+
+    HotkeyBackendFactory(Ports ports, std::shared_ptr<MainQueue> mainQueue, LogSink log = defaultLogSink());
+
+    // The backend for `binding`, calling `callback` from the main queue; nothing (logged) for an
+    // invalid binding.
+    std::shared_ptr<HotkeyBackend> make(const HotkeyBinding& binding, HotkeyCallback callback) const;
+
+private:
+    Ports ports_;
+    std::shared_ptr<MainQueue> mainQueue_;
+    LogSink log_;
+    std::shared_ptr<HotkeyRegistry> registry_;
+};
+
+}  // namespace korvane
