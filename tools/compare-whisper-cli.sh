@@ -1,23 +1,29 @@
 #!/usr/bin/env bash
-# Compares korvane-transcribe with whisper.cpp's own command-line example (whisper-cli) on the same
-# generated model and the same 10-second WAV (16 kHz mono, 3 s of silence at each end around about
-# 4 s of espeak-ng speech), both greedy on the same number of threads.
-# Reports:
-#   - our time outside whisper_full, as a share of our in-process pipeline (aim: under 2 %);
-#   - whisper-cli's decode time on the whole 10 s against whisper_full on our trimmed audio: the time
-#     trimming saves.
-# Usage: tools/compare-whisper-cli.sh [BUILD_DIR] [RUNS]   (default build, 5 runs; medians reported)
+# Compares korvane-transcribe with whisper.cpp's own command-line example (whisper-cli) in one run on
+# the same generated model (the size of Whisper tiny.en) and the same recordings: 3, 6, 10 and 20 s of
+# espeak-ng speech with 1.5 s of silence at each end, 16 kHz mono, all greedy on the same number of
+# threads. For each recording it reports the median time of
+#   - whisper-cli's transcription of the whole recording (its total time less its load time);
+#   - our pipeline (from reading the file to the cleaned text) in the standard 30 s encoder window;
+#   - our pipeline in the adaptive encoder window ("adaptiveEncoderWindow");
+# and each of ours as a ratio to whisper-cli: its time divided by ours, so 2.00x is twice as fast.
+# Aim: the adaptive path at least 2x for 3 to 10 s of speech, and the standard path's speed at 20 s.
+# Also: our time outside whisper_full as a share of the standard pipeline (aim: under 2 %), and
+# whether both of our paths gave the same text.
+# Usage: tools/compare-whisper-cli.sh [BUILD_DIR] [RUNS]   (default build, 3 runs; medians reported)
 # Needs korvane-modelgen and korvane-transcribe built, whisper-cli (KORVANE_WHISPER_CLI), espeak-ng, sox.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
-runs="${2:-5}"
+runs="${2:-3}"
 cli="$(grep -m1 '^KORVANE_WHISPER_CLI:' "$build/CMakeCache.txt" | cut -d= -f2- || true)"
 [ -x "$cli" ] || { echo "whisper-cli not found (KORVANE_WHISPER_CLI in $build)" >&2; exit 1; }
 export LD_LIBRARY_PATH="$(dirname "$cli")/../lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+transcribe="$build/tools/transcribe/korvane-transcribe"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+# An empty home: no stored vocabulary or settings take part.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
 mkdir -p "$HOME"
 
@@ -25,38 +31,56 @@ mkdir -p "$HOME"
 "$build/tools/modelgen/korvane-modelgen" --state 384 --heads 6 --audio-layers 4 --text-layers 4 \
   --phrase " Korvane turns your voice into text." "$work/model.bin" >/dev/null
 
-espeak-ng -w "$work/speech.wav" "Korvane turns your voice into text on your own machine."
+# Enough speech for the longest recording, cut to each length.
+sentence="Korvane turns your voice into text on your own machine, and nothing leaves the computer."
+espeak-ng -w "$work/speech.wav" "$sentence $sentence $sentence $sentence"
 sox "$work/speech.wav" -r 16000 -c 1 -b 16 "$work/speech16.wav"
-speech_seconds="$(soxi -D "$work/speech16.wav")"
-tail_seconds="$(echo "10 - 3 - $speech_seconds" | bc -l)"
-sox "$work/speech16.wav" "$work/test.wav" pad 3 "$tail_seconds"
-echo "audio: $(soxi -D "$work/test.wav") s, speech $speech_seconds s"
 
-ours_out="$("$build/tools/transcribe/korvane-transcribe" --repeat "$runs" "$work/model.bin" "$work/test.wav")"
-echo "$ours_out"
-threads="$(echo "$ours_out" | awk '/^threads:/ {print $2}')"
-ours_full="$(echo "$ours_out" | awk '/^whisper_full/ {print $2}')"
-ours_pipeline="$(echo "$ours_out" | awk '/^pipeline/ {print $2}')"
-ours_outside="$(echo "$ours_out" | awk '/^outside whisper/ {print $3}')"
+median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+field() { awk -v key="$1" -v n="$2" 'index($0, key) == 1 {print $n}'; }
 
 # whisper-cli's "total time" minus its load time is its whole transcription (mel, encode, decode).
-cli_times=()
-for _ in $(seq "$runs"); do
-  log="$("$cli" -m "$work/model.bin" -f "$work/test.wav" -t "$threads" -bs 1 -l en -nt 2>&1)"
+cli_seconds() {
+  local log total_ms load_ms
+  log="$("$cli" -m "$work/model.bin" -f "$1" -t "$threads" -bs 1 -l en -nt 2>&1)"
   total_ms="$(echo "$log" | awk '/whisper_print_timings: +total time/ {print $(NF-1)}')"
   load_ms="$(echo "$log" | awk '/whisper_print_timings: +load time/ {print $(NF-1)}')"
-  cli_times+=("$(echo "($total_ms - $load_ms) / 1000" | bc -l)")
-done
-cli_text="$(echo "$log" | grep -v '^whisper\|^main\|^system_info\|^read_audio\|^$\|^ggml\|^load_backend' | tail -1)"
-cli_median="$(printf '%s\n' "${cli_times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')"
+  echo "($total_ms - $load_ms) / 1000" | bc -l
+}
 
-echo
-echo "whisper-cli text:$cli_text"
-printf 'threads                                  %d\n' "$threads"
-printf 'korvane pipeline (median)                %.4f s\n' "$ours_pipeline"
-printf 'korvane whisper_full on trimmed audio    %.4f s\n' "$ours_full"
-printf 'korvane outside whisper_full             %.4f s (%.2f %%)\n' "$ours_outside" \
-  "$(echo "100 * $ours_outside / $ours_pipeline" | bc -l)"
-printf 'whisper-cli transcription, full 10 s     %.4f s\n' "$cli_median"
-printf 'saved by trimming                        %.4f s (%.1f %%)\n' "$(echo "$cli_median - $ours_full" | bc -l)" \
-  "$(echo "100 * ($cli_median - $ours_full) / $cli_median" | bc -l)"
+# One process per transcription, as whisper-cli runs, and the three take turns, so that a busy
+# moment on the machine does not fall on one of them only.
+threads="$("$transcribe" --encoder-window standard "$work/model.bin" "$work/speech16.wav" | field threads: 2)"
+rows=()
+for speech in 3 6 10 20; do
+  wav="$work/speech-$speech.wav"
+  sox "$work/speech16.wav" "$work/cut.wav" trim 0 "$speech"
+  sox "$work/cut.wav" "$wav" pad 1.5 1.5
+  cli_times=() standard_times=() adaptive_times=() outside_shares=()
+  for _ in $(seq "$runs"); do
+    cli_times+=("$(cli_seconds "$wav")")
+    standard="$("$transcribe" --encoder-window standard "$work/model.bin" "$wav")"
+    adaptive="$("$transcribe" --encoder-window adaptive "$work/model.bin" "$wav")"
+    standard_times+=("$(echo "$standard" | field pipeline 2)")
+    adaptive_times+=("$(echo "$adaptive" | field pipeline 2)")
+    outside_shares+=("$(echo "100 * $(echo "$standard" | field 'outside whisper' 3) / ${standard_times[-1]}" | bc -l)")
+  done
+  cli_time="$(printf '%s\n' "${cli_times[@]}" | median)"
+  standard_time="$(printf '%s\n' "${standard_times[@]}" | median)"
+  adaptive_time="$(printf '%s\n' "${adaptive_times[@]}" | median)"
+  same="no"
+  [ "$(echo "$standard" | field text: 0)" = "$(echo "$adaptive" | field text: 0)" ] && same="yes"
+  rows+=("$(printf '%6s s %8.1f s %9.3f s %8.3f s %6.2fx %8.3f s %6.2fx %8s s %7.2f %% %6s' \
+    "$speech" "$(soxi -D "$wav")" "$cli_time" \
+    "$standard_time" "$(echo "$cli_time / $standard_time" | bc -l)" \
+    "$adaptive_time" "$(echo "$cli_time / $adaptive_time" | bc -l)" \
+    "$(echo "$adaptive" | field 'encoder window:' 3)" \
+    "$(printf '%s\n' "${outside_shares[@]}" | median)" "$same")")
+done
+
+echo "model: tiny.en-sized generated model; threads: $threads; runs: $runs (medians)"
+echo "ratio: whisper-cli's time / ours (2.00x = twice as fast as whisper-cli)"
+printf '%8s %10s %11s %18s %18s %10s %9s %6s\n' speech recording whisper-cli "standard window" \
+  "adaptive window" window outside same
+printf '%s\n' "${rows[@]}"
+echo "(outside: our time outside whisper_full in the standard pipeline; same: both of our paths gave the same text)"
