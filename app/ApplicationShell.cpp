@@ -45,7 +45,8 @@ void ApplicationShell::launch()
     collaborators.cleaner = vocabulary_;
     collaborators.focusTracker = platform_.makeFocusTracker();
     collaborators.accessibility = platform_.makeAccessibility();
-    collaborators.delivery = platform_.makeDelivery(*mainQueue_);
+    collaborators.delivery =
+        platform_.makeDelivery(mainQueue_, [&settings = settings_] { return settings.pasteKeys(); });
     controller_ = DictationController::create(modelName, std::move(collaborators));
     controller_->setOnStatusChange(
         [](const DictationStatus& status) { Logger::log("Status changed: " + toString(status)); });

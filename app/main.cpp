@@ -1,11 +1,11 @@
 // Korvane: local speech-to-text dictation from the system tray.
 #include "app/ApplicationShell.h"
-#include "app/QtMainQueue.h"
 #include "app/SignalQuitter.h"
 #include "core/logging/Logger.h"
 #include "core/scheduling/ThreadPool.h"
 #include "core/settings/AppSettings.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/QtMainQueue.h"
 
 #include <QApplication>
 

@@ -19,6 +19,7 @@ find_program(KORVANE_WHISPER_CLI whisper-cli HINTS "${KORVANE_DEPS_DIR}/whisper-
 pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
 pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11 xi xtst xkbcommon xkbcommon-x11)
+pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 pkg_check_modules(ATSPI REQUIRED IMPORTED_TARGET atspi-2 gio-2.0)
 
 if(KORVANE_WITH_APP)

@@ -5,7 +5,10 @@
 #include "core/ports/TranscriptDelivering.h"
 #include "core/scheduling/MainQueue.h"
 
+#include <functional>
+#include <map>
 #include <memory>
+#include <string>
 
 namespace korvane {
 
@@ -40,8 +43,10 @@ public:
     virtual std::shared_ptr<FocusTracking> makeFocusTracker() = 0;
     virtual std::shared_ptr<AccessibilityPreparing> makeAccessibility() = 0;
 
-    // Puts a transcript into the target application or on the clipboard.
-    virtual std::shared_ptr<TranscriptDelivering> makeDelivery(MainQueue& mainQueue) = 0;
+    // Puts a transcript into the target application or on the clipboard. `pasteKeyOverrides`
+    // gives, per window class, the paste chord the user chose ("ctrl+y"); read for every paste.
+    virtual std::shared_ptr<TranscriptDelivering> makeDelivery(
+        std::shared_ptr<MainQueue> mainQueue, std::function<std::map<std::string, std::string>()> pasteKeyOverrides) = 0;
 };
 
 }  // namespace korvane

@@ -2,13 +2,17 @@
 
 #include "delivery/focus/FocusInspector.h"
 #include "delivery/focus/FocusTracker.h"
+#include "platform/linux/LinuxDelivery.h"
 #include "platform/linux/QtScreens.h"
 #include "platform/linux/atspi/AtspiAccessibility.h"
 #include "platform/linux/pulse/SystemAudioRecorder.h"
 #include "platform/linux/standin/StandIns.h"
 #include "platform/linux/x11/InputPermission.h"
 #include "platform/linux/x11/X11ActiveWindow.h"
+#include "platform/linux/x11/X11Clipboard.h"
 #include "platform/linux/x11/X11Connection.h"
+#include "platform/linux/x11/X11KeySynthesizer.h"
+#include "platform/linux/x11/X11WindowActivation.h"
 
 #include <QGuiApplication>
 
@@ -67,6 +71,9 @@ LinuxPlatform::LinuxPlatform(LogSink log) : log_(std::move(log))
     environment.desktopScreens = [] { return desktopScreens(); };
     accessibility_ = std::make_shared<AtspiAccessibility>(std::move(environment));
     preparing_ = std::make_shared<AccessibilityPreparation>(accessibility_, log_);
+    clipboard_ = std::make_unique<X11Clipboard>(*connection_);
+    keys_ = std::make_unique<X11KeySynthesizer>(*connection_);
+    activation_ = std::make_unique<X11WindowActivation>(*connection_, *activeWindow_, log_);
 }
 
 LinuxPlatform::~LinuxPlatform() = default;
@@ -103,9 +110,23 @@ std::shared_ptr<AccessibilityPreparing> LinuxPlatform::makeAccessibility()
     return preparing_;
 }
 
-std::shared_ptr<TranscriptDelivering> LinuxPlatform::makeDelivery(MainQueue&)
+std::shared_ptr<TranscriptDelivering>
+LinuxPlatform::makeDelivery(std::shared_ptr<MainQueue> mainQueue,
+                            std::function<std::map<std::string, std::string>()> pasteKeyOverrides)
 {
-    return std::make_shared<ClipboardOnlyDelivery>();
+    if (!connection_) {
+        return std::make_shared<ClipboardOnlyDelivery>();
+    }
+    LinuxDeliveryParts parts;
+    parts.isTrusted = [permission = permission_.get()] { return permission->isTrusted(); };
+    parts.tracker = tracker_.get();
+    parts.activation = activation_.get();
+    parts.accessibility = accessibility_.get();
+    parts.clipboard = clipboard_.get();
+    parts.keys = keys_.get();
+    parts.pasteKeyOverrides = std::move(pasteKeyOverrides);
+    parts.log = log_;
+    return makeLinuxDelivery(std::move(mainQueue), std::move(parts));
 }
 
 FocusTracker* LinuxPlatform::focusTracker() const

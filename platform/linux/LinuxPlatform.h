@@ -11,12 +11,16 @@ class AtspiAccessibility;
 class FocusTracker;
 class InputPermission;
 class X11ActiveWindow;
+class X11Clipboard;
 class X11Connection;
+class X11KeySynthesizer;
+class X11WindowActivation;
 
 // The Linux desktop: PulseAudio (or PipeWire's PulseAudio service) for the microphone; on X11 the
-// EWMH active window for focus tracking and AT-SPI for the focused element; without an X server
-// (Wayland, offscreen) a tracker that knows no target. Transcripts are left on the clipboard until
-// the synthetic paste exists. Needs a running QGuiApplication; main thread.
+// EWMH active window for focus tracking, AT-SPI for the focused element, the CLIPBOARD selection and
+// XTest for the paste; without an X server (Wayland, offscreen) a tracker that knows no target and a
+// delivery that leaves every transcript on the clipboard. Needs a running QGuiApplication; main
+// thread.
 class LinuxPlatform final : public PlatformServices {
 public:
     explicit LinuxPlatform(LogSink log = defaultLogSink());
@@ -28,7 +32,9 @@ public:
     std::shared_ptr<AudioRecording> makeRecorder(MainQueue& mainQueue) override;
     std::shared_ptr<FocusTracking> makeFocusTracker() override;
     std::shared_ptr<AccessibilityPreparing> makeAccessibility() override;
-    std::shared_ptr<TranscriptDelivering> makeDelivery(MainQueue& mainQueue) override;
+    std::shared_ptr<TranscriptDelivering>
+    makeDelivery(std::shared_ptr<MainQueue> mainQueue,
+                 std::function<std::map<std::string, std::string>()> pasteKeyOverrides) override;
 
     // The focus pieces, for the delivery and the indicator; null without an X server.
     FocusTracker* focusTracker() const;
@@ -41,6 +47,9 @@ private:
     std::unique_ptr<InputPermission> permission_;
     std::shared_ptr<FocusTracker> tracker_;
     std::shared_ptr<AtspiAccessibility> accessibility_;
+    std::unique_ptr<X11Clipboard> clipboard_;
+    std::unique_ptr<X11KeySynthesizer> keys_;
+    std::unique_ptr<X11WindowActivation> activation_;
     std::shared_ptr<FocusTracking> focus_;
     std::shared_ptr<AccessibilityPreparing> preparing_;
 };

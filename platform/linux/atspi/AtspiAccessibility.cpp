@@ -210,6 +210,10 @@ public:
         if (role == ATSPI_ROLE_PASSWORD_TEXT) {
             return Answer<std::string>::ok("AXSecureTextField");
         }
+        if (role == ATSPI_ROLE_TERMINAL) {
+            // Terminals take text, but pasted with their own keys.
+            return Answer<std::string>::ok("AXTerminal");
+        }
         return {AccessibilityStatus::success, std::nullopt};
     }
 

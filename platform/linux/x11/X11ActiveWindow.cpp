@@ -117,9 +117,13 @@ void X11ActiveWindow::setOnActivation(std::function<void(const std::optional<Act
 
 std::vector<unsigned long> X11ActiveWindow::windowsOfClass(const std::string& bundleId)
 {
+    std::vector<unsigned long> windows =
+        cardinalList(connection_, connection_.rootWindow(), connection_.atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW);
+    if (windows.empty()) {
+        windows = cardinalList(connection_, connection_.rootWindow(), connection_.atom("_NET_CLIENT_LIST"), XA_WINDOW);
+    }
     std::vector<unsigned long> matching;
-    for (const unsigned long window :
-         cardinalList(connection_, connection_.rootWindow(), connection_.atom("_NET_CLIENT_LIST"), XA_WINDOW)) {
+    for (const unsigned long window : windows) {
         const std::optional<ActiveApplication> application = applicationOf(window);
         if (application && application->bundleId == bundleId) {
             matching.push_back(window);

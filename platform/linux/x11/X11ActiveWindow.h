@@ -26,7 +26,8 @@ public:
     std::optional<ActiveApplication> activeApplication() override;
     void setOnActivation(std::function<void(const std::optional<ActiveApplication>&)> callback) override;
 
-    // The top-level windows the window manager lists (_NET_CLIENT_LIST) whose class is `bundleId`.
+    // The top-level windows the window manager lists whose class is `bundleId`, from the bottom of
+    // the stack to the top where it says (_NET_CLIENT_LIST_STACKING), else in mapping order.
     std::vector<unsigned long> windowsOfClass(const std::string& bundleId);
     // The application of one window; nothing when the window is gone or has no class.
     std::optional<ActiveApplication> applicationOf(unsigned long window);

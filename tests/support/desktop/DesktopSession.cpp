@@ -1,7 +1,7 @@
 #include "tests/support/desktop/DesktopSession.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
+#include "tests/support/process/Programs.h"
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -29,30 +29,6 @@ int freeDisplayNumber()
 }
 
 }  // namespace
-
-bool succeeds(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child < 0) {
-        return false;
-    }
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, STDIN_FILENO);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {

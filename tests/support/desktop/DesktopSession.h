@@ -2,7 +2,8 @@
 
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TemporaryDirectory.h"
-#include "tests/support/desktop/ChildProcess.h"
+#include "tests/support/process/ChildProcess.h"
+#include "tests/support/process/Programs.h"
 
 #include <chrono>
 #include <functional>
@@ -40,9 +41,6 @@ private:
     std::vector<std::unique_ptr<ScopedEnvironment>> environment_;
     std::vector<std::unique_ptr<ChildProcess>> programs_;  // started in order, ended in reverse
 };
-
-// Runs a program to completion; true when it exited with status 0. Output is discarded.
-bool succeeds(const std::vector<std::string>& arguments);
 
 // Polls `done` every 20 ms until it holds or `timeout` passed.
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);

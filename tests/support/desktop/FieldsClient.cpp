@@ -91,7 +91,7 @@ FieldsClient::Geometry FieldsClient::geometry(const std::string& field)
 std::string FieldsClient::ask(const std::string& request, const std::string& answerPrefix)
 {
     process_.writeLine(request);
-    return process_.expectLine(answerPrefix, 10s);
+    return process_.expectLine(answerPrefix, 10s, whileWaiting_);
 }
 
 }  // namespace korvane::testing

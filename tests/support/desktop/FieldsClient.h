@@ -1,8 +1,10 @@
 #pragma once
 
-#include "tests/support/desktop/ChildProcess.h"
+#include "tests/support/process/ChildProcess.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace korvane::testing {
 
@@ -39,6 +41,10 @@ public:
     // The field's rectangle in root window coordinates.
     Geometry geometry(const std::string& field);
 
+    // Runs while waiting for the client's answers: a test that owns the clipboard keeps its event
+    // loop going with it, or a client reading the clipboard from it would never answer.
+    void setWhileWaiting(std::function<void()> whileWaiting) { whileWaiting_ = std::move(whileWaiting); }
+
     // Stops (SIGSTOP) or resumes (SIGCONT) the client, to play a hung application.
     void signal(int number) const { process_.signal(number); }
 
@@ -48,6 +54,7 @@ private:
     Toolkit toolkit_;
     ChildProcess process_;
     unsigned long window_ = 0;
+    std::function<void()> whileWaiting_;
 };
 
 // Runs xdotool with these arguments, bounded to 10 s; throws when it fails.

@@ -15,13 +15,14 @@ namespace {
 using namespace std::chrono_literals;
 
 // Output of a program, standard output only and binary-safe; nothing when it failed.
-std::optional<std::string> outputOf(const std::vector<std::string>& arguments)
+std::optional<std::string> outputOf(const std::vector<std::string>& arguments,
+                                    const std::function<void()>& whileWaiting)
 {
     std::vector<std::string> bounded{"sh", "-c", "\"$@\" 2>/dev/null || echo KORVANE_FAILED", "sh"};
     bounded.insert(bounded.end(), arguments.begin(), arguments.end());
     ChildProcess program(bounded);
     program.closeInput();
-    std::string output = program.readAll(10s);
+    std::string output = program.readAll(10s, whileWaiting);
     if (output.ends_with("KORVANE_FAILED\n")) {
         return std::nullopt;
     }
@@ -30,14 +31,14 @@ std::optional<std::string> outputOf(const std::vector<std::string>& arguments)
 
 }  // namespace
 
-ClipboardOwnerProcess::ClipboardOwnerProcess(const std::vector<std::pair<std::string, std::string>>& formats)
+ClipboardOwnerProcess::ClipboardOwnerProcess(std::initializer_list<std::pair<std::string, std::string>> formats)
 {
     std::vector<std::string> arguments{KORVANE_CLIPBOARD_OWNER};
     for (const auto& [mimeType, data] : formats) {
         // Bytes travel through a file, so any content survives the command line.
-        const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                           ("korvane-clip-" + std::to_string(::getpid()) + "-" +
-                                            std::to_string(files_.size()));
+        const std::filesystem::path file =
+            std::filesystem::temp_directory_path() /
+            ("korvane-clip-" + std::to_string(::getpid()) + "-" + std::to_string(files_.size()));
         std::ofstream(file, std::ios::binary) << data;
         files_.push_back(file.string());
         arguments.insert(arguments.end(), {"--format", mimeType + "=@" + file.string()});
@@ -71,15 +72,15 @@ bool ClipboardOwnerProcess::ownsClipboard()
     return process_->expectLine("owner", 10s) == "owner yes";
 }
 
-std::optional<std::string> readClipboard(const std::string& mimeType)
+std::optional<std::string> readClipboard(const std::string& mimeType, const std::function<void()>& whileWaiting)
 {
-    return outputOf({"timeout", "5", "xclip", "-selection", "clipboard", "-o", "-t", mimeType});
+    return outputOf({"timeout", "5", "xclip", "-selection", "clipboard", "-o", "-t", mimeType}, whileWaiting);
 }
 
-std::vector<std::string> clipboardTargets()
+std::vector<std::string> clipboardTargets(const std::function<void()>& whileWaiting)
 {
     std::vector<std::string> targets;
-    const std::optional<std::string> listed = readClipboard("TARGETS");
+    const std::optional<std::string> listed = readClipboard("TARGETS", whileWaiting);
     if (!listed) {
         return targets;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "tests/support/desktop/ChildProcess.h"
+#include "tests/support/process/ChildProcess.h"
 
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,7 +16,7 @@ namespace korvane::testing {
 // counts the requests it serves. Needs a DesktopSession.
 class ClipboardOwnerProcess {
 public:
-    explicit ClipboardOwnerProcess(const std::vector<std::pair<std::string, std::string>>& formats);
+    explicit ClipboardOwnerProcess(std::initializer_list<std::pair<std::string, std::string>> formats);
     ~ClipboardOwnerProcess();
 
     // How often another client asked for that format.
@@ -27,10 +29,11 @@ private:
 };
 
 // The clipboard's contents in one format, read as another application would (xclip); nothing when
-// the clipboard has no owner or does not offer it.
-std::optional<std::string> readClipboard(const std::string& mimeType);
+// the clipboard has no owner or does not offer it. When this process may own the clipboard, pass
+// `whileWaiting` to keep its event loop going so that it can answer.
+std::optional<std::string> readClipboard(const std::string& mimeType, const std::function<void()>& whileWaiting = {});
 
 // The formats the clipboard's owner offers; empty when nobody owns it.
-std::vector<std::string> clipboardTargets();
+std::vector<std::string> clipboardTargets(const std::function<void()>& whileWaiting = {});
 
 }  // namespace korvane::testing

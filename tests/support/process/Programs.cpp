@@ -43,6 +43,16 @@ int spawnProgram(const std::vector<std::string>& arguments, posix_spawn_file_act
 
 }  // namespace
 
+bool succeeds(const std::vector<std::string>& arguments)
+{
+    try {
+        runProgram(arguments);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 std::string runProgram(const std::vector<std::string>& arguments)
 {
     int pipeEnds[2];

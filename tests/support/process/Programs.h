@@ -10,6 +10,9 @@ namespace korvane::testing {
 // it cannot be started or exits with a status other than 0.
 std::string runProgram(const std::vector<std::string>& arguments);
 
+// Runs a program to completion; true when it exited with status 0. Its output is discarded.
+bool succeeds(const std::vector<std::string>& arguments);
+
 // A program running in the background for the lifetime of the object (standard input from
 // `inputPath`, output discarded); ended with SIGTERM and reaped on destruction.
 class BackgroundProgram {

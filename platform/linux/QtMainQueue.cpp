@@ -1,4 +1,4 @@
-#include "app/QtMainQueue.h"
+#include "platform/linux/QtMainQueue.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

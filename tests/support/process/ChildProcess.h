@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,13 +24,16 @@ public:
     int pid() const { return pid_; }
 
     // One line of its standard output, without the newline; nothing at end of output or when
-    // `timeout` passed first.
-    std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+    // `timeout` passed first. `whileWaiting` runs about every 20 ms meanwhile.
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout,
+                                        const std::function<void()>& whileWaiting = {});
     // Reads lines until one starts with `prefix` and returns it; throws when none came in time.
-    std::string expectLine(const std::string& prefix, std::chrono::milliseconds timeout);
+    std::string expectLine(const std::string& prefix, std::chrono::milliseconds timeout,
+                           const std::function<void()>& whileWaiting = {});
     // Everything it writes to standard output until it closes it (or `timeout` passed), bytes as
-    // they came.
-    std::string readAll(std::chrono::milliseconds timeout);
+    // they came. `whileWaiting` runs about every 20 ms meanwhile (a test that owns the clipboard
+    // keeps its event loop going, so it can answer the program).
+    std::string readAll(std::chrono::milliseconds timeout, const std::function<void()>& whileWaiting = {});
     void writeLine(const std::string& line);
     // Closes its standard input.
     void closeInput();
@@ -39,6 +43,9 @@ public:
     bool running();
 
 private:
+    // Appends what arrives before `deadline` to the buffer; false at end of output or time-out.
+    bool readMore(std::chrono::steady_clock::time_point deadline, const std::function<void()>& whileWaiting);
+
     int pid_ = -1;
     int input_ = -1;
     int output_ = -1;

@@ -1,4 +1,4 @@
-#include "tests/support/desktop/ChildProcess.h"
+#include "tests/support/process/ChildProcess.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 #include <system_error>
@@ -73,7 +74,8 @@ ChildProcess::~ChildProcess()
     ::waitpid(pid_, nullptr, 0);
 }
 
-std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout)
+std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout,
+                                                  const std::function<void()>& whileWaiting)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
@@ -82,31 +84,20 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
             buffered_.erase(0, end + 1);
             return line;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
+        if (!readMore(deadline, whileWaiting)) {
             return std::nullopt;
         }
-        pollfd readable{output_, POLLIN, 0};
-        if (::poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
-            continue;
-        }
-        char chunk[4096];
-        const ssize_t got = ::read(output_, chunk, sizeof chunk);
-        if (got <= 0) {
-            return std::nullopt;
-        }
-        buffered_.append(chunk, static_cast<std::size_t>(got));
     }
 }
 
-std::string ChildProcess::expectLine(const std::string& prefix, std::chrono::milliseconds timeout)
+std::string ChildProcess::expectLine(const std::string& prefix, std::chrono::milliseconds timeout,
+                                     const std::function<void()>& whileWaiting)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        const std::optional<std::string> line = readLine(left);
+        const std::optional<std::string> line = readLine(left, whileWaiting);
         if (!line) {
             break;
         }
@@ -117,26 +108,38 @@ std::string ChildProcess::expectLine(const std::string& prefix, std::chrono::mil
     throw std::runtime_error("no line starting with \"" + prefix + "\" came from process " + std::to_string(pid_));
 }
 
-std::string ChildProcess::readAll(std::chrono::milliseconds timeout)
+std::string ChildProcess::readAll(std::chrono::milliseconds timeout, const std::function<void()>& whileWaiting)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::string all = std::exchange(buffered_, {});
+    while (readMore(deadline, whileWaiting)) {
+    }
+    return std::exchange(buffered_, {});
+}
+
+bool ChildProcess::readMore(std::chrono::steady_clock::time_point deadline, const std::function<void()>& whileWaiting)
+{
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            return all;
+            return false;
         }
         pollfd readable{output_, POLLIN, 0};
-        if (::poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
+        const int wait =
+            whileWaiting ? std::min<int>(20, static_cast<int>(left.count())) : static_cast<int>(left.count());
+        if (::poll(&readable, 1, wait) <= 0) {
+            if (whileWaiting) {
+                whileWaiting();
+            }
             continue;
         }
         char chunk[65536];
         const ssize_t got = ::read(output_, chunk, sizeof chunk);
         if (got <= 0) {
-            return all;
+            return false;
         }
-        all.append(chunk, static_cast<std::size_t>(got));
+        buffered_.append(chunk, static_cast<std::size_t>(got));
+        return true;
     }
 }
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "core/logging/LogSink.h"
+#include "core/ports/TranscriptDelivering.h"
+#include "core/scheduling/MainQueue.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace korvane {
+
+class AccessibilityService;
+class Clipboard;
+class FocusTracker;
+class KeySynthesizer;
+class X11WindowActivation;
+
+// The live delivery on X11: the decisions of TranscriptDelivery and the paste helper over the
+// focus tracker, the AT-SPI focus queries, window activation, the clipboard and XTest, with the
+// waits of 0.05 s (target in front), 0.4 s (after activating it) and 0.5 s (no target known).
+struct LinuxDeliveryParts {
+    std::function<bool()> isTrusted;
+    FocusTracker* tracker = nullptr;
+    X11WindowActivation* activation = nullptr;
+    AccessibilityService* accessibility = nullptr;
+    Clipboard* clipboard = nullptr;
+    KeySynthesizer* keys = nullptr;
+    // Per window class, the paste chord the user set ("pasteKeys" in the settings); read per paste.
+    std::function<std::map<std::string, std::string>()> pasteKeyOverrides;
+    LogSink log = defaultLogSink();
+};
+
+std::shared_ptr<TranscriptDelivering> makeLinuxDelivery(std::shared_ptr<MainQueue> mainQueue, LinuxDeliveryParts parts);
+
+}  // namespace korvane
