@@ -3,6 +3,7 @@
 #include "hotkeys/HotkeyManager.h"
 #include "hotkeys/ModifierChordBackend.h"
 #include "tests/hotkeys/FakeHotkeyPorts.h"
+#include "tests/hotkeys/HotkeyEventPrinting.h"
 #include "tests/support/RecordingLog.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,7 @@
 #include "hotkeys/HotkeyManager.h"
 #include "core/scheduling/VirtualMainQueue.h"
 #include "tests/hotkeys/FakeHotkeyPorts.h"
+#include "tests/hotkeys/HotkeyEventPrinting.h"
 #include "tests/support/RecordingLog.h"
 
 #include <gmock/gmock.h>

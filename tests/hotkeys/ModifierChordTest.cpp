@@ -2,6 +2,7 @@
 #include "hotkeys/ModifierChordBackend.h"
 #include "hotkeys/ModifierChordState.h"
 #include "tests/hotkeys/FakeHotkeyPorts.h"
+#include "tests/hotkeys/HotkeyEventPrinting.h"
 #include "tests/support/RecordingLog.h"
 
 #include <gmock/gmock.h>

@@ -38,8 +38,11 @@ std::optional<std::string> InputPermission::whyUntrusted() const
     if (!XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) {
         return "X server without XInputExtension";
     }
+    // The first version a connection announces is the one the server holds it to for good. Ask for
+    // 2.2: from 2.1 on, raw key events (the modifier-chord watch) also arrive while another client
+    // holds the keyboard. Any 2.x answer will do for the permission.
     int major = 2;
-    int minor = 0;
+    int minor = 2;
     if (XIQueryVersion(display, &major, &minor) != Success || major < 2) {
         return "X server without XInput 2";
     }

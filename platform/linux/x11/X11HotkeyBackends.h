@@ -1,0 +1,23 @@
+#pragma once
+
+#include "core/logging/LogSink.h"
+#include "core/scheduling/MainQueue.h"
+#include "hotkeys/HotkeyBackendFactory.h"
+
+#include <memory>
+
+namespace korvane {
+
+class InputPermission;
+class X11Connection;
+
+// The hotkey backends on X11: key combinations as key grabs on the root window, modifier-only
+// chords from XInput 2 raw key events, both on the application's one X connection. The connection
+// and the permission must outlive the factory and every backend it makes. Backends report on
+// `mainQueue`; start() and stop() belong to the main thread, which runs the connection's events.
+std::unique_ptr<HotkeyBackendFactory> makeX11HotkeyBackendFactory(X11Connection& connection,
+                                                                  InputPermission& permission,
+                                                                  std::shared_ptr<MainQueue> mainQueue,
+                                                                  LogSink log = defaultLogSink());
+
+}  // namespace korvane
