@@ -14,7 +14,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # real components the integration tests start
-  xvfb openbox xdotool xclip x11-utils xterm pulseaudio pulseaudio-utils espeak-ng sox
+  xvfb openbox xdotool xclip x11-utils x11-xkb-utils xterm pulseaudio pulseaudio-utils espeak-ng sox
   at-spi2-core dbus-x11 dbus-bin ca-certificates openssl
   # toolkit windows the desktop tests read and type into (GTK 3 through Python, with its AT-SPI bridge)
   python3-gi gir1.2-gtk-3.0 libatk-adaptor
