@@ -201,6 +201,8 @@ std::string WhisperTranscriber::decodeInWindowLocked(const std::vector<float>& a
         return decodeLocked(audio, prompt, 0, timings).text;
     }
     Decoded decoded = decodeLocked(audio, prompt, window->audioContext, timings);
+    // The tokens of every segment count against one window's budget: whisper.cpp may go on from a
+    // timestamp short of the end, but 28 s of speech hold far fewer tokens than that budget.
     const RunawayDecode runaway =
         runawayDecode(decoded.text, decoded.tokens, decoderTokenLimit(whisper_n_text_ctx(context_.get())));
     if (runaway == RunawayDecode::none) {
