@@ -1,6 +1,10 @@
 #include "app/ApplicationShell.h"
 
 #include "core/logging/Logger.h"
+#include "core/scheduling/WeakTask.h"
+#include "hotkeys/HotkeyBackend.h"
+#include "hotkeys/HotkeyBackendFactory.h"
+#include "hotkeys/HotkeyEvent.h"
 #include "transcription/models/ModelStore.h"
 #include "transcription/whisper/ModelStoreFiles.h"
 #include "transcription/whisper/SettingsVocabulary.h"
@@ -51,8 +55,46 @@ void ApplicationShell::launch()
     controller_->setOnStatusChange(
         [](const DictationStatus& status) { Logger::log("Status changed: " + toString(status)); });
 
+    hotkeys_ = platform_.makeHotkeyBackendFactory(mainQueue_);
+    if (!registerHotkey()) {
+        Logger::log("Hotkey unavailable: " + settings_.hotkeyBinding().displayText());
+    }
+
     Logger::log("App started -- main run loop active");
     controller_->preloadModel(modelName);
+}
+
+bool ApplicationShell::registerHotkey()
+{
+    if (hotkey_) {
+        hotkey_->stop();
+    }
+    hotkeyRegistered_ = false;
+    if (!hotkeys_) {
+        hotkey_.reset();
+        return false;
+    }
+    hotkey_ = hotkeys_->make(
+        settings_.hotkeyBinding(),
+        weakCallback(alive_, [](ApplicationShell* shell, HotkeyEvent event) { shell->handleHotkeyEvent(event); }));
+    if (!hotkey_) {
+        return false;
+    }
+    hotkeyRegistered_ = hotkey_->start();
+    return hotkeyRegistered_;
+}
+
+void ApplicationShell::handleHotkeyEvent(HotkeyEvent event)
+{
+    if (settings_.hotkeyMode() == HotkeyMode::hold) {
+        if (event == HotkeyEvent::pressed) {
+            controller_->start();
+        } else {
+            controller_->stop();
+        }
+    } else if (event == HotkeyEvent::pressed) {
+        controller_->toggle();
+    }
 }
 
 void ApplicationShell::shutdown()

@@ -10,8 +10,11 @@
 
 namespace korvane {
 
+class HotkeyBackend;
+class HotkeyBackendFactory;
 class SettingsVocabulary;
 class WhisperTranscriber;
+enum class HotkeyEvent;
 
 // The composition root: owns, for the whole run, the dictation controller and what it is built
 // from (and, as they arrive, the tray menu, indicator, settings window and shortcut wiring). It
@@ -38,6 +41,11 @@ public:
     const std::shared_ptr<DictationController>& controller() const { return controller_; }
 
 private:
+    // Registers the stored shortcut afresh; false when it could not be had (the backend logs why).
+    bool registerHotkey();
+    // The shortcut's events by the stored mode: toggle on each press, or record while held.
+    void handleHotkeyEvent(HotkeyEvent event);
+
     AppSettings& settings_;
     PlatformServices& platform_;
     std::shared_ptr<MainQueue> mainQueue_;
@@ -45,6 +53,11 @@ private:
     std::shared_ptr<SettingsVocabulary> vocabulary_;
     std::shared_ptr<WhisperTranscriber> transcriber_;
     std::shared_ptr<DictationController> controller_;
+    std::unique_ptr<HotkeyBackendFactory> hotkeys_;
+    std::shared_ptr<HotkeyBackend> hotkey_;
+    bool hotkeyRegistered_ = false;
+    // Callbacks handed out hold the shell through this token and do nothing once it is gone.
+    std::shared_ptr<ApplicationShell*> alive_ = std::make_shared<ApplicationShell*>(this);
 };
 
 }  // namespace korvane

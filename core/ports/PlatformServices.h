@@ -12,6 +12,8 @@
 
 namespace korvane {
 
+class HotkeyBackendFactory;
+
 // What the desktop session offers, as far as dictation cares. Each answer is false when the
 // facility is missing, so callers can explain instead of failing later.
 struct PlatformCapabilities {
@@ -43,10 +45,15 @@ public:
     virtual std::shared_ptr<FocusTracking> makeFocusTracker() = 0;
     virtual std::shared_ptr<AccessibilityPreparing> makeAccessibility() = 0;
 
+    // Builds the backends of global shortcuts; nothing where no global shortcut can be had (no
+    // X server). Backends report on `mainQueue`.
+    virtual std::unique_ptr<HotkeyBackendFactory> makeHotkeyBackendFactory(std::shared_ptr<MainQueue> mainQueue) = 0;
+
     // Puts a transcript into the target application or on the clipboard. `pasteKeyOverrides`
     // gives, per window class, the paste chord the user chose ("ctrl+y"); read for every paste.
-    virtual std::shared_ptr<TranscriptDelivering> makeDelivery(
-        std::shared_ptr<MainQueue> mainQueue, std::function<std::map<std::string, std::string>()> pasteKeyOverrides) = 0;
+    virtual std::shared_ptr<TranscriptDelivering>
+    makeDelivery(std::shared_ptr<MainQueue> mainQueue,
+                 std::function<std::map<std::string, std::string>()> pasteKeyOverrides) = 0;
 };
 
 }  // namespace korvane

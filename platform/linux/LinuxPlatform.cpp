@@ -2,6 +2,7 @@
 
 #include "delivery/focus/FocusInspector.h"
 #include "delivery/focus/FocusTracker.h"
+#include "hotkeys/HotkeyBackendFactory.h"
 #include "platform/linux/LinuxDelivery.h"
 #include "platform/linux/QtScreens.h"
 #include "platform/linux/atspi/AtspiAccessibility.h"
@@ -11,6 +12,7 @@
 #include "platform/linux/x11/X11ActiveWindow.h"
 #include "platform/linux/x11/X11Clipboard.h"
 #include "platform/linux/x11/X11Connection.h"
+#include "platform/linux/x11/X11HotkeyBackends.h"
 #include "platform/linux/x11/X11KeySynthesizer.h"
 #include "platform/linux/x11/X11WindowActivation.h"
 
@@ -108,6 +110,14 @@ std::shared_ptr<FocusTracking> LinuxPlatform::makeFocusTracker()
 std::shared_ptr<AccessibilityPreparing> LinuxPlatform::makeAccessibility()
 {
     return preparing_;
+}
+
+std::unique_ptr<HotkeyBackendFactory> LinuxPlatform::makeHotkeyBackendFactory(std::shared_ptr<MainQueue> mainQueue)
+{
+    if (!connection_) {
+        return nullptr;
+    }
+    return makeX11HotkeyBackendFactory(*connection_, *permission_, std::move(mainQueue), log_);
 }
 
 std::shared_ptr<TranscriptDelivering>

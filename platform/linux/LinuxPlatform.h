@@ -32,6 +32,7 @@ public:
     std::shared_ptr<AudioRecording> makeRecorder(MainQueue& mainQueue) override;
     std::shared_ptr<FocusTracking> makeFocusTracker() override;
     std::shared_ptr<AccessibilityPreparing> makeAccessibility() override;
+    std::unique_ptr<HotkeyBackendFactory> makeHotkeyBackendFactory(std::shared_ptr<MainQueue> mainQueue) override;
     std::shared_ptr<TranscriptDelivering>
     makeDelivery(std::shared_ptr<MainQueue> mainQueue,
                  std::function<std::map<std::string, std::string>()> pasteKeyOverrides) override;
