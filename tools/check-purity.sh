@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-logic=(core text hotkeys audio delivery)
+logic=(core text hotkeys audio delivery ui/logic)
 platform='^\s*#\s*include\s*[<"](Q[A-Za-z]*|Qt[A-Za-z]*/|X11/|xcb/|xkbcommon/|pulse/|atspi/|at-spi|glib|gio/|gobject/|dbus/)'
 
 existing=()

@@ -1,0 +1,43 @@
+#include "ui/logic/StatusMenuModel.h"
+
+#include "ui/logic/PasteShortcutWording.h"
+
+#include <utility>
+
+namespace korvane {
+
+StatusMenuModel::StatusMenuModel(std::string_view bindingDisplayText)
+    : texts_{"[mic off]", "Status: Idle — press " + std::string(bindingDisplayText), "Start Dictation", false}
+{
+}
+
+std::optional<IndicatorChange> StatusMenuModel::apply(const DictationStatus& status, std::string_view hint,
+                                                      bool hasLastTranscript)
+{
+    if (!latch_.admit(status)) {
+        return std::nullopt;
+    }
+    StatusPresentation row = presentStatus(status, hint);
+    texts_.menuBarTitle = std::move(row.menuBarTitle);
+    texts_.statusLine = withLocalPasteShortcut(std::move(row.statusLine));
+    if (row.dictationItemTitle) {
+        texts_.dictationItemTitle = std::move(*row.dictationItemTitle);
+    }
+    texts_.copyLastTranscriptEnabled = hasLastTranscript;
+    if (row.indicator) {
+        row.indicator->message = withLocalPasteShortcut(std::move(row.indicator->message));
+    }
+    return row.indicator;
+}
+
+void StatusMenuModel::showCopyResult(bool copied)
+{
+    texts_.statusLine = copied ? "Status: Transcript copied -- press Ctrl+V" : "Status: No transcript to copy";
+}
+
+void StatusMenuModel::setStatusLine(std::string line)
+{
+    texts_.statusLine = std::move(line);
+}
+
+}  // namespace korvane
