@@ -40,9 +40,9 @@ StatusPresentation presentStatus(const DictationStatus& status, std::string_view
                 hidden()};
     case Kind::copiedToClipboard:
         return {"[on clipboard]",
-                "Status: Transcript copied -- press Cmd+V (" + std::string(reasonText(status.reason())) + ")",
+                "Status: Transcript copied -- press Ctrl+V (" + std::string(reasonText(status.reason())) + ")",
                 kStartDictation,
-                IndicatorChange{IndicatorChange::Kind::copiedToClipboard, "Transcript copied — press ⌘V"}};
+                IndicatorChange{IndicatorChange::Kind::copiedToClipboard, "Transcript copied — press Ctrl+V"}};
     case Kind::notDelivered:
         return {kMicOff,
                 "Status: Clipboard unavailable (" + std::string(reasonText(status.reason())) +

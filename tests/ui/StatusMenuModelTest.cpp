@@ -1,6 +1,5 @@
 // The tray menu's texts as statuses arrive, and the paste-shortcut wording they use here.
 #include "ui/logic/StatusMenuModel.h"
-#include "ui/logic/PasteShortcutWording.h"
 
 #include <gtest/gtest.h>
 
@@ -134,20 +133,6 @@ TEST(StatusMenuModel, CopyResultChangesOnlyTheStatusLine)
         expected.statusLine = line;
         EXPECT_EQ(model.texts(), expected) << copied;
         EXPECT_TRUE(model.showingPasteInstruction());
-    }
-}
-
-TEST(PasteShortcutWording, ReplacesEveryMacSpellingOfThePasteShortcut)
-{
-    const std::vector<std::pair<std::string, std::string>> table = {
-        {"Transcript copied — press ⌘V", "Transcript copied — press Ctrl+V"},
-        {"press Cmd+V (x) then press ⌘V, press Cmd+V", "press Ctrl+V (x) then press Ctrl+V, press Ctrl+V"},
-        {"Status: Mic error", "Status: Mic error"},
-        {"Cmd+V alone", "Cmd+V alone"},
-        {"", ""},
-    };
-    for (const auto& [text, expected] : table) {
-        EXPECT_EQ(withLocalPasteShortcut(text), expected) << text;
     }
 }
 

@@ -1,7 +1,5 @@
 #include "ui/logic/StatusMenuModel.h"
 
-#include "ui/logic/PasteShortcutWording.h"
-
 #include <utility>
 
 namespace korvane {
@@ -19,14 +17,11 @@ std::optional<IndicatorChange> StatusMenuModel::apply(const DictationStatus& sta
     }
     StatusPresentation row = presentStatus(status, hint);
     texts_.menuBarTitle = std::move(row.menuBarTitle);
-    texts_.statusLine = withLocalPasteShortcut(std::move(row.statusLine));
+    texts_.statusLine = std::move(row.statusLine);
     if (row.dictationItemTitle) {
         texts_.dictationItemTitle = std::move(*row.dictationItemTitle);
     }
     texts_.copyLastTranscriptEnabled = hasLastTranscript;
-    if (row.indicator) {
-        row.indicator->message = withLocalPasteShortcut(std::move(row.indicator->message));
-    }
     return row.indicator;
 }
 
