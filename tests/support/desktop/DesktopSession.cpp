@@ -15,19 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A display number no other server uses: the X socket and lock file are absent.
-int freeDisplayNumber()
-{
-    for (int number = 100 + ::getpid() % 400; number < 1000; ++number) {
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-        const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-        if (!std::filesystem::exists(socket) && !std::filesystem::exists(lock)) {
-            return number;
-        }
-    }
-    throw std::runtime_error("no free X display number");
-}
-
 }  // namespace
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
@@ -58,14 +45,19 @@ DesktopSession::DesktopSession(Options options)
     set("XDG_SESSION_TYPE", "x11");
     set("WAYLAND_DISPLAY", "");
 
-    const int number = freeDisplayNumber();
-    display_ = ":" + std::to_string(number);
+    // Xvfb picks a free display number itself and writes it to standard output once it listens, so
+    // tests running side by side never race for one.
     programs_.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{
-        "Xvfb", display_, "-screen", "0", std::to_string(options.width) + "x" + std::to_string(options.height) + "x24",
-        "-nolisten", "tcp", "-noreset"}));
+        "Xvfb", "-displayfd", "1", "-screen", "0",
+        std::to_string(options.width) + "x" + std::to_string(options.height) + "x24", "-nolisten", "tcp", "-noreset"}));
+    const std::optional<std::string> number = programs_.back()->readLine(15s);
+    if (!number || number->empty()) {
+        throw std::runtime_error("Xvfb did not start");
+    }
+    display_ = ":" + *number;
     set("DISPLAY", display_);
     if (!waitFor([] { return succeeds({"xdotool", "getdisplaygeometry"}); }, 15s)) {
-        throw std::runtime_error("Xvfb did not start on " + display_);
+        throw std::runtime_error("Xvfb did not answer on " + display_);
     }
 
     const std::filesystem::path bus = files_.path() / "session-bus";
