@@ -1,5 +1,6 @@
 #include "app/ApplicationShell.h"
 
+#include "app/StatusMenu.h"
 #include "core/logging/Logger.h"
 #include "core/scheduling/WeakTask.h"
 #include "hotkeys/HotkeyBackend.h"
@@ -9,6 +10,8 @@
 #include "transcription/whisper/ModelStoreFiles.h"
 #include "transcription/whisper/SettingsVocabulary.h"
 #include "transcription/whisper/WhisperTranscriber.h"
+
+#include <QCoreApplication>
 
 #include <string>
 #include <utility>
@@ -52,12 +55,19 @@ void ApplicationShell::launch()
     collaborators.delivery =
         platform_.makeDelivery(mainQueue_, [&settings = settings_] { return settings.pasteKeys(); });
     controller_ = DictationController::create(modelName, std::move(collaborators));
-    controller_->setOnStatusChange(
-        [](const DictationStatus& status) { Logger::log("Status changed: " + toString(status)); });
+    controller_->setOnStatusChange(weakCallback(
+        alive_, [](ApplicationShell* shell, const DictationStatus& status) { shell->handleStatus(status); }));
+
+    StatusMenu::Actions actions;
+    // The menu is the shell's own and goes with it, so its actions may reach the shell directly.
+    actions.toggleDictation = [this] { controller_->toggle(); };
+    actions.lastTranscript = [this] { return controller_->lastTranscript(); };
+    actions.quit = [] { QCoreApplication::quit(); };
+    menu_ = std::make_unique<StatusMenu>(settings_.hotkeyBinding().displayText(), std::move(actions));
 
     hotkeys_ = platform_.makeHotkeyBackendFactory(mainQueue_);
     if (!registerHotkey()) {
-        Logger::log("Hotkey unavailable: " + settings_.hotkeyBinding().displayText());
+        menu_->setStatusLine("Status: Hotkey unavailable (" + settings_.hotkeyBinding().displayText() + ")");
     }
 
     Logger::log("App started -- main run loop active");
@@ -94,6 +104,19 @@ void ApplicationShell::handleHotkeyEvent(HotkeyEvent event)
         }
     } else if (event == HotkeyEvent::pressed) {
         controller_->toggle();
+    }
+}
+
+std::string ApplicationShell::hotkeyHint() const
+{
+    return hotkeyRegistered_ ? " — press " + settings_.hotkeyBinding().displayText() : std::string();
+}
+
+void ApplicationShell::handleStatus(const DictationStatus& status)
+{
+    Logger::log("Status changed: " + toString(status));
+    if (menu_) {
+        menu_->handleStatus(status, hotkeyHint());
     }
 }
 

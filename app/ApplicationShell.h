@@ -7,10 +7,12 @@
 #include "core/settings/AppSettings.h"
 
 #include <memory>
+#include <string>
 
 namespace korvane {
 
 class HotkeyBackend;
+class StatusMenu;
 class HotkeyBackendFactory;
 class SettingsVocabulary;
 class WhisperTranscriber;
@@ -45,6 +47,9 @@ private:
     bool registerHotkey();
     // The shortcut's events by the stored mode: toggle on each press, or record while held.
     void handleHotkeyEvent(HotkeyEvent event);
+    // " — press <shortcut>" while a shortcut is registered, else nothing.
+    std::string hotkeyHint() const;
+    void handleStatus(const DictationStatus& status);
 
     AppSettings& settings_;
     PlatformServices& platform_;
@@ -53,6 +58,7 @@ private:
     std::shared_ptr<SettingsVocabulary> vocabulary_;
     std::shared_ptr<WhisperTranscriber> transcriber_;
     std::shared_ptr<DictationController> controller_;
+    std::unique_ptr<StatusMenu> menu_;
     std::unique_ptr<HotkeyBackendFactory> hotkeys_;
     std::shared_ptr<HotkeyBackend> hotkey_;
     bool hotkeyRegistered_ = false;

@@ -1,0 +1,95 @@
+// The tray menu as the user sees it: its items after a sequence of statuses, Copy Last Transcript,
+// and a desktop without a tray host (offscreen).
+#include "app/StatusMenu.h"
+#include "tests/support/RecordingLog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace korvane {
+namespace {
+
+using ::testing::ElementsAre;
+
+QApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "status-menu-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+QStringList itemsOf(const QMenu& menu)
+{
+    QStringList items;
+    for (const QAction* action : menu.actions()) {
+        items << (action->isSeparator() ? QString("---") : action->text() + (action->isEnabled() ? "" : " (off)"));
+    }
+    return items;
+}
+
+class StatusMenuTest : public ::testing::Test {
+protected:
+    StatusMenuTest()
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application();
+        StatusMenu::Actions actions;
+        actions.toggleDictation = [this] { ++toggles; };
+        actions.lastTranscript = [this] { return transcript; };
+        menu = std::make_unique<StatusMenu>("⌃⇧Space", std::move(actions), log.sink());
+    }
+
+    testing::RecordingLog log;
+    int toggles = 0;
+    std::optional<std::string> transcript;
+    std::unique_ptr<StatusMenu> menu;
+};
+
+TEST_F(StatusMenuTest, ShowsTheItemsAndFollowsADictation)
+{
+    EXPECT_EQ(itemsOf(*menu->menu()),
+              (QStringList{"Status: Idle — press ⌃⇧Space (off)", "Start Dictation", "Copy Last Transcript (off)", "---",
+                           "Settings… (off)", "---", "Quit Korvane"}));
+    EXPECT_EQ(menu->texts().menuBarTitle, "[mic off]");
+
+    menu->handleStatus(DictationStatus::recording(), " — press ⌃⇧Space");
+    EXPECT_EQ(menu->menu()->actions().at(1)->text(), "Stop Dictation");
+    EXPECT_EQ(menu->texts().menuBarTitle, "[recording...]");
+    menu->menu()->actions().at(1)->trigger();
+    EXPECT_EQ(toggles, 1);
+
+    transcript = "hello";
+    menu->handleStatus(DictationStatus::copiedToClipboard(DeliveryFallbackReason::targetNotFrontmost), "");
+    EXPECT_EQ(itemsOf(*menu->menu()).mid(0, 3),
+              (QStringList{"Status: Transcript copied -- press Ctrl+V (Target app not in front) (off)",
+                           "Start Dictation", "Copy Last Transcript"}));
+    EXPECT_EQ(menu->texts().menuBarTitle, "[on clipboard]");
+}
+
+TEST_F(StatusMenuTest, CopyLastTranscriptPutsItBackOnTheClipboardOrSaysThereIsNone)
+{
+    menu->copyLastTranscript();
+    EXPECT_EQ(menu->texts().statusLine, "Status: No transcript to copy");
+
+    transcript = "dictated words";
+    menu->copyLastTranscript();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "dictated words");
+    EXPECT_EQ(menu->texts().statusLine, "Status: Transcript copied -- press Ctrl+V");
+}
+
+TEST_F(StatusMenuTest, WithoutATrayHostItSaysSoOnce)
+{
+    EXPECT_THAT(log.lines(), ElementsAre("No system tray found: Korvane keeps working from its shortcut"));
+}
+
+}  // namespace
+}  // namespace korvane
