@@ -6,12 +6,14 @@
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
+#include "transcription/models/ModelCatalogueFile.h"
 #include "transcription/models/ModelStore.h"
 #include "transcription/whisper/ModelStoreFiles.h"
 #include "transcription/whisper/SettingsVocabulary.h"
 #include "transcription/whisper/WhisperTranscriber.h"
 
 #include <QCoreApplication>
+#include <cstdlib>
 
 #include <string>
 #include <utility>
@@ -39,10 +41,14 @@ void ApplicationShell::launch()
     // on; asking may take a moment, and launch never waits for it.
     backgroundQueue_->post([&platform = platform_] { platform.prepareAccessibility(); });
 
+    // Read once: a model catalogue file replaces the built-in models for the whole run.
+    ModelCatalogue catalogue = chooseModelCatalogue(std::getenv("KORVANE_MODEL_CATALOGUE"), settings_.modelCatalogue());
+    const ModelNameRule modelNames = catalogue.names;
+    settings_.offerModels(modelNames);
     const std::string modelName = settings_.modelSize();
     vocabulary_ = std::make_shared<SettingsVocabulary>(settings_);
-    transcriber_ =
-        std::make_shared<WhisperTranscriber>(modelName, std::make_shared<ModelStoreFiles>(ModelStore()), vocabulary_);
+    transcriber_ = std::make_shared<WhisperTranscriber>(
+        modelName, std::make_shared<ModelStoreFiles>(ModelStore(std::move(catalogue), modelsDir())), vocabulary_);
 
     DictationCollaborators collaborators;
     collaborators.mainQueue = mainQueue_;
@@ -54,6 +60,7 @@ void ApplicationShell::launch()
     collaborators.accessibility = platform_.makeAccessibility();
     collaborators.delivery =
         platform_.makeDelivery(mainQueue_, [&settings = settings_] { return settings.pasteKeys(); });
+    collaborators.modelNames = modelNames;
     controller_ = DictationController::create(modelName, std::move(collaborators));
     controller_->setOnStatusChange(weakCallback(
         alive_, [](ApplicationShell* shell, const DictationStatus& status) { shell->handleStatus(status); }));

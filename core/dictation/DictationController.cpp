@@ -1,6 +1,5 @@
 #include "core/dictation/DictationController.h"
 
-#include "core/ModelNames.h"
 #include "core/scheduling/WeakTask.h"
 #include "text/Graphemes.h"
 
@@ -12,17 +11,6 @@
 namespace korvane {
 
 namespace {
-
-// The same rule every other place that chooses a model applies: an unknown name means the default.
-// Without it the controller would report an unknown name as ready while the recogniser loaded the
-// default model, and the default model's file would no longer count as in use.
-std::string knownModelName(std::string name)
-{
-    if (isKnownModelName(name)) {
-        return name;
-    }
-    return std::string(kDefaultModelName);
-}
 
 std::string describeCurrentException()
 {
@@ -51,7 +39,7 @@ std::shared_ptr<DictationController> DictationController::create(std::string mod
 }
 
 DictationController::DictationController(PassKey, std::string modelName, DictationCollaborators collaborators)
-    : world_(std::move(collaborators)), currentModelName_(knownModelName(std::move(modelName)))
+    : world_(std::move(collaborators)), currentModelName_(world_.modelNames.resolve(modelName))
 {
 }
 
@@ -74,7 +62,10 @@ void DictationController::setOnStatusChange(std::function<void(const DictationSt
 bool DictationController::preloadModel(const std::string& requestedName, std::function<void(bool)> completion)
 {
     requireMainThread(*world_.mainQueue, "DictationController::preloadModel");
-    const std::string name = knownModelName(requestedName);
+    // The same rule every other place that chooses a model applies. Without it the controller would
+    // report an unknown name as ready while the recogniser loaded the default model, and the default
+    // model's file would no longer count as in use.
+    const std::string name = world_.modelNames.resolve(requestedName);
     if (loadingModelName_) {
         log("Ignoring model load request for " + name + ": already loading " + *loadingModelName_);
         return false;

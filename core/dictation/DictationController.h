@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ModelNameRule.h"
 #include "core/dictation/DictationState.h"
 #include "core/dictation/DictationStatus.h"
 #include "core/logging/LogSink.h"
@@ -34,6 +35,8 @@ struct DictationCollaborators {
     std::shared_ptr<TranscriptDelivering> delivery;
     // Where log lines go. Called from the main and background threads.
     LogSink log = defaultLogSink();
+    // The models on offer; an unknown name means the rule's default.
+    ModelNameRule modelNames;
 };
 
 // The dictation state machine: loads and deletes speech models, records, transcribes and hands

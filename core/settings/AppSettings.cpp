@@ -1,6 +1,5 @@
 #include "core/settings/AppSettings.h"
 
-#include "core/ModelNames.h"
 #include "core/files/UserDirectories.h"
 #include "core/logging/Logger.h"
 #include "core/settings/SettingsKeys.h"
@@ -58,11 +57,25 @@ AppSettings::~AppSettings()
 
 std::string AppSettings::modelSize() const
 {
-    std::optional<std::string> stored = store_->string(SettingsKeys::modelSize);
-    if (stored && isKnownModelName(*stored)) {
-        return std::move(*stored);
-    }
-    return std::string(kDefaultModelName);
+    const std::optional<std::string> stored = store_->string(SettingsKeys::modelSize);
+    return offeredModels().resolve(stored.value_or(std::string()));
+}
+
+ModelNameRule AppSettings::offeredModels() const
+{
+    const std::lock_guard lock(offeredModelsMutex_);
+    return offeredModels_;
+}
+
+void AppSettings::offerModels(ModelNameRule models)
+{
+    const std::lock_guard lock(offeredModelsMutex_);
+    offeredModels_ = std::move(models);
+}
+
+std::optional<std::string> AppSettings::modelCatalogue() const
+{
+    return store_->string(SettingsKeys::modelCatalogue);
 }
 
 bool AppSettings::setModelSize(std::string_view name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ModelNameRule.h"
 #include "core/settings/HotkeyMode.h"
 #include "core/settings/SettingsStore.h"
 #include "core/settings/SettingsTab.h"
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,9 +46,18 @@ public:
     SettingsStore& defaults() { return *store_; }
     const SettingsStore& defaults() const { return *store_; }
 
-    // "modelSize": one of the known model names, else "small".
+    // "modelSize": one of the offered model names, else the default of offeredModels().
     std::string modelSize() const;
     bool setModelSize(std::string_view name);
+
+    // The models modelSize() chooses from: the built-in ones until the application, at start-up,
+    // offers those of a model catalogue file.
+    ModelNameRule offeredModels() const;
+    void offerModels(ModelNameRule models);
+
+    // "modelCatalogue": the path of a model catalogue file set by hand, or nothing when absent or
+    // not a string; never written by Korvane.
+    std::optional<std::string> modelCatalogue() const;
 
     // "hotkeyMode": "hold" gives hold, anything else toggle.
     HotkeyMode hotkeyMode() const;
@@ -99,6 +110,8 @@ public:
 private:
     std::unique_ptr<SettingsStore> store_;
     LogSwitch logSwitch_;
+    mutable std::mutex offeredModelsMutex_;
+    ModelNameRule offeredModels_;
 };
 
 }  // namespace korvane

@@ -16,5 +16,6 @@ inline constexpr std::string_view settingsTab = "settingsTab";
 inline constexpr std::string_view vocabularyPrompt = "vocabularyPrompt";
 inline constexpr std::string_view debugLogging = "debugLogging";
 inline constexpr std::string_view pasteKeys = "pasteKeys";
+inline constexpr std::string_view modelCatalogue = "modelCatalogue";
 
 }  // namespace korvane::SettingsKeys

@@ -23,6 +23,12 @@ const ModelDefinitions& modelDefinitions()
     return definitions;
 }
 
+const ModelCatalogue& builtInModelCatalogue()
+{
+    static const ModelCatalogue catalogue{modelDefinitions(), ModelNameRule()};
+    return catalogue;
+}
+
 std::span<const std::string_view> availableModels()
 {
     return kModelNames;

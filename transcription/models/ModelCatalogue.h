@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ModelNameRule.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -15,6 +17,9 @@ struct ModelDefinition {
     std::string fileName;
     std::int64_t expectedBytes = 0;
     std::string sha256;  // 64 lowercase hexadecimal digits
+    // The file's full address when a model catalogue file names it; empty for the built-in models,
+    // whose address comes from the store's repository base URL.
+    std::string url = {};
 
     friend bool operator==(const ModelDefinition&, const ModelDefinition&) = default;
 };
@@ -28,6 +33,16 @@ inline constexpr std::string_view kModelRevision = "5359861c739e955e79d9a303bcbc
 
 // The four models Korvane offers, keyed by model name; built once, on first use, from any thread.
 const ModelDefinitions& modelDefinitions();
+
+// A set of models with the name rule that goes with them: the built-in four, or those of a model
+// catalogue file (see ModelCatalogueFile.h). Every name in `names` has a definition and back.
+struct ModelCatalogue {
+    ModelDefinitions definitions;
+    ModelNameRule names;
+};
+
+// The built-in four with their name rule.
+const ModelCatalogue& builtInModelCatalogue();
 
 // The model names in the order they are offered: "base", "small", "medium", "turbo".
 std::span<const std::string_view> availableModels();

@@ -4,6 +4,7 @@
 #include "transcription/models/CurlDownload.h"
 #include "transcription/models/DownloadProgress.h"
 #include "transcription/models/ModelFileCheck.h"
+#include "transcription/models/ModelUrl.h"
 #include "transcription/models/TempFile.h"
 #include "transcription/models/TranscriberError.h"
 
@@ -18,7 +19,13 @@ ModelStore::ModelStore() : ModelStore(modelDefinitions(), modelsDir())
 }
 
 ModelStore::ModelStore(ModelDefinitions definitions, std::filesystem::path directory, ModelDownloadOptions options)
-    : definitions_(std::move(definitions)), directory_(std::move(directory)), options_(std::move(options))
+    : ModelStore(ModelCatalogue{std::move(definitions), ModelNameRule()}, std::move(directory), std::move(options))
+{
+}
+
+ModelStore::ModelStore(ModelCatalogue catalogue, std::filesystem::path directory, ModelDownloadOptions options)
+    : definitions_(std::move(catalogue.definitions)), names_(std::move(catalogue.names)),
+      directory_(std::move(directory)), options_(std::move(options))
 {
     // A failure here surfaces as a clear error of the first file operation that needs the directory.
     std::error_code ignored;
@@ -28,7 +35,7 @@ ModelStore::ModelStore(ModelDefinitions definitions, std::filesystem::path direc
 
 std::filesystem::path ModelStore::ensureModel(std::string_view name, const ProgressCallback& onDownloadProgress) const
 {
-    const std::string resolved = resolveModelName(name);
+    const std::string resolved = names_.resolve(name);
     const auto found = definitions_.find(resolved);
     if (found == definitions_.end()) {
         throw TranscriberError::unknownModel(resolved);
@@ -45,17 +52,29 @@ std::filesystem::path ModelStore::ensureModel(std::string_view name, const Progr
         std::filesystem::remove(destination, error);
     }
 
-    const std::string url = modelFileUrl(options_.baseUrl, definition);
+    const std::string url = definition.url.empty() ? modelFileUrl(options_.baseUrl, definition) : definition.url;
     if (!isWellFormedUrl(url)) {
         throw TranscriberError::invalidURL(url);
     }
+    ModelDownloadOptions options = options_;
+    if (!definition.url.empty()) {
+        const ModelUrlKind kind = classifyModelUrl(url);
+        if (kind == ModelUrlKind::refused) {
+            throw TranscriberError::invalidURL(url);
+        }
+        if (kind == ModelUrlKind::loopbackHttp) {
+            options.allowPlainHttp = true;
+            options.followRedirects = false;
+        }
+    }
     Logger::log("Downloading model: " + url);
-    download(url, definition, destination, onDownloadProgress);
+    download(url, options, definition, destination, onDownloadProgress);
     return destination;
 }
 
-void ModelStore::download(const std::string& url, const ModelDefinition& definition,
-                          const std::filesystem::path& destination, const ProgressCallback& onDownloadProgress) const
+void ModelStore::download(const std::string& url, const ModelDownloadOptions& options,
+                          const ModelDefinition& definition, const std::filesystem::path& destination,
+                          const ProgressCallback& onDownloadProgress) const
 {
     // The directory may have been removed since the store was created.
     std::error_code ignored;
@@ -65,7 +84,7 @@ void ModelStore::download(const std::string& url, const ModelDefinition& definit
 
     TempFile file(directory_, definition.fileName);
     DownloadProgress progress(definition.expectedBytes, onDownloadProgress);
-    const DownloadOutcome outcome = downloadToFile(url, options_, file, definition.expectedBytes, progress);
+    const DownloadOutcome outcome = downloadToFile(url, options, file, definition.expectedBytes, progress);
 
     if (outcome.writeError != 0) {
         throw std::filesystem::filesystem_error("cannot write the downloaded model", file.path(),

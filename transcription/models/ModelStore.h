@@ -27,6 +27,10 @@ struct ModelDownloadOptions {
 
     // Time allowed to establish the connection (name lookup, TCP and TLS handshakes).
     std::chrono::seconds connectTimeout{60};
+
+    // Off for plain HTTP from a model catalogue file's loopback address, so that a local server
+    // cannot send the download on to plain HTTP elsewhere.
+    bool followRedirects = true;
 };
 
 // The model files on disk: fetching a missing or damaged one, asking whether one is present, and
@@ -45,9 +49,15 @@ public:
     // The real catalogue, the public repository and modelsDir().
     ModelStore();
 
-    // A store over the given catalogue, directory and source (tests point it at generated files and
-    // a loopback server). The directory is created when missing.
+    // A store over the given definitions with the built-in name rule, directory and source (tests
+    // point it at generated files and a loopback server). The directory is created when missing.
     ModelStore(ModelDefinitions definitions, std::filesystem::path directory, ModelDownloadOptions options = {});
+
+    // A store over a whole catalogue, whose name rule ensureModel() applies. A definition with its
+    // own url is fetched from there: over HTTPS, or over plain HTTP from a loopback address without
+    // following redirects; any other address fails with invalidURL. Size and digest are checked
+    // alike for every source.
+    ModelStore(ModelCatalogue catalogue, std::filesystem::path directory, ModelDownloadOptions options = {});
 
     // Returns the path of a valid copy of the named model (the name rule applies), downloading it
     // when it is missing or fails validation. A valid file is returned at once, without any network
@@ -74,15 +84,17 @@ public:
     std::int64_t expectedBytes(std::string_view name) const;
 
     const ModelDefinitions& definitions() const { return definitions_; }
+    const ModelNameRule& names() const { return names_; }
     const std::filesystem::path& directory() const { return directory_; }
     const ModelDownloadOptions& options() const { return options_; }
 
 private:
     void removeStalePartialDownloads() const;
-    void download(const std::string& url, const ModelDefinition& definition, const std::filesystem::path& destination,
-                  const ProgressCallback& onDownloadProgress) const;
+    void download(const std::string& url, const ModelDownloadOptions& options, const ModelDefinition& definition,
+                  const std::filesystem::path& destination, const ProgressCallback& onDownloadProgress) const;
 
     ModelDefinitions definitions_;
+    ModelNameRule names_;
     std::filesystem::path directory_;
     ModelDownloadOptions options_;
 };

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/ModelNameRule.h"
+
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace korvane {
@@ -22,6 +25,10 @@ public:
     // Removes the named model's file; nothing happens when there is none. Throws when the name is
     // unknown or the removal fails.
     virtual void deleteModelFile(std::string_view name) = 0;
+
+    // The name rule of the models these files belong to: the built-in one unless a model catalogue
+    // file replaced it.
+    virtual std::string resolveModelName(std::string_view name) const { return ModelNameRule().resolve(name); }
 };
 
 }  // namespace korvane

@@ -19,6 +19,8 @@ public:
 
     void deleteModelFile(std::string_view name) override { store_.deleteModelFile(name); }
 
+    std::string resolveModelName(std::string_view name) const override { return store_.names().resolve(name); }
+
     const ModelStore& store() const { return store_; }
 
 private:

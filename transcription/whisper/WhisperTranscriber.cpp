@@ -62,11 +62,12 @@ void WhisperTranscriber::ContextDeleter::operator()(whisper_context* context) co
 
 WhisperTranscriber::WhisperTranscriber(std::string modelName, std::shared_ptr<ModelFiles> modelFiles,
                                        std::shared_ptr<const PromptSettings> settings)
-    : modelFiles_(std::move(modelFiles)), settings_(std::move(settings)), modelName_(resolveModelName(modelName))
+    : modelFiles_(std::move(modelFiles)), settings_(std::move(settings))
 {
     if (!modelFiles_ || !settings_) {
         throw std::invalid_argument("WhisperTranscriber needs model files and prompt settings");
     }
+    modelName_ = modelFiles_->resolveModelName(modelName);
     routeWhisperLogToLogger();
 }
 
@@ -92,7 +93,7 @@ const SpeechDetector::Configuration& WhisperTranscriber::speechDetectorConfigura
 bool WhisperTranscriber::loadModel(const std::string& requestedName,
                                    std::function<void(int percent)> onDownloadProgress)
 {
-    const std::string name = resolveModelName(requestedName);
+    const std::string name = modelFiles_->resolveModelName(requestedName);
     {
         const std::lock_guard lock(mutex_);
         if (isShutDown_) {

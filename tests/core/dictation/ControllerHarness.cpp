@@ -4,7 +4,7 @@
 
 namespace korvane::testing {
 
-ControllerHarness::ControllerHarness(const std::string& modelName)
+ControllerHarness::ControllerHarness(const std::string& modelName, ModelNameRule modelNames)
 {
     DictationCollaborators collaborators;
     collaborators.mainQueue = mainQueue;
@@ -16,6 +16,7 @@ ControllerHarness::ControllerHarness(const std::string& modelName)
     collaborators.accessibility = accessibility;
     collaborators.delivery = delivery;
     collaborators.log = RecordingLog::sinkFor(log);
+    collaborators.modelNames = std::move(modelNames);
     controller = DictationController::create(modelName, std::move(collaborators));
     controller->setOnStatusChange([sink = statuses](const DictationStatus& status) { sink->push_back(status); });
 }

@@ -33,7 +33,7 @@ namespace testing {
 // collected in order.
 class ControllerHarness {
 public:
-    explicit ControllerHarness(const std::string& modelName = "small");
+    explicit ControllerHarness(const std::string& modelName = "small", ModelNameRule modelNames = {});
 
     // Runs queued background work and due main-queue tasks until neither has anything left to do
     // now. Virtual time does not move.

@@ -218,6 +218,20 @@ TEST(DictationControllerModels, UnknownModelNamesMeanTheDefaultModel)
     EXPECT_FALSE(h.dictation().deleteModel("small"));
 }
 
+TEST(DictationControllerModels, OfferedModelsReplaceTheBuiltInOnes)
+{
+    testing::ControllerHarness h("small", ModelNameRule({"tiny-test", "own"}));
+    EXPECT_EQ(h.dictation().currentModelName(), "tiny-test");
+
+    h.dictation().preloadModel("own");
+    h.settle();
+    h.dictation().preloadModel("medium");
+    h.settle();
+
+    EXPECT_THAT(h.transcriber->loadRequests(), ElementsAre("own", "tiny-test"));
+    EXPECT_EQ(h.dictation().lastReadyModel(), "tiny-test");
+}
+
 TEST(DictationControllerModels, DeleteRefusesTheReadyAndTheLoadingModel)
 {
     testing::ControllerHarness h;

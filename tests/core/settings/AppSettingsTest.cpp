@@ -61,6 +61,19 @@ TEST_F(AppSettingsTest, ModelSizeAcceptsOnlyKnownModels)
     EXPECT_EQ(storedDocument()["modelSize"], "medium");
 }
 
+TEST_F(AppSettingsTest, ModelSizeFollowsTheOfferedModelsAndKeepsTheStoredName)
+{
+    auto settings = settingsWith(R"({"modelSize": "own", "modelCatalogue": "/opt/models/catalogue.json"})");
+    EXPECT_EQ(settings->modelSize(), "small");
+    EXPECT_EQ(settings->modelCatalogue(), "/opt/models/catalogue.json");
+
+    settings->offerModels(ModelNameRule({"tiny-test", "own"}));
+    EXPECT_EQ(settings->modelSize(), "own");
+    settings->setModelSize("medium");
+    EXPECT_EQ(settings->modelSize(), "tiny-test");
+    EXPECT_EQ(storedDocument()["modelSize"], "medium") << "only reading applies the rule";
+}
+
 TEST_F(AppSettingsTest, HotkeyModeIsHoldOnlyForExactlyHold)
 {
     EXPECT_EQ(settingsWith(R"({"hotkeyMode": "hold"})")->hotkeyMode(), HotkeyMode::hold);

@@ -2,12 +2,15 @@
 #include "core/logging/Logger.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/http/LoopbackHttpServer.h"
+#include "tests/support/models/GeneratedModels.h"
+#include "transcription/models/ModelCatalogueFile.h"
 #include "transcription/models/ModelFileCheck.h"
 #include "transcription/models/TempFile.h"
 #include "transcription/models/TranscriberError.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -512,6 +515,58 @@ TEST(ModelFileCheck, ValidationWantsSizeAndDigest)
     EXPECT_FALSE(modelFileIsValid(file, definition));
     writeFile(file, "abc");
     EXPECT_TRUE(modelFileIsValid(file, definition));
+}
+
+// A catalogue file naming one generated whisper model served by the loopback server; the store
+// starts from the default download options, so plain HTTP comes from the file's loopback address.
+class ModelStoreCatalogueFileTest : public ModelStoreTest {
+protected:
+    ModelStore storeFromCatalogue(const ModelDefinition& served, const std::string& path)
+    {
+        const nlohmann::json document = {{"version", 1},
+                                         {"models",
+                                          {{{"name", "tiny-test"},
+                                            {"file", served.fileName},
+                                            {"bytes", served.expectedBytes},
+                                            {"sha256", served.sha256},
+                                            {"url", server.baseUrl() + path.substr(1)}}}}};
+        const auto file = home.path() / "catalogue.json";
+        writeFile(file, document.dump());
+        return ModelStore(chooseModelCatalogue(file.c_str(), std::nullopt), directory);
+    }
+
+    const ModelDefinition generated = korvane::testing::writeGeneratedModel(
+        home.path() / "served", "ggml-tiny-test.bin", korvane::testing::scriptedModel(" Hello."));
+    const std::string generatedBytes = readFile(home.path() / "served" / "ggml-tiny-test.bin");
+};
+
+TEST_F(ModelStoreCatalogueFileTest, DownloadsTheNamedModelAndChecksItAsAnyOther)
+{
+    server.serve("/models/ggml-tiny-test.bin", ok(generatedBytes));
+    const ModelStore store = storeFromCatalogue(generated, "/models/ggml-tiny-test.bin");
+
+    EXPECT_EQ(store.ensureModel("small"), directory / "ggml-tiny-test.bin") << "the file's first model is the default";
+    EXPECT_EQ(readFile(directory / "ggml-tiny-test.bin"), generatedBytes);
+    EXPECT_TRUE(store.isDownloaded("tiny-test"));
+    EXPECT_EQ(server.requestCount("/models/ggml-tiny-test.bin"), 1u);
+
+    ModelDefinition wrongDigest = generated;
+    wrongDigest.sha256 = digestOf("something else");
+    std::filesystem::remove(directory / "ggml-tiny-test.bin");
+    const ModelStore refusing = storeFromCatalogue(wrongDigest, "/models/ggml-tiny-test.bin");
+    EXPECT_EQ(caughtError([&] { refusing.ensureModel("tiny-test"); }).kind(), TranscriberError::Kind::checksumMismatch);
+    EXPECT_THAT(entriesIn(directory), IsEmpty());
+}
+
+TEST_F(ModelStoreCatalogueFileTest, PlainHttpIsNotRedirectedAnywhere)
+{
+    server.redirect("/moved/ggml-tiny-test.bin", server.baseUrl() + "models/ggml-tiny-test.bin");
+    server.serve("/models/ggml-tiny-test.bin", ok(generatedBytes));
+    const ModelStore store = storeFromCatalogue(generated, "/moved/ggml-tiny-test.bin");
+
+    EXPECT_EQ(caughtError([&] { store.ensureModel("tiny-test"); }).kind(), TranscriberError::Kind::downloadFailed);
+    EXPECT_EQ(server.requestCount("/models/ggml-tiny-test.bin"), 0u);
+    EXPECT_THAT(entriesIn(directory), IsEmpty());
 }
 
 }  // namespace
