@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <functional>
+#include <ostream>
 #include <string>
 
 namespace korvane {
@@ -58,6 +59,8 @@ struct BadCatalogue {
     const char* what;
     std::string text;
     const char* error;
+
+    friend void PrintTo(const BadCatalogue& bad, std::ostream* out) { *out << bad.what << ": " << bad.text; }
 };
 
 std::string with(const std::function<void(json&)>& change)
