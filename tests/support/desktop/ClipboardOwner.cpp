@@ -48,10 +48,10 @@ int main(int argc, char** argv)
         if (arguments.at(i) != "--format") {
             continue;
         }
-        const QString spec = arguments.at(++i);
-        const qsizetype equals = spec.indexOf('=');
-        const QString mime = spec.left(equals);
-        const QString value = spec.mid(equals + 1);
+        const QString format = arguments.at(++i);
+        const qsizetype equals = format.indexOf('=');
+        const QString mime = format.left(equals);
+        const QString value = format.mid(equals + 1);
         if (value.startsWith('@')) {
             QFile file(value.mid(1));
             file.open(QIODevice::ReadOnly);
