@@ -31,9 +31,16 @@ constexpr std::size_t kWorkers = 2;
 struct ThreadedSetup {
     ThreadedSetup()
     {
-        DictationCollaborators collaborators{mainQueue,     pool,     recorder,
-                                             transcriber,   cleaner,  focus,
-                                             accessibility, delivery, testing::RecordingLog::sinkFor(log)};
+        DictationCollaborators collaborators;
+        collaborators.mainQueue = mainQueue;
+        collaborators.backgroundQueue = pool;
+        collaborators.recorder = recorder;
+        collaborators.transcriber = transcriber;
+        collaborators.cleaner = cleaner;
+        collaborators.focusTracker = focus;
+        collaborators.accessibility = accessibility;
+        collaborators.delivery = delivery;
+        collaborators.log = testing::RecordingLog::sinkFor(log);
         controller = DictationController::create("small", std::move(collaborators));
         controller->setOnStatusChange([this](const DictationStatus& status) {
             statuses.push_back(status);
