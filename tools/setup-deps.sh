@@ -18,6 +18,10 @@ packages=(
   at-spi2-core dbus-x11 dbus-bin ca-certificates openssl
   # toolkit windows the desktop tests read and type into (GTK 3 through Python, with its AT-SPI bridge)
   python3-gi gir1.2-gtk-3.0 libatk-adaptor
+  # a tray host for the tray icon and the end-to-end test
+  trayer
+  # packaging: the .deb, and the checks of its desktop entry and AppStream metadata
+  dpkg-dev fakeroot file desktop-file-utils appstream
 )
 # npm fetches the pinned whisper.cpp source; a machine with Node.js from elsewhere already has it.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
