@@ -127,6 +127,75 @@ void ApplicationShell::handleStatus(const DictationStatus& status)
     }
 }
 
+void ApplicationShell::toggleDictation()
+{
+    if (controller_) {
+        controller_->toggle();
+    }
+}
+
+void ApplicationShell::startDictation()
+{
+    if (controller_) {
+        controller_->start();
+    }
+}
+
+void ApplicationShell::stopDictation()
+{
+    if (controller_) {
+        controller_->stop();
+    }
+}
+
+void ApplicationShell::copyLastTranscript()
+{
+    if (menu_) {
+        menu_->copyLastTranscript();
+    }
+}
+
+void ApplicationShell::showSettings()
+{
+    // No settings window is built yet; the tray's Settings… item stays disabled meanwhile.
+}
+
+void ApplicationShell::pauseHotkey()
+{
+    if (hotkey_) {
+        hotkey_->stop();
+    }
+}
+
+void ApplicationShell::applyHotkey(std::optional<HotkeyBinding> binding)
+{
+    const HotkeyBinding current = settings_.hotkeyBinding();
+    if (!binding || *binding == current) {
+        if (!registerHotkey() && menu_) {
+            menu_->setStatusLine("Status: Hotkey unavailable (" + current.displayText() + ")");
+        }
+        return;
+    }
+    if (settings_.setHotkeyBinding(*binding) && registerHotkey()) {
+        if (menu_) {
+            menu_->setStatusLine("Status: Hotkey set to " + binding->displayText());
+        }
+        return;
+    }
+    settings_.setHotkeyBinding(current);
+    const bool kept = registerHotkey();
+    if (menu_) {
+        menu_->setStatusLine(kept
+                                 ? "Status: " + binding->displayText() + " unavailable -- kept " + current.displayText()
+                                 : "Status: Hotkey unavailable (" + current.displayText() + ")");
+    }
+}
+
+bool ApplicationShell::isBusy() const
+{
+    return controller_ && controller_->isBusy();
+}
+
 void ApplicationShell::shutdown()
 {
     if (transcriber_) {

@@ -5,8 +5,10 @@
 #include "core/scheduling/BackgroundQueue.h"
 #include "core/scheduling/MainQueue.h"
 #include "core/settings/AppSettings.h"
+#include "hotkeys/HotkeyBinding.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace korvane {
@@ -41,6 +43,27 @@ public:
     void shutdown();
 
     const std::shared_ptr<DictationController>& controller() const { return controller_; }
+
+    // What the tray menu, the command line and the settings window ask of the running
+    // application. Main thread, after launch().
+
+    // Start Dictation / Stop Dictation: stops when recording, starts when not dictating.
+    void toggleDictation();
+    // A press and a release of the shortcut in hold mode: start records (when a model is ready),
+    // stop ends the recording and transcribes it.
+    void startDictation();
+    void stopDictation();
+    // Puts the last transcript back on the clipboard; the status line says whether it worked.
+    void copyLastTranscript();
+    // Shows the settings window; does nothing while the application has none.
+    void showSettings();
+    // Stops watching the shortcut, so it cannot fire while a new one is being recorded.
+    void pauseHotkey();
+    // Stores and registers `binding`, keeping the old shortcut when the new one cannot be had;
+    // nothing re-registers the stored shortcut (a cancelled recording).
+    void applyHotkey(std::optional<HotkeyBinding> binding);
+    // True exactly while a dictation records, transcribes or pastes; false before launch.
+    bool isBusy() const;
 
 private:
     // Registers the stored shortcut afresh; false when it could not be had (the backend logs why).
