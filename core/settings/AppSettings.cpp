@@ -224,4 +224,33 @@ bool AppSettings::debugLogging() const
     return store_->boolean(SettingsKeys::debugLogging).value_or(false);
 }
 
+bool AppSettings::automaticallyChecksForUpdates() const
+{
+    return store_->boolean(SettingsKeys::automaticallyChecksForUpdates).value_or(true);
+}
+
+bool AppSettings::setAutomaticallyChecksForUpdates(bool enabled)
+{
+    return store_->setBoolean(SettingsKeys::automaticallyChecksForUpdates, enabled);
+}
+
+std::optional<std::string> AppSettings::updateFeedUrl() const
+{
+    std::optional<std::string> stored = store_->string(SettingsKeys::updateFeedURL);
+    if (stored && stored->empty()) {
+        return std::nullopt;
+    }
+    return stored;
+}
+
+std::optional<std::int64_t> AppSettings::lastUpdateCheck() const
+{
+    return store_->integer(SettingsKeys::lastUpdateCheck);
+}
+
+bool AppSettings::setLastUpdateCheck(std::int64_t secondsSinceEpoch)
+{
+    return store_->setInteger(SettingsKeys::lastUpdateCheck, secondsSinceEpoch);
+}
+
 }  // namespace korvane

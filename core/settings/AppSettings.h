@@ -107,6 +107,19 @@ public:
     // "debugLogging": false unless a boolean true is stored; never written by Korvane.
     bool debugLogging() const;
 
+    // "automaticallyChecksForUpdates": true unless a boolean false is stored.
+    bool automaticallyChecksForUpdates() const;
+    bool setAutomaticallyChecksForUpdates(bool enabled);
+
+    // "updateFeedURL": another update feed set by hand (a mirror, a test server), or nothing when
+    // absent, empty or not a string; never written by Korvane.
+    std::optional<std::string> updateFeedUrl() const;
+
+    // "lastUpdateCheck": when the update feed was last fetched, in seconds since the Unix epoch;
+    // nothing when absent or not a whole number.
+    std::optional<std::int64_t> lastUpdateCheck() const;
+    bool setLastUpdateCheck(std::int64_t secondsSinceEpoch);
+
 private:
     std::unique_ptr<SettingsStore> store_;
     LogSwitch logSwitch_;

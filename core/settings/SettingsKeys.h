@@ -17,5 +17,8 @@ inline constexpr std::string_view vocabularyPrompt = "vocabularyPrompt";
 inline constexpr std::string_view debugLogging = "debugLogging";
 inline constexpr std::string_view pasteKeys = "pasteKeys";
 inline constexpr std::string_view modelCatalogue = "modelCatalogue";
+inline constexpr std::string_view automaticallyChecksForUpdates = "automaticallyChecksForUpdates";
+inline constexpr std::string_view updateFeedURL = "updateFeedURL";
+inline constexpr std::string_view lastUpdateCheck = "lastUpdateCheck";
 
 }  // namespace korvane::SettingsKeys

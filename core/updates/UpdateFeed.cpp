@@ -1,0 +1,81 @@
+#include "core/updates/UpdateFeed.h"
+
+#include "core/updates/VersionNumber.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace korvane {
+
+namespace {
+
+// A scheme we may hand to the browser, followed by a host that has at least one character and no
+// characters that would let the address be read two ways.
+bool isBrowsableHttpsUrl(std::string_view url)
+{
+    constexpr std::string_view scheme = "https://";
+    if (url.size() <= scheme.size() ||
+        !std::equal(scheme.begin(), scheme.end(), url.begin(),
+                    [](char expected, char actual) { return expected == (actual | 0x20); })) {
+        return false;
+    }
+    if (std::any_of(url.begin(), url.end(),
+                    [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f || c == '\\'; })) {
+        return false;
+    }
+    return !urlHost(url).empty();
+}
+
+}  // namespace
+
+std::string urlHost(std::string_view url)
+{
+    const std::size_t schemeEnd = url.find("://");
+    if (schemeEnd == std::string_view::npos || schemeEnd == 0) {
+        return {};
+    }
+    std::string_view rest = url.substr(schemeEnd + 3);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) {
+        rest.remove_prefix(at + 1);
+    }
+    if (!rest.empty() && rest.front() == '[') {
+        // An IPv6 literal keeps its brackets; drop only a port after them.
+        const std::size_t close = rest.find(']');
+        return close == std::string_view::npos ? std::string() : std::string(rest.substr(0, close + 1));
+    }
+    return std::string(rest.substr(0, rest.find(':')));
+}
+
+std::variant<UpdateOffer, std::string> parseUpdateFeed(std::string_view body)
+{
+    const nlohmann::json document = nlohmann::json::parse(body, nullptr, false);
+    if (document.is_discarded()) {
+        return std::string("the update feed is not JSON");
+    }
+    if (!document.is_object()) {
+        return std::string("the update feed is not a JSON object");
+    }
+    const auto version = document.find("version");
+    if (version == document.end() || !version->is_string() ||
+        !VersionNumber::parse(version->get_ref<const std::string&>())) {
+        return std::string("the update feed has no valid \"version\"");
+    }
+    const auto page = document.find("releasePage");
+    if (page == document.end() || !page->is_string() || !isBrowsableHttpsUrl(page->get_ref<const std::string&>())) {
+        return std::string("the update feed has no https \"releasePage\"");
+    }
+    UpdateOffer offer;
+    offer.version = version->get<std::string>();
+    offer.releasePage = page->get<std::string>();
+    if (const auto notes = document.find("notes"); notes != document.end()) {
+        if (!notes->is_string()) {
+            return std::string("the update feed's \"notes\" are not text");
+        }
+        offer.notes = notes->get<std::string>();
+    }
+    return offer;
+}
+
+}  // namespace korvane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "core/updates/UpdateFeed.h"
+
+#include <functional>
+#include <string>
+
+namespace korvane {
+
+// What the user sees of updates: dialogs on the desktop, a recording fake in tests. Every call comes
+// on the main thread and must not block it (show the dialog and return).
+class UpdatePrompts {
+public:
+    virtual ~UpdatePrompts() = default;
+
+    // A newer release exists; the dialog offers to open `offer.releasePage`.
+    virtual void offerUpdate(const UpdateOffer& offer, const std::string& currentVersion) = 0;
+
+    // After "Check Now…" only: the running version is the newest.
+    virtual void reportUpToDate(const std::string& currentVersion) = 0;
+
+    // After "Check Now…" only: the check failed for `reason`.
+    virtual void reportCheckFailed(const std::string& reason) = 0;
+
+    // The installed executable was replaced (a package upgrade): asks whether to relaunch into it.
+    // `answer` runs on the main thread with the choice, at most once; dropping it means "not now".
+    virtual void offerRelaunch(std::function<void(bool relaunch)> answer) = 0;
+};
+
+}  // namespace korvane
