@@ -92,6 +92,11 @@ bool LinuxPlatform::isAccessibilityTrusted()
     return permission_->isTrusted();
 }
 
+std::optional<std::string> LinuxPlatform::whyUntrusted() const
+{
+    return permission_->whyUntrusted();
+}
+
 void LinuxPlatform::prepareAccessibility()
 {
     ensureAccessibilityBusEnabled(log_);

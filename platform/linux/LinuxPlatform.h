@@ -4,6 +4,8 @@
 #include "core/ports/PlatformServices.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace korvane {
 
@@ -36,6 +38,10 @@ public:
     std::shared_ptr<TranscriptDelivering>
     makeDelivery(std::shared_ptr<MainQueue> mainQueue,
                  std::function<std::map<std::string, std::string>()> pasteKeyOverrides) override;
+
+    // Why input may not be observed and synthesized ("Wayland session", "no X server", ...);
+    // nothing when it may.
+    std::optional<std::string> whyUntrusted() const;
 
     // The focus pieces, for the delivery and the indicator; null without an X server.
     FocusTracker* focusTracker() const;

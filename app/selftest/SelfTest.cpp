@@ -1,0 +1,254 @@
+#include "app/selftest/SelfTest.h"
+
+#include "core/settings/AppSettings.h"
+#include "hotkeys/HotkeyBackend.h"
+#include "hotkeys/HotkeyBackendFactory.h"
+#include "hotkeys/HotkeyEvent.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/QtMainQueue.h"
+#include "transcription/models/ModelCatalogueFile.h"
+#include "transcription/models/ModelFileCheck.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QEventLoop>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <system_error>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using Outcome = SelfTestCheck::Outcome;
+
+constexpr int kRecordMilliseconds = 500;
+constexpr int kBusTimeoutMilliseconds = 1000;
+
+SelfTestCheck inputCheck(LinuxPlatform& platform)
+{
+    SelfTestCheck check{"X11 session", Outcome::passed, "XTEST and XInput 2 available", ""};
+    if (const std::optional<std::string> why = platform.whyUntrusted()) {
+        check.outcome = Outcome::failed;
+        check.finding = *why + ": global shortcuts and pasting are not possible";
+        check.remedy = "log in to an X11 (Xorg) session; elsewhere transcripts can only be left on the clipboard";
+    }
+    return check;
+}
+
+SelfTestCheck shortcutCheck(const SelfTestContext& context)
+{
+    const HotkeyBinding binding = context.settings.hotkeyBinding();
+    const std::string shortcut = binding.displayText();
+    SelfTestCheck check{"Shortcut", Outcome::passed, shortcut + " can be registered", ""};
+    if (context.instanceRunning) {
+        check.finding = shortcut + " is held by the running Korvane";
+        return check;
+    }
+    std::unique_ptr<HotkeyBackendFactory> factory = context.platform.makeHotkeyBackendFactory(context.mainQueue);
+    std::shared_ptr<HotkeyBackend> backend =
+        factory ? factory->make(binding, [](HotkeyEvent) {}) : std::shared_ptr<HotkeyBackend>();
+    if (!backend) {
+        check.outcome = Outcome::failed;
+        check.finding = "no global shortcut can be had without an X server";
+        check.remedy =
+            "log in to an X11 session, or drive Korvane with `korvane --toggle` from your desktop's key bindings";
+        return check;
+    }
+    if (!backend->start()) {
+        check.outcome = Outcome::failed;
+        check.finding = shortcut + " could not be registered";
+        check.remedy = binding.isModifierChord()
+                           ? "a modifier-only shortcut needs XInput 2 on an X11 session"
+                           : "another program holds it: free it there, or choose another one in Settings… > General";
+    }
+    backend->stop();
+    return check;
+}
+
+SelfTestCheck trayCheck()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        return {"Tray", Outcome::passed, "a tray host shows Korvane's icon", ""};
+    }
+    return {"Tray", Outcome::warning, "no tray host: Korvane works from its shortcut, without its menu",
+            "add a system tray (notification area) to your panel; on GNOME, the AppIndicator extension"};
+}
+
+SelfTestCheck accessibilityBusCheck()
+{
+    SelfTestCheck check{"Accessibility bus", Outcome::warning, "", ""};
+    check.remedy = "install at-spi2-core and log in again; without it Korvane cannot see which field has the "
+                   "focus and pastes without checking";
+    QDBusConnection session = QDBusConnection::sessionBus();
+    if (!session.isConnected()) {
+        check.finding = "no session D-Bus";
+        return check;
+    }
+    const QDBusMessage request =
+        QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress");
+    const QDBusMessage reply = session.call(request, QDBus::Block, kBusTimeoutMilliseconds);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        check.finding = "the accessibility bus launcher does not answer (" + reply.errorName().toStdString() + ")";
+        return check;
+    }
+    const QString address = reply.arguments().constFirst().toString();
+    const QString name = QStringLiteral("korvane-self-test-a11y");
+    const bool connected = QDBusConnection::connectToBus(address, name).isConnected();
+    QDBusConnection::disconnectFromBus(name);
+    if (!connected) {
+        check.finding = "the accessibility bus at " + address.toStdString() + " does not accept connections";
+        return check;
+    }
+    check.outcome = Outcome::passed;
+    check.finding = "answers";
+    check.remedy.clear();
+    return check;
+}
+
+SelfTestCheck soundCheck(const SelfTestContext& context)
+{
+    SelfTestCheck check{"Microphone", Outcome::failed, "", ""};
+    std::shared_ptr<AudioRecording> recorder = context.platform.makeRecorder(*context.mainQueue);
+    try {
+        recorder->start();
+    } catch (const std::exception& error) {
+        check.finding = std::string("recording could not start: ") + error.what();
+        check.remedy = "start the sound server (PulseAudio, or PipeWire with pipewire-pulse) and check that an "
+                       "input device exists (pactl list short sources)";
+        return check;
+    }
+    QEventLoop wait;
+    QTimer::singleShot(kRecordMilliseconds, &wait, &QEventLoop::quit);
+    wait.exec();
+    const std::vector<float> samples = recorder->stop();
+    if (samples.empty()) {
+        check.finding = "the input delivered no audio in half a second";
+        check.remedy = "check the input device in your sound settings (pavucontrol), or choose another one";
+        return check;
+    }
+    const double level = levelDbfs(samples);
+    std::ostringstream finding;
+    finding.setf(std::ios::fixed);
+    finding.precision(1);
+    finding << "recorded " << static_cast<double>(samples.size()) / 16000.0 << " s, level " << level << " dBFS";
+    check.finding = finding.str();
+    if (level < kSilenceDbfs) {
+        check.outcome = Outcome::warning;
+        check.finding += " (silence)";
+        check.remedy = "the input may be muted or unplugged: check it in your sound settings";
+    } else {
+        check.outcome = Outcome::passed;
+    }
+    return check;
+}
+
+fs::path modelsFolder()
+{
+    return modelsDirFor(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+}
+
+SelfTestCheck modelCheck(const SelfTestContext& context)
+{
+    ModelCatalogue catalogue =
+        chooseModelCatalogue(std::getenv("KORVANE_MODEL_CATALOGUE"), context.settings.modelCatalogue());
+    context.settings.offerModels(catalogue.names);
+    const std::string name = context.settings.modelSize();
+    SelfTestCheck check{"Model", Outcome::failed, "", ""};
+    const auto definition = catalogue.definitions.find(name);
+    if (definition == catalogue.definitions.end()) {
+        check.finding = "the model \"" + name + "\" is not in the catalogue";
+        check.remedy = "choose a model in Settings… > General";
+        return check;
+    }
+    const fs::path file = modelsFolder() / definition->second.fileName;
+    std::error_code error;
+    if (!fs::is_regular_file(file, error)) {
+        check.finding = "the " + name + " model is not downloaded (" + file.string() + ")";
+        check.remedy = "start Korvane: it downloads the chosen model; or choose Use in Settings… > General";
+        return check;
+    }
+    if (!modelFileIsValid(file, definition->second)) {
+        check.finding = "the " + name + " model at " + file.string() + " is damaged (size or digest)";
+        check.remedy = "delete it in Settings… > General and download it again";
+        return check;
+    }
+    check.outcome = Outcome::passed;
+    check.finding = name + " (" + file.string() + ")";
+    return check;
+}
+
+SelfTestCheck modelsFolderCheck()
+{
+    const fs::path folder = modelsFolder();
+    SelfTestCheck check{"Models folder", Outcome::failed, "", ""};
+    if (folder.empty()) {
+        check.finding = "no home directory";
+        check.remedy = "set HOME";
+        return check;
+    }
+    // The folder is created on first use; until then its nearest existing parent decides.
+    fs::path existing = folder;
+    std::error_code error;
+    while (!fs::exists(existing, error) && existing.has_parent_path() && existing != existing.parent_path()) {
+        existing = existing.parent_path();
+    }
+    if (::access(existing.c_str(), W_OK | X_OK) != 0) {
+        check.finding = folder.string() + " is not writable";
+        check.remedy = "give yourself write access to " + existing.string();
+        return check;
+    }
+    check.outcome = Outcome::passed;
+    check.finding = folder.string() + " is writable";
+    return check;
+}
+
+}  // namespace
+
+std::vector<SelfTestCheck> runSelfTestChecks(const SelfTestContext& context)
+{
+    std::vector<SelfTestCheck> checks;
+    checks.push_back(inputCheck(context.platform));
+    checks.push_back(shortcutCheck(context));
+    checks.push_back(trayCheck());
+    checks.push_back(accessibilityBusCheck());
+    checks.push_back(soundCheck(context));
+    checks.push_back(modelCheck(context));
+    checks.push_back(modelsFolderCheck());
+    return checks;
+}
+
+int runSelfTest(int argc, char** argv, AppSettings& settings, bool instanceRunning)
+{
+    // Without an X server the report still has to come out, saying so.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Korvane");
+    auto mainQueue = std::make_shared<QtMainQueue>(&application);
+    LinuxPlatform platform;
+    const SelfTestContext context{settings, platform, mainQueue, instanceRunning};
+    const std::vector<SelfTestCheck> checks = runSelfTestChecks(context);
+    for (const SelfTestCheck& check : checks) {
+        std::cout << formatSelfTestCheck(check) << '\n';
+    }
+    const int status = selfTestExitStatus(checks);
+    std::cout << (status == 0 ? "Everything a dictation needs is there.\n"
+                              : "Something a dictation needs is missing (see FAIL above).\n");
+    std::cout.flush();
+    return status;
+}
+
+}  // namespace korvane
