@@ -1,0 +1,73 @@
+#include "ui/settings/SettingsWindow.h"
+
+#include "core/settings/AppSettings.h"
+#include "ui/settings/SettingsWindowFrame.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QScreen>
+
+#include <stdexcept>
+#include <utility>
+
+namespace korvane {
+
+SettingsWindow::SettingsWindow(AppSettings& settings, SettingsCollaborators collaborators)
+    : settings_(settings), collaborators_(std::move(collaborators))
+{
+    if (!collaborators_.dictation || !collaborators_.mainQueue || !collaborators_.models) {
+        throw std::invalid_argument("the settings window needs the dictation controller, main queue and model store");
+    }
+    if (!collaborators_.quit) {
+        collaborators_.quit = [] { QCoreApplication::quit(); };
+    }
+    if (!collaborators_.pauseHotkey) {
+        collaborators_.pauseHotkey = [] {};
+    }
+    if (!collaborators_.applyHotkey) {
+        collaborators_.applyHotkey = [](const std::optional<HotkeyBinding>&) {};
+    }
+}
+
+SettingsWindow::~SettingsWindow() = default;
+
+QMainWindow* SettingsWindow::window() const
+{
+    return frame_.get();
+}
+
+void SettingsWindow::addPane(SettingsTab tab, std::unique_ptr<QWidget> pane)
+{
+    frame_->addPane(tab, std::move(pane));
+}
+
+void SettingsWindow::makeWindow()
+{
+    frame_ = std::make_unique<SettingsWindowFrame>(settings_, collaborators_.quit);
+
+    // One line per pane; the tabs keep their fixed order whatever order the lines are in.
+
+    frame_->showTab(settings_.settingsTab());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect placed = frame_->frameGeometry();
+        placed.moveCenter(screen->availableGeometry().center());
+        frame_->move(placed.topLeft());
+    }
+}
+
+void SettingsWindow::show()
+{
+    if (!frame_) {
+        makeWindow();
+    }
+    frame_->show();
+    frame_->raise();
+    frame_->activateWindow();
+}
+
+void SettingsWindow::refreshModelStatus()
+{
+}
+
+}  // namespace korvane
