@@ -1,10 +1,14 @@
 #include "tests/support/http/LoopbackHttpServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -98,7 +102,118 @@ HttpResponse withStatus(int status, std::string body)
     return response;
 }
 
+// One accepted connection: plain bytes on a blocking socket, or TLS on a non-blocking one so that
+// every wait (the handshake included) also ends when the server stops.
+class LoopbackHttpServer::Stream {
+public:
+    Stream(const LoopbackHttpServer& server, int fd) : server_(server), fd_(fd)
+    {
+        if (server.tls_ != nullptr) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+            ssl_ = SSL_new(server.tls_);
+            SSL_set_fd(ssl_, fd);
+        }
+    }
+    ~Stream()
+    {
+        if (ssl_ != nullptr) {
+            SSL_free(ssl_);
+        }
+    }
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+
+    // Completes the TLS handshake; always true for plain HTTP.
+    bool handshake()
+    {
+        return ssl_ == nullptr || retrying([this] { return SSL_accept(ssl_); }) > 0;
+    }
+
+    // Up to `size` bytes once some arrive; 0 at end of stream, on an error or when the server stops.
+    std::size_t receive(char* buffer, std::size_t size)
+    {
+        if (ssl_ != nullptr) {
+            const int received = retrying([&] { return SSL_read(ssl_, buffer, static_cast<int>(size)); });
+            return received > 0 ? static_cast<std::size_t>(received) : 0;
+        }
+        if (!server_.waitFor(fd_, POLLIN)) {
+            return 0;
+        }
+        const ssize_t received = ::recv(fd_, buffer, size, 0);
+        return received > 0 ? static_cast<std::size_t>(received) : 0;
+    }
+
+    // Sends everything unless the peer went away.
+    bool sendAll(std::string_view data)
+    {
+        if (ssl_ == nullptr) {
+            return korvane::testing::sendAll(fd_, data);
+        }
+        while (!data.empty()) {
+            const int sent = retrying([&] {
+                return SSL_write(ssl_, data.data(), static_cast<int>(std::min<std::size_t>(data.size(), 1 << 20)));
+            });
+            if (sent <= 0) {
+                return false;
+            }
+            data.remove_prefix(static_cast<std::size_t>(sent));
+        }
+        return true;
+    }
+
+    // Ends what this side sends: a TLS close_notify, then the socket's write side.
+    void finish()
+    {
+        if (ssl_ != nullptr) {
+            SSL_shutdown(ssl_);
+        }
+        ::shutdown(fd_, SHUT_WR);
+    }
+
+private:
+    // Repeats a TLS call while it only waits for the socket; its result, or 0 when the server stops.
+    template <class Call>
+    int retrying(Call call)
+    {
+        for (;;) {
+            const int result = call();
+            if (result > 0) {
+                return result;
+            }
+            const int error = SSL_get_error(ssl_, result);
+            const short events = error == SSL_ERROR_WANT_READ ? POLLIN : error == SSL_ERROR_WANT_WRITE ? POLLOUT : 0;
+            if (events == 0 || !server_.waitFor(fd_, events)) {
+                ERR_clear_error();
+                return result < 0 ? result : 0;
+            }
+        }
+    }
+
+    const LoopbackHttpServer& server_;
+    int fd_;
+    SSL* ssl_ = nullptr;
+};
+
 LoopbackHttpServer::LoopbackHttpServer()
+{
+    start();
+}
+
+LoopbackHttpServer::LoopbackHttpServer(const TlsIdentity& tls)
+{
+    // OpenSSL writes with write(), not send(MSG_NOSIGNAL): a client that hangs up on a refused
+    // certificate would otherwise end the whole test process with SIGPIPE.
+    ::signal(SIGPIPE, SIG_IGN);
+    tls_ = SSL_CTX_new(TLS_server_method());
+    if (tls_ == nullptr || SSL_CTX_use_certificate_chain_file(tls_, tls.certificateFile.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(tls_, tls.keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+        SSL_CTX_free(tls_);
+        throw std::runtime_error("loopback HTTP server: cannot load the TLS certificate " + tls.certificateFile);
+    }
+    start();
+}
+
+void LoopbackHttpServer::start()
 {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -144,11 +259,32 @@ LoopbackHttpServer::~LoopbackHttpServer()
     }
     ::close(listenFd_);
     ::close(wakeRead_);
+    SSL_CTX_free(tls_);
 }
 
 std::string LoopbackHttpServer::baseUrl() const
 {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/";
+    return std::string(tls_ != nullptr ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + "/";
+}
+
+std::size_t LoopbackHttpServer::failedHandshakes() const
+{
+    std::lock_guard lock(mutex_);
+    return failedHandshakes_;
+}
+
+bool LoopbackHttpServer::waitFor(int fd, short events) const
+{
+    for (;;) {
+        pollfd watched[2] = {{fd, events, 0}, {wakeRead_, POLLIN, 0}};
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        return watched[1].revents == 0;
+    }
 }
 
 void LoopbackHttpServer::serve(const std::string& path, HttpResponse response)
@@ -241,18 +377,20 @@ bool LoopbackHttpServer::waitUntilStoppedOrClosed(int fd) const
 
 void LoopbackHttpServer::handleConnection(int fd)
 {
+    Stream stream(*this, fd);
+    if (!stream.handshake()) {
+        std::lock_guard lock(mutex_);
+        ++failedHandshakes_;
+        return;
+    }
     std::string request;
     while (request.find("\r\n\r\n") == std::string::npos) {
-        pollfd watched[2] = {{fd, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-        if (::poll(watched, 2, -1) < 0 || watched[1].revents != 0) {
-            return;
-        }
         char buffer[4096];
-        const ssize_t received = ::recv(fd, buffer, sizeof buffer, 0);
-        if (received <= 0) {
+        const std::size_t received = stream.receive(buffer, sizeof buffer);
+        if (received == 0) {
             return;
         }
-        request.append(buffer, static_cast<std::size_t>(received));
+        request.append(buffer, received);
     }
     // "GET /path HTTP/1.1"
     const std::size_t methodEnd = request.find(' ');
@@ -277,20 +415,20 @@ void LoopbackHttpServer::handleConnection(int fd)
         head += name + ": " + value + "\r\n";
     }
     head += "\r\n";
-    if (!sendAll(fd, head)) {
+    if (!stream.sendAll(head)) {
         return;
     }
     std::string_view body = response.body;
     if (response.stallAfterBodyBytes && *response.stallAfterBodyBytes < body.size()) {
-        if (sendAll(fd, body.substr(0, *response.stallAfterBodyBytes))) {
+        if (stream.sendAll(body.substr(0, *response.stallAfterBodyBytes))) {
             waitUntilStoppedOrClosed(fd);
         }
         return;
     }
-    if (sendAll(fd, body)) {
-        sendAll(fd, response.extraBytes);
+    if (stream.sendAll(body)) {
+        stream.sendAll(response.extraBytes);
     }
-    ::shutdown(fd, SHUT_WR);
+    stream.finish();
 }
 
 }  // namespace korvane::testing

@@ -11,7 +11,15 @@
 #include <utility>
 #include <vector>
 
+struct ssl_ctx_st;
+
 namespace korvane::testing {
+
+// The certificate and private key (PEM files) a TLS server presents; see TestCertificates.
+struct TlsIdentity {
+    std::string certificateFile;
+    std::string keyFile;
+};
 
 // What the server answers for one path.
 struct HttpResponse {
@@ -42,10 +50,13 @@ HttpResponse withStatus(int status, std::string body = {});
 // A small HTTP/1.1 server on 127.0.0.1 and an ephemeral port for tests: serves configured GET paths
 // with the configured answers (404 for anything else), one connection per request, each on its own
 // thread. Starts in the constructor; the destructor stops it, unblocks stalled connections and joins
-// every thread.
+// every thread. Given a TLS identity it speaks HTTPS instead (the stall traits are meant for plain
+// HTTP).
 class LoopbackHttpServer {
 public:
     LoopbackHttpServer();
+    // Throws std::runtime_error when the certificate or key cannot be loaded.
+    explicit LoopbackHttpServer(const TlsIdentity& tls);
     ~LoopbackHttpServer();
 
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
@@ -53,8 +64,11 @@ public:
 
     std::uint16_t port() const { return port_; }
 
-    // "http://127.0.0.1:<port>/"
+    // "http://127.0.0.1:<port>/", or "https://…" for a TLS server.
     std::string baseUrl() const;
+
+    // TLS connections that ended before a request arrived (the client refused the certificate).
+    std::size_t failedHandshakes() const;
 
     // Answers GET `path` (starting with '/', without query) with `response` from now on.
     void serve(const std::string& path, HttpResponse response);
@@ -67,9 +81,14 @@ public:
     std::vector<std::string> requestedPaths() const;
 
 private:
+    class Stream;
+
+    void start();
     void acceptLoop();
     void handleConnection(int fd);
     bool waitUntilStoppedOrClosed(int fd) const;
+    // Waits until `fd` is ready for `events`; false when the server is stopping.
+    bool waitFor(int fd, short events) const;
     HttpResponse responseFor(const std::string& path);
 
     int listenFd_ = -1;
@@ -79,6 +98,8 @@ private:
     mutable std::mutex mutex_;
     std::map<std::string, HttpResponse, std::less<>> routes_;
     std::vector<std::string> requests_;
+    std::size_t failedHandshakes_ = 0;
+    ssl_ctx_st* tls_ = nullptr;
     std::vector<std::thread> connections_;
     std::thread acceptor_;
 };
