@@ -2,36 +2,16 @@
 // behind every action, the summary line, and the retries that fill in the token count.
 #include "ui/logic/VocabularyEditor.h"
 #include "core/scheduling/VirtualMainQueue.h"
+#include "tests/ui/VocabularyPrinting.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace korvane {
-
-void PrintTo(const VocabularyRow& row, std::ostream* out)
-{
-    *out << "{\"" << row.aliases << "\" -> \"" << row.replacement << "\"}";
-}
-
-void PrintTo(const VocabularyEntry& entry, std::ostream* out)
-{
-    *out << "{\"" << entry.replacement << "\":";
-    for (const std::string& alias : entry.aliases) {
-        *out << " \"" << alias << "\"";
-    }
-    *out << "}";
-}
-
-void PrintTo(const Vocabulary& vocabulary, std::ostream* out)
-{
-    *out << "Vocabulary" << ::testing::PrintToString(vocabulary.entries());
-}
 
 namespace {
 
@@ -252,30 +232,6 @@ TEST_F(VocabularyEditorTest, AddingAndRemovingRows)
     EXPECT_EQ(storage.writes.back(), Vocabulary());
     EXPECT_FALSE(editor->appear());
     EXPECT_THAT(editor->rows(), ElementsAre(VocabularyRow{}));
-}
-
-TEST_F(VocabularyEditorTest, CommonTermsKeepTheUsersMappings)
-{
-    storage.stored = Vocabulary{{"paren", {"open paren"}}};
-    auto editor = makeEditor();
-    editor->appear();
-    editor->add();
-    editor->editField(1, VocabularyColumn::aliases, "half typed");
-
-    editor->addCommonTerms();
-    const Vocabulary saved = storage.writes.back();
-    EXPECT_EQ(saved.entries().front(), (VocabularyEntry{"paren", {"open paren"}}));
-    const auto openParen = std::find_if(saved.entries().begin(), saved.entries().end(),
-                                        [](const VocabularyEntry& entry) { return entry.replacement == "("; });
-    ASSERT_NE(openParen, saved.entries().end());
-    EXPECT_THAT(openParen->aliases, ElementsAre("open parenthesis", "left paren"));
-    // The incomplete row is gone; every row is an entry.
-    EXPECT_EQ(editor->rows(), VocabularyRow::rows(saved));
-    EXPECT_EQ(saved.entries().size(), Vocabulary::starter().entries().size() + 1);
-
-    // A second merge changes nothing, so nothing more is written.
-    editor->addCommonTerms();
-    EXPECT_EQ(storage.writes.size(), 1u);
 }
 
 TEST_F(VocabularyEditorTest, AFailedSaveIsShownAndItsRowsSurviveTheNextShow)

@@ -1,0 +1,308 @@
+#include "ui/settings/VocabularyPane.h"
+
+#include "core/scheduling/MainQueue.h"
+#include "ui/logic/VocabularyEditor.h"
+
+#include <QAbstractTableModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHideEvent>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <set>
+#include <utility>
+
+namespace korvane {
+
+namespace {
+
+constexpr int kPaneWidth = 560;
+constexpr int kPaneHeight = 368;
+constexpr int kRowHeight = 24;
+constexpr int kAliasesColumnWidth = 300;
+
+VocabularyColumn columnAt(int section)
+{
+    return section == 0 ? VocabularyColumn::aliases : VocabularyColumn::replacement;
+}
+
+// The small type of the explanatory lines: a little under the interface's own size.
+QFont noteFont(const QFont& base)
+{
+    QFont font = base;
+    font.setPointSizeF(base.pointSizeF() * 11.0 / 13.0);
+    return font;
+}
+
+void setTextColour(QLabel* label, const QColor& colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+// Readable as small type on light and dark backgrounds alike.
+const QColor kWarningColour(0xd3, 0x5f, 0x00);
+
+}  // namespace
+
+// The editor's rows as a table model: what a cell shows is the row's text as typed, and a finished
+// cell edit goes to the editor, which saves it when it changes the vocabulary.
+class VocabularyPane::RowsModel final : public QAbstractTableModel {
+public:
+    RowsModel(VocabularyEditor& editor, QObject* parent) : QAbstractTableModel(parent), editor_(editor) {}
+
+    int rowCount(const QModelIndex& parent) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(editor_.rows().size());
+    }
+
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 2; }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!contains(index) || (role != Qt::DisplayRole && role != Qt::EditRole)) {
+            return {};
+        }
+        return QString::fromStdString(
+            editor_.rows()[static_cast<std::size_t>(index.row())].field(columnAt(index.column())));
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+            return QAbstractTableModel::headerData(section, orientation, role);
+        }
+        return columnAt(section) == VocabularyColumn::aliases ? QStringLiteral("Recognized as")
+                                                              : QStringLiteral("Replace with");
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        if (!contains(index)) {
+            return Qt::NoItemFlags;
+        }
+        return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+    }
+
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override
+    {
+        if (role != Qt::EditRole || !contains(index)) {
+            return false;
+        }
+        if (!editor_.editField(static_cast<std::size_t>(index.row()), columnAt(index.column()),
+                               value.toString().toStdString())) {
+            return false;
+        }
+        emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+        return true;
+    }
+
+    void reload()
+    {
+        beginResetModel();
+        endResetModel();
+    }
+
+private:
+    bool contains(const QModelIndex& index) const
+    {
+        return index.isValid() && index.row() < rowCount({}) && index.column() < 2;
+    }
+
+    VocabularyEditor& editor_;
+};
+
+// A table view that can finish the edit in progress on request. The user ends an edit by pressing
+// Return or clicking elsewhere; the buttons and hiding the pane must end it the same way, or the
+// text typed last would be lost or applied to a row that has since moved.
+class VocabularyPane::Table final : public QTableView {
+public:
+    using QTableView::QTableView;
+
+    void commitOpenEditor()
+    {
+        if (state() != QAbstractItemView::EditingState) {
+            return;
+        }
+        if (QWidget* open = indexWidget(currentIndex())) {
+            commitData(open);
+            closeEditor(open, QAbstractItemDelegate::NoHint);
+        }
+    }
+};
+
+VocabularyPane::VocabularyPane(AppSettings& settings, VocabularySummary::TokenCounter tokenCounter,
+                               std::shared_ptr<MainQueue> mainQueue, QWidget* parent)
+    : QWidget(parent), editor_(VocabularyEditor::create(VocabularyEditor::storageOf(settings), std::move(tokenCounter),
+                                                        std::move(mainQueue))),
+      model_(new RowsModel(*editor_, this)), table_(new Table(this)), summary_(new QLabel(this))
+{
+    setObjectName("vocabularyPane");
+    setWindowTitle("Vocabulary");
+    const QColor secondary = palette().color(QPalette::PlaceholderText);
+
+    auto* introduction = new QLabel(
+        "Words Whisper gets wrong, and what to write instead. Separate several recognised forms with commas. "
+        "Changes save as you make them and apply to future dictation.",
+        this);
+    introduction->setWordWrap(true);
+    introduction->setFont(noteFont(font()));
+    setTextColour(introduction, secondary);
+
+    table_->setObjectName("vocabularyTable");
+    table_->setModel(model_);
+    table_->setAlternatingRowColors(true);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setColumnWidth(0, kAliasesColumnWidth);
+    table_->setWordWrap(false);
+
+    summary_->setObjectName("vocabularySummary");
+    summary_->setWordWrap(true);
+    summary_->setFont(noteFont(font()));
+    summary_->setMinimumHeight(30);
+    summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto* add = new QPushButton("+", this);
+    add->setObjectName("addRowButton");
+    add->setFixedWidth(32);
+    auto* remove = new QPushButton(QString::fromUtf8("\u2212"), this);
+    remove->setObjectName("removeRowsButton");
+    remove->setFixedWidth(32);
+    auto* common = new QPushButton("Add Common Terms", this);
+    common->setObjectName("addCommonTermsButton");
+    common->setToolTip("Spoken names for symbols, such as \"forward slash\" and \"open paren\". Your own entries "
+                       "are kept.");
+    connect(add, &QPushButton::clicked, this, &VocabularyPane::onAdd);
+    connect(remove, &QPushButton::clicked, this, &VocabularyPane::onRemove);
+    connect(common, &QPushButton::clicked, this, &VocabularyPane::onAddCommonTerms);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(4);
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addSpacing(4);
+    buttons->addWidget(common);
+    buttons->addStretch(1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 4, 20, 14);
+    layout->setSpacing(8);
+    layout->addWidget(introduction);
+    layout->addWidget(table_, 1);
+    layout->addWidget(summary_);
+    layout->addLayout(buttons);
+
+    editor_->setOnSummaryChanged([this] { showSummary(); });
+}
+
+VocabularyPane::~VocabularyPane()
+{
+    // The editor may outlive the pane for a moment (a retry holds it weakly only), but must never
+    // call back into a destroyed widget.
+    editor_->setOnSummaryChanged({});
+}
+
+QSize VocabularyPane::sizeHint() const
+{
+    return QSize(kPaneWidth, kPaneHeight);
+}
+
+QTableView* VocabularyPane::tableView() const
+{
+    return table_;
+}
+
+void VocabularyPane::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // A window coming back from being minimised shows its widgets again spontaneously; only a real
+    // appearance (the tab selected, the window opened) reloads from storage.
+    if (event->spontaneous()) {
+        return;
+    }
+    if (editor_->appear()) {
+        reloadTable();
+    }
+}
+
+void VocabularyPane::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous()) {
+        endEditing();
+        editor_->disappear();
+    }
+    QWidget::hideEvent(event);
+}
+
+void VocabularyPane::endEditing()
+{
+    table_->commitOpenEditor();
+}
+
+void VocabularyPane::refreshSummary()
+{
+    editor_->refreshSummary();
+}
+
+void VocabularyPane::onAdd()
+{
+    endEditing();
+    const int row = static_cast<int>(editor_->add());
+    reloadTable();
+    const QModelIndex first = model_->index(row, 0);
+    table_->scrollTo(first);
+    table_->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    table_->setFocus(Qt::OtherFocusReason);
+}
+
+void VocabularyPane::onRemove()
+{
+    endEditing();
+    std::set<std::size_t> selected;
+    for (const QModelIndex& index : table_->selectionModel()->selectedIndexes()) {
+        selected.insert(static_cast<std::size_t>(index.row()));
+    }
+    if (selected.empty()) {
+        return;
+    }
+    editor_->remove(selected);
+    reloadTable();
+}
+
+void VocabularyPane::onAddCommonTerms()
+{
+    endEditing();
+    editor_->addCommonTerms();
+    reloadTable();
+}
+
+void VocabularyPane::reloadTable()
+{
+    model_->reload();
+}
+
+void VocabularyPane::showSummary()
+{
+    const VocabularySummary& summary = editor_->summary();
+    summary_->setText(QString::fromStdString(summary.text));
+    setTextColour(summary_, summary.tone == VocabularySummary::Tone::warning
+                                ? kWarningColour
+                                : palette().color(QPalette::PlaceholderText));
+}
+
+}  // namespace korvane
