@@ -2,6 +2,7 @@
 
 #include "core/settings/AppSettings.h"
 #include "ui/settings/SettingsWindowFrame.h"
+#include "ui/settings/VocabularyPane.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -47,6 +48,8 @@ void SettingsWindow::makeWindow()
     frame_ = std::make_unique<SettingsWindowFrame>(settings_, collaborators_.quit);
 
     // One line per pane; the tabs keep their fixed order whatever order the lines are in.
+    addPane(SettingsTab::vocabulary,
+            std::make_unique<VocabularyPane>(settings_, collaborators_.countTokens, collaborators_.mainQueue));
 
     frame_->showTab(settings_.settingsTab());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
