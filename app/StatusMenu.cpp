@@ -72,6 +72,11 @@ StatusMenu::StatusMenu(std::string bindingDisplayText, Actions actions, LogSink 
     copyTranscript_->setToolTip("Put the most recent transcript back on the clipboard. Kept in memory only, until "
                                 "the app quits.");
     menu_->setToolTipsVisible(true);
+    QObject::connect(menu_.get(), &QMenu::aboutToShow, this, [this] {
+        if (actions_.menuWillOpen) {
+            actions_.menuWillOpen();
+        }
+    });
     QObject::connect(copyTranscript_, &QAction::triggered, this, [this] { copyLastTranscript(); });
     menu_->addSeparator();
     QAction* settings = menu_->addAction("Settings…");

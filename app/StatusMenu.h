@@ -28,6 +28,8 @@ public:
         std::function<std::optional<std::string>()> lastTranscript;
         std::function<void()> showSettings;  // empty: the item stays disabled
         std::function<void()> quit;
+        // Each time the menu is about to open, before it shows.
+        std::function<void()> menuWillOpen;
     };
 
     StatusMenu(std::string bindingDisplayText, Actions actions, LogSink log = defaultLogSink());

@@ -45,11 +45,13 @@ protected:
         StatusMenu::Actions actions;
         actions.toggleDictation = [this] { ++toggles; };
         actions.lastTranscript = [this] { return transcript; };
+        actions.menuWillOpen = [this] { ++opened; };
         menu = std::make_unique<StatusMenu>("⌃⇧Space", std::move(actions), log.sink());
     }
 
     testing::RecordingLog log;
     int toggles = 0;
+    int opened = 0;
     std::optional<std::string> transcript;
     std::unique_ptr<StatusMenu> menu;
 };
@@ -84,6 +86,17 @@ TEST_F(StatusMenuTest, CopyLastTranscriptPutsItBackOnTheClipboardOrSaysThereIsNo
     menu->copyLastTranscript();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "dictated words");
     EXPECT_EQ(menu->texts().statusLine, "Status: Transcript copied -- press Ctrl+V");
+}
+
+// The shell re-checks the shortcut's permission each time the menu opens, before it shows.
+TEST_F(StatusMenuTest, OpeningTheMenuTellsTheShellEachTime)
+{
+    EXPECT_EQ(opened, 0);
+    for (int time = 1; time <= 2; ++time) {
+        menu->menu()->popup(QPoint(10, 10));
+        EXPECT_EQ(opened, time);
+        menu->menu()->hide();
+    }
 }
 
 TEST_F(StatusMenuTest, WithoutATrayHostItSaysSoOnce)
