@@ -112,11 +112,17 @@ void ListeningIndicatorController::position()
     if (!index) {
         return;  // no screen at all: the panel stays where it was
     }
+    // The placement's distances (130 above the bottom, 12 around the field) are device-independent
+    // like the panel's size, so place in those units and scale the result back to the screen's
+    // device pixels. The focus logic's frames are device pixels.
     const IndicatorScreen& screen = screens[*index];
-    const double width = panelWidth_ * screen.pixelRatio;
-    const double height = kIndicatorPanelHeight * screen.pixelRatio;
-    const Point origin = indicatorOrigin(width, height, screen.area.visibleFrame, avoidRect_);
-    surface_->place({origin.x, origin.y, width, height});
+    const double ratio = screen.pixelRatio > 0 ? screen.pixelRatio : 1;
+    const auto scaled = [ratio](const Rect& rect) {
+        return Rect{rect.x / ratio, rect.y / ratio, rect.width / ratio, rect.height / ratio};
+    };
+    const std::optional<Rect> avoid = avoidRect_ ? std::optional<Rect>(scaled(*avoidRect_)) : std::nullopt;
+    const Point origin = indicatorOrigin(panelWidth_, kIndicatorPanelHeight, scaled(screen.area.visibleFrame), avoid);
+    surface_->place({origin.x * ratio, origin.y * ratio, panelWidth_ * ratio, kIndicatorPanelHeight * ratio});
 }
 
 void ListeningIndicatorController::startMeter()

@@ -1,0 +1,134 @@
+// The listening indicator on a real X server with a window manager: where the panel lands beside a
+// focused field of another application, what it shows on screen for recording (with a steady
+// level) and for a copied transcript, that the window manager keeps it on every desktop and above,
+// and that the user's window keeps the keyboard focus throughout.
+#include "platform/linux/QtMainQueue.h"
+#include "tests/platform/desktop/DesktopFixture.h"
+#include "tests/support/desktop/FieldsClient.h"
+#include "tests/support/process/Programs.h"
+#include "tests/ui/desktop/WidgetDesktop.h"
+#include "ui/indicator/ListeningIndicatorController.h"
+#include "ui/indicator/QtIndicatorSurface.h"
+
+#include <QObject>
+#include <QWindow>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::describe;
+using testing::FieldsClient;
+using ::testing::HasSubstr;
+using testing::near;
+using Kind = IndicatorChange::Kind;
+
+const QColor kBackground(30, 30, 32);
+
+// Runs the event loop for `duration`, so timers fire and windows repaint.
+void settle(std::chrono::milliseconds duration)
+{
+    testing::processEventsUntil([] { return false; }, duration);
+}
+
+std::string activeWindow()
+{
+    return testing::xdotool({"getactivewindow"});
+}
+
+TEST(IndicatorScreenshot, PanelShowsClearOfTheFocusedFieldWithoutTakingTheFocus)
+{
+    // A field of another application over the panel's default spot, 130 above the bottom edge.
+    FieldsClient client(FieldsClient::Toolkit::qt);
+    testing::xdotool({"windowmove", "--sync", std::to_string(client.window()), "380", "560"});
+    client.activate();
+    client.focus("single");
+    const FieldsClient::Geometry field = client.geometry("single");
+    ASSERT_LT(field.y, 800 - 130 + 12) << "the field must cover the default spot for this test";
+    ASSERT_GT(field.y + field.height, 800 - 130 - 46 - 12) << "the field must cover the default spot";
+    const std::string focusedWindow = activeWindow();
+
+    QObject context;
+    auto queue = std::make_shared<QtMainQueue>(&context);
+    QtIndicatorSurface* surface = nullptr;
+    ListeningIndicatorController indicator(queue, [&surface] {
+        auto made = std::make_unique<QtIndicatorSurface>();
+        surface = made.get();
+        return made;
+    });
+    indicator.setLevelProvider([] { return 1.0F; });
+    // The frame as the focus inspector gives it: y-up from the bottom of the 800-high screen.
+    indicator.setFocusedFrameProvider([&field]() -> std::optional<Rect> {
+        return fromDesktopCoordinates(Rect{double(field.x), double(field.y), double(field.width), double(field.height)},
+                                      Rect{0, 0, 1280, 800});
+    });
+    const QImage before = testing::grabScreen();
+
+    indicator.show({Kind::recording, {}});
+    ASSERT_NE(surface, nullptr);
+    IndicatorPanel& panel = surface->panel();
+    ASSERT_TRUE(testing::processEventsUntil([&] { return panel.windowHandle() && panel.windowHandle()->isExposed(); }));
+    settle(1200ms);  // more than 22 meter frames: every bar shows the full level
+
+    // Centred on the screen, just above the field with a 12-pixel margin.
+    const QRect frame = panel.geometry();
+    EXPECT_EQ(frame, QRect((1280 - 268) / 2, field.y - 12 - 46, 268, 46));
+    const QImage recording = testing::grabScreen();
+    const QPoint at = frame.topLeft();
+    EXPECT_TRUE(near(recording.pixelColor(at + QPoint(18, 23)), QColor(255, 69, 58)))
+        << "the red dot: " << describe(recording, at + QPoint(18, 23));
+    EXPECT_TRUE(near(recording.pixelColor(at + QPoint(120, 40)), kBackground))
+        << "the background: " << describe(recording, at + QPoint(120, 40));
+    // The newest bar, 3 wide ending 16 from the right edge, in the dot's colour at 85 % opacity.
+    EXPECT_TRUE(near(recording.pixelColor(at + QPoint(268 - 18, 23)), QColor(221, 63, 54), 12))
+        << "the newest level bar: " << describe(recording, at + QPoint(268 - 18, 23));
+    EXPECT_TRUE(near(recording.pixelColor(at + QPoint(268 - 18, 11)), QColor(221, 63, 54), 12))
+        << "a full level fills the bar to 9 from the top: " << describe(recording, at + QPoint(268 - 18, 11));
+    // No compositor runs here, so the window is shaped: its corner shows what was there before.
+    EXPECT_EQ(recording.pixelColor(at + QPoint(1, 1)), before.pixelColor(at + QPoint(1, 1)))
+        << describe(recording, at + QPoint(1, 1));
+
+    EXPECT_EQ(activeWindow(), focusedWindow) << "the indicator took the focus";
+    const std::string properties =
+        testing::runProgram({"xprop", "-id", std::to_string(panel.winId()), "_NET_WM_STATE", "_NET_WM_DESKTOP"});
+    // Openbox keeps a window on every desktop through the desktop number alone and drops the
+    // sticky state it was asked for; other window managers keep it.
+    EXPECT_THAT(properties, HasSubstr("_NET_WM_STATE_ABOVE"));
+    EXPECT_THAT(properties, HasSubstr("_NET_WM_STATE_SKIP_PAGER"));
+    EXPECT_THAT(properties, HasSubstr("_NET_WM_DESKTOP(CARDINAL) = 4294967295"));
+
+    indicator.show({Kind::copiedToClipboard, "Transcript copied — press Ctrl+V"});
+    settle(300ms);
+    const QRect copiedFrame = panel.geometry();
+    EXPECT_EQ(copiedFrame.topLeft().y(), frame.y()) << "the panel stays where it was between states";
+    EXPECT_GE(copiedFrame.width(), 268);
+    EXPECT_LT(copiedFrame.width(), 400) << "a short message makes a short panel";
+    EXPECT_EQ(copiedFrame.x(), std::lround((1280 - copiedFrame.width()) / 2.0));
+    EXPECT_EQ(copiedFrame.height(), 46);
+    const QImage copied = testing::grabScreen();
+    const QPoint copiedAt = copiedFrame.topLeft();
+    EXPECT_TRUE(near(copied.pixelColor(copiedAt + QPoint(18, 23)), QColor(255, 214, 10)))
+        << "the yellow dot: " << describe(copied, copiedAt + QPoint(18, 23));
+    EXPECT_TRUE(near(copied.pixelColor(copiedAt + QPoint(copiedFrame.width() - 18, 23)), kBackground))
+        << "no level bars: " << describe(copied, copiedAt + QPoint(copiedFrame.width() - 18, 23));
+    int lightPixels = 0;
+    for (int x = 34; x < copiedFrame.width() - 20; ++x) {
+        for (int y = 13; y < 33; ++y) {
+            lightPixels += copied.pixelColor(copiedAt + QPoint(x, y)).lightness() > 160 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(lightPixels, 200) << "the message is written in light text";
+    EXPECT_EQ(activeWindow(), focusedWindow) << "the indicator took the focus";
+
+    indicator.hide();
+    EXPECT_TRUE(testing::processEventsUntil([&] { return !panel.isVisible(); }));
+}
+
+}  // namespace
+}  // namespace korvane
