@@ -10,13 +10,17 @@
 #include "ui/indicator/ListeningIndicatorController.h"
 #include "ui/indicator/QtIndicatorSurface.h"
 
+#include <QGuiApplication>
 #include <QObject>
 #include <QWindow>
+
+#include <xcb/xcb.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 namespace korvane {
@@ -128,6 +132,74 @@ TEST(IndicatorScreenshot, PanelShowsClearOfTheFocusedFieldWithoutTakingTheFocus)
 
     indicator.hide();
     EXPECT_TRUE(testing::processEventsUntil([&] { return !panel.isVisible(); }));
+}
+
+// Plays a compositing manager as far as the panel can tell: owns the _NET_WM_CM_S0 selection.
+class CompositorSelection {
+public:
+    CompositorSelection()
+        : connection_(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection()),
+          window_(xcb_generate_id(connection_))
+    {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        const char name[] = "_NET_WM_CM_S0";
+        xcb_intern_atom_reply_t* reply =
+            xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, sizeof name - 1, name), nullptr);
+        xcb_set_selection_owner(connection_, window_, reply->atom, XCB_CURRENT_TIME);
+        std::free(reply);
+        xcb_flush(connection_);
+    }
+    ~CompositorSelection()
+    {
+        xcb_destroy_window(connection_, window_);  // the selection goes with its owner
+        xcb_flush(connection_);
+    }
+
+private:
+    xcb_connection_t* connection_;
+    xcb_window_t window_;
+};
+
+std::string windowDepth(const QWidget& widget)
+{
+    const std::string info = testing::runProgram({"xwininfo", "-id", std::to_string(widget.winId())});
+    const auto at = info.find("Depth: ");
+    return at == std::string::npos ? info : info.substr(at + 7, info.find('\n', at) - at - 7);
+}
+
+TEST(IndicatorScreenshot, PanelTurnsTranslucentWhileACompositorRuns)
+{
+    QObject context;
+    auto queue = std::make_shared<QtMainQueue>(&context);
+    QtIndicatorSurface* surface = nullptr;
+    ListeningIndicatorController indicator(queue, [&surface] {
+        auto made = std::make_unique<QtIndicatorSurface>();
+        surface = made.get();
+        return made;
+    });
+    const auto showAndWait = [&] {
+        indicator.show({Kind::transcribing, {}});
+        return testing::processEventsUntil(
+            [&] { return surface->panel().windowHandle() && surface->panel().windowHandle()->isExposed(); });
+    };
+
+    ASSERT_TRUE(showAndWait());
+    EXPECT_FALSE(surface->panel().translucent());
+    EXPECT_EQ(windowDepth(surface->panel()), "24") << "an opaque window, shaped to the pill";
+    indicator.hide();
+    {
+        const CompositorSelection compositor;
+        ASSERT_TRUE(showAndWait());
+        EXPECT_TRUE(surface->panel().translucent());
+        EXPECT_EQ(windowDepth(surface->panel()), "32") << "a window with alpha, for the compositor to blend";
+        EXPECT_EQ(surface->panel().geometry().size(), QSize(268, 46));
+        indicator.hide();
+    }
+    ASSERT_TRUE(showAndWait());
+    EXPECT_FALSE(surface->panel().translucent()) << "back to the shaped panel once the compositor is gone";
+    indicator.hide();
 }
 
 }  // namespace
