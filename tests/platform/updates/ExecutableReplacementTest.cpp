@@ -13,6 +13,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,6 +40,16 @@ void spin(std::chrono::milliseconds duration)
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
+}
+
+// Runs the event loop until `done` holds; false when `timeout` passed first.
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+{
+    QDeadlineTimer deadline(timeout);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
 }
 
 // Writes a new executable file next to `path` and renames it over `path`, as a package manager does.
@@ -73,8 +84,7 @@ TEST_F(ExecutableReplacementTest, ReportsEachNewFileOnceAfterItSettles)
     spin(400ms);
     EXPECT_EQ(reports, 0) << "not executable";
     fs::permissions(executable, fs::perms(0755));
-    spin(400ms);
-    EXPECT_EQ(reports, 1);
+    EXPECT_TRUE(spinUntil([&] { return reports == 1; }));
 
     // Touching the same file again is no new version; removing it (an uninstall) offers nothing.
     testing::writeFile(folder.path() / "unrelated", "x");
@@ -85,8 +95,7 @@ TEST_F(ExecutableReplacementTest, ReportsEachNewFileOnceAfterItSettles)
     EXPECT_EQ(reports, 1);
 
     installOver(executable, "#!/bin/sh\necho 3\n");
-    spin(400ms);
-    EXPECT_EQ(reports, 2) << "a later upgrade is reported too";
+    EXPECT_TRUE(spinUntil([&] { return reports == 2; })) << "a later upgrade is reported too";
 }
 
 TEST_F(ExecutableReplacementTest, AFileStillBeingWrittenWaitsUntilItSettles)
@@ -101,7 +110,8 @@ TEST_F(ExecutableReplacementTest, AFileStillBeingWrittenWaitsUntilItSettles)
         testing::writeFile(executable, "#!/bin/sh\necho " + std::to_string(i) + "\n");
         EXPECT_EQ(reports, 0) << "write " << i;
     }
-    spin(600ms);
+    EXPECT_TRUE(spinUntil([&] { return reports == 1; }));
+    spin(300ms);
     EXPECT_EQ(reports, 1);
 }
 
