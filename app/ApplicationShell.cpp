@@ -1,8 +1,10 @@
 #include "app/ApplicationShell.h"
 
+#include "app/QtShellAlerts.h"
 #include "app/StatusMenu.h"
 #include "core/logging/Logger.h"
 #include "core/scheduling/WeakTask.h"
+#include "core/shell/HotkeyCoordinator.h"
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
@@ -11,8 +13,11 @@
 #include "transcription/whisper/ModelStoreFiles.h"
 #include "transcription/whisper/SettingsVocabulary.h"
 #include "transcription/whisper/WhisperTranscriber.h"
+#include "ui/indicator/ListeningIndicatorController.h"
+#include "ui/settings/SettingsWindow.h"
 
 #include <QCoreApplication>
+#include <QMainWindow>
 #include <cstdlib>
 
 #include <string>
@@ -47,8 +52,10 @@ void ApplicationShell::launch()
     settings_.offerModels(modelNames);
     const std::string modelName = settings_.modelSize();
     vocabulary_ = std::make_shared<SettingsVocabulary>(settings_);
-    transcriber_ = std::make_shared<WhisperTranscriber>(
-        modelName, std::make_shared<ModelStoreFiles>(ModelStore(std::move(catalogue), modelsDir())), vocabulary_);
+    // The settings window asks about the same model files the transcriber loads.
+    const auto models = std::make_shared<const ModelStore>(std::move(catalogue), modelsDir());
+    transcriber_ =
+        std::make_shared<WhisperTranscriber>(modelName, std::make_shared<ModelStoreFiles>(*models), vocabulary_);
 
     DictationCollaborators collaborators;
     collaborators.mainQueue = mainQueue_;
@@ -65,40 +72,68 @@ void ApplicationShell::launch()
     controller_->setOnStatusChange(weakCallback(
         alive_, [](ApplicationShell* shell, const DictationStatus& status) { shell->handleStatus(status); }));
 
+    // The indicator is the shell's own and goes with it; its providers still hold the shell only
+    // weakly, as every callback handed out does.
+    indicator_ = std::make_unique<ListeningIndicatorController>(mainQueue_);
+    indicator_->setLevelProvider([alive = std::weak_ptr<ApplicationShell*>(alive_)] {
+        const auto shell = alive.lock();
+        return shell && (*shell)->controller_ ? (*shell)->controller_->currentLevel() : 0.0F;
+    });
+    indicator_->setFocusedFrameProvider([alive = std::weak_ptr<ApplicationShell*>(alive_)] {
+        const auto shell = alive.lock();
+        return shell ? (*shell)->platform_.focusedElementFrame() : std::nullopt;
+    });
+
+    SettingsCollaborators windowParts;
+    windowParts.dictation = controller_;
+    windowParts.mainQueue = mainQueue_;
+    windowParts.models = models;
+    windowParts.countTokens = [transcriber = transcriber_](const std::string& text) {
+        return transcriber->tryTokenCount(text);
+    };
+    windowParts.pauseHotkey = weakTask(alive_, [](ApplicationShell* shell) { shell->pauseHotkey(); });
+    windowParts.applyHotkey = weakCallback(alive_, [](ApplicationShell* shell, std::optional<HotkeyBinding> binding) {
+        shell->applyHotkey(std::move(binding));
+    });
+    windowParts.quit = [] { QCoreApplication::quit(); };
+    settingsWindow_ = std::make_unique<SettingsWindow>(settings_, std::move(windowParts));
+
+    alerts_ = std::make_shared<QtShellAlerts>(
+        weakTask(alive_, [](ApplicationShell* shell) { shell->restoreActivationPolicy(); }));
+    hotkeys_ = platform_.makeHotkeyBackendFactory(mainQueue_);
+    HotkeyCoordinator::Ports hotkeyPorts;
+    hotkeyPorts.mainQueue = mainQueue_;
+    hotkeyPorts.makeBackend = [this](const HotkeyBinding& binding) -> std::shared_ptr<HotkeyBackend> {
+        if (!hotkeys_) {
+            return nullptr;  // no X server: no global shortcut at all
+        }
+        return hotkeys_->make(binding, weakCallback(alive_, [](ApplicationShell* shell, HotkeyEvent event) {
+                                  shell->handleHotkeyEvent(event);
+                              }));
+    };
+    hotkeyPorts.isTrusted = [&platform = platform_] { return platform.isAccessibilityTrusted(); };
+    hotkeyPorts.isBusy = [alive = std::weak_ptr<ApplicationShell*>(alive_)] {
+        const auto shell = alive.lock();
+        return shell && (*shell)->isBusy();
+    };
+    hotkeyPorts.setStatusLine =
+        weakCallback(alive_, [](ApplicationShell* shell, const std::string& line) { shell->setStatusLine(line); });
+    hotkeyPorts.alerts = alerts_;
+    hotkeyCoordinator_ = HotkeyCoordinator::create(settings_, std::move(hotkeyPorts));
+
     StatusMenu::Actions actions;
     // The menu is the shell's own and goes with it, so its actions may reach the shell directly.
-    actions.toggleDictation = [this] { controller_->toggle(); };
+    actions.toggleDictation = [this] { toggleDictation(); };
     actions.lastTranscript = [this] { return controller_->lastTranscript(); };
+    actions.showSettings = [this] { showSettings(); };
     actions.quit = [] { QCoreApplication::quit(); };
+    actions.menuWillOpen = [this] { hotkeyCoordinator_->menuWillOpen(); };
     menu_ = std::make_unique<StatusMenu>(settings_.hotkeyBinding().displayText(), std::move(actions));
 
-    hotkeys_ = platform_.makeHotkeyBackendFactory(mainQueue_);
-    if (!registerHotkey()) {
-        menu_->setStatusLine("Status: Hotkey unavailable (" + settings_.hotkeyBinding().displayText() + ")");
-    }
+    hotkeyCoordinator_->registerStoredHotkey();
 
     Logger::log("App started -- main run loop active");
     controller_->preloadModel(modelName);
-}
-
-bool ApplicationShell::registerHotkey()
-{
-    if (hotkey_) {
-        hotkey_->stop();
-    }
-    hotkeyRegistered_ = false;
-    if (!hotkeys_) {
-        hotkey_.reset();
-        return false;
-    }
-    hotkey_ = hotkeys_->make(
-        settings_.hotkeyBinding(),
-        weakCallback(alive_, [](ApplicationShell* shell, HotkeyEvent event) { shell->handleHotkeyEvent(event); }));
-    if (!hotkey_) {
-        return false;
-    }
-    hotkeyRegistered_ = hotkey_->start();
-    return hotkeyRegistered_;
 }
 
 void ApplicationShell::handleHotkeyEvent(HotkeyEvent event)
@@ -116,14 +151,29 @@ void ApplicationShell::handleHotkeyEvent(HotkeyEvent event)
 
 std::string ApplicationShell::hotkeyHint() const
 {
-    return hotkeyRegistered_ ? " — press " + settings_.hotkeyBinding().displayText() : std::string();
+    return hotkeyCoordinator_ && hotkeyCoordinator_->isRegistered()
+               ? " — press " + settings_.hotkeyBinding().displayText()
+               : std::string();
 }
 
 void ApplicationShell::handleStatus(const DictationStatus& status)
 {
     Logger::log("Status changed: " + toString(status));
+    if (settingsWindow_) {
+        settingsWindow_->refreshModelStatus();
+    }
     if (menu_) {
-        menu_->handleStatus(status, hotkeyHint());
+        const std::optional<IndicatorChange> change = menu_->handleStatus(status, hotkeyHint());
+        if (indicator_) {
+            indicator_->apply(change);
+        }
+    }
+}
+
+void ApplicationShell::setStatusLine(const std::string& line)
+{
+    if (menu_) {
+        menu_->setStatusLine(line);
     }
 }
 
@@ -157,37 +207,31 @@ void ApplicationShell::copyLastTranscript()
 
 void ApplicationShell::showSettings()
 {
-    // No settings window is built yet; the tray's Settings… item stays disabled meanwhile.
+    if (settingsWindow_) {
+        settingsWindow_->show();
+    }
+}
+
+void ApplicationShell::restoreActivationPolicy()
+{
+    QMainWindow* window = settingsWindow_ ? settingsWindow_->window() : nullptr;
+    if (window != nullptr && window->isVisible()) {
+        window->raise();
+        window->activateWindow();
+    }
 }
 
 void ApplicationShell::pauseHotkey()
 {
-    if (hotkey_) {
-        hotkey_->stop();
+    if (hotkeyCoordinator_) {
+        hotkeyCoordinator_->pauseHotkey();
     }
 }
 
 void ApplicationShell::applyHotkey(std::optional<HotkeyBinding> binding)
 {
-    const HotkeyBinding current = settings_.hotkeyBinding();
-    if (!binding || *binding == current) {
-        if (!registerHotkey() && menu_) {
-            menu_->setStatusLine("Status: Hotkey unavailable (" + current.displayText() + ")");
-        }
-        return;
-    }
-    if (settings_.setHotkeyBinding(*binding) && registerHotkey()) {
-        if (menu_) {
-            menu_->setStatusLine("Status: Hotkey set to " + binding->displayText());
-        }
-        return;
-    }
-    settings_.setHotkeyBinding(current);
-    const bool kept = registerHotkey();
-    if (menu_) {
-        menu_->setStatusLine(kept
-                                 ? "Status: " + binding->displayText() + " unavailable -- kept " + current.displayText()
-                                 : "Status: Hotkey unavailable (" + current.displayText() + ")");
+    if (hotkeyCoordinator_) {
+        hotkeyCoordinator_->applyHotkey(std::move(binding));
     }
 }
 

@@ -13,10 +13,13 @@
 
 namespace korvane {
 
-class HotkeyBackend;
-class StatusMenu;
 class HotkeyBackendFactory;
+class HotkeyCoordinator;
+class ListeningIndicatorController;
+class QtShellAlerts;
 class SettingsVocabulary;
+class SettingsWindow;
+class StatusMenu;
 class WhisperTranscriber;
 enum class HotkeyEvent;
 
@@ -55,7 +58,7 @@ public:
     void stopDictation();
     // Puts the last transcript back on the clipboard; the status line says whether it worked.
     void copyLastTranscript();
-    // Shows the settings window; does nothing while the application has none.
+    // Shows the settings window, built on the first call.
     void showSettings();
     // Stops watching the shortcut, so it cannot fire while a new one is being recorded.
     void pauseHotkey();
@@ -66,13 +69,14 @@ public:
     bool isBusy() const;
 
 private:
-    // Registers the stored shortcut afresh; false when it could not be had (the backend logs why).
-    bool registerHotkey();
     // The shortcut's events by the stored mode: toggle on each press, or record while held.
     void handleHotkeyEvent(HotkeyEvent event);
     // " — press <shortcut>" while a shortcut is registered, else nothing.
     std::string hotkeyHint() const;
     void handleStatus(const DictationStatus& status);
+    void setStatusLine(const std::string& line);
+    // After an alert: the settings window, when it is open, gets the keyboard back.
+    void restoreActivationPolicy();
 
     AppSettings& settings_;
     PlatformServices& platform_;
@@ -81,10 +85,12 @@ private:
     std::shared_ptr<SettingsVocabulary> vocabulary_;
     std::shared_ptr<WhisperTranscriber> transcriber_;
     std::shared_ptr<DictationController> controller_;
+    std::unique_ptr<ListeningIndicatorController> indicator_;
+    std::unique_ptr<SettingsWindow> settingsWindow_;
+    std::shared_ptr<QtShellAlerts> alerts_;
     std::unique_ptr<StatusMenu> menu_;
     std::unique_ptr<HotkeyBackendFactory> hotkeys_;
-    std::shared_ptr<HotkeyBackend> hotkey_;
-    bool hotkeyRegistered_ = false;
+    std::shared_ptr<HotkeyCoordinator> hotkeyCoordinator_;
     // Callbacks handed out hold the shell through this token and do nothing once it is gone.
     std::shared_ptr<ApplicationShell*> alive_ = std::make_shared<ApplicationShell*>(this);
 };

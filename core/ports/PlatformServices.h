@@ -4,10 +4,12 @@
 #include "core/ports/FocusTracking.h"
 #include "core/ports/TranscriptDelivering.h"
 #include "core/scheduling/MainQueue.h"
+#include "delivery/focus/ScreenGeometry.h"
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace korvane {
@@ -44,6 +46,10 @@ public:
     // accessibility tree when the tracker can.
     virtual std::shared_ptr<FocusTracking> makeFocusTracker() = 0;
     virtual std::shared_ptr<AccessibilityPreparing> makeAccessibility() = 0;
+
+    // The focused text element's frame in y-up screen geometry, so that the listening indicator
+    // keeps clear of it; nothing where no accessibility service can tell. Main thread.
+    virtual std::optional<Rect> focusedElementFrame() { return std::nullopt; }
 
     // Builds the backends of global shortcuts; nothing where no global shortcut can be had (no
     // X server). Backends report on `mainQueue`.

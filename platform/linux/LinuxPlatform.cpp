@@ -154,4 +154,9 @@ AtspiAccessibility* LinuxPlatform::accessibility() const
     return accessibility_.get();
 }
 
+std::optional<Rect> LinuxPlatform::focusedElementFrame()
+{
+    return accessibility_ ? FocusInspector::focusedElementFrame(*accessibility_, log_) : std::nullopt;
+}
+
 }  // namespace korvane

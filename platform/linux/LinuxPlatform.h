@@ -34,6 +34,7 @@ public:
     std::shared_ptr<AudioRecording> makeRecorder(MainQueue& mainQueue) override;
     std::shared_ptr<FocusTracking> makeFocusTracker() override;
     std::shared_ptr<AccessibilityPreparing> makeAccessibility() override;
+    std::optional<Rect> focusedElementFrame() override;
     std::unique_ptr<HotkeyBackendFactory> makeHotkeyBackendFactory(std::shared_ptr<MainQueue> mainQueue) override;
     std::shared_ptr<TranscriptDelivering>
     makeDelivery(std::shared_ptr<MainQueue> mainQueue,

@@ -160,6 +160,29 @@ TEST(AppLifecycleClosedStandardError, ParksTheMissingDescriptorOnDevNull)
     EXPECT_NE(stored.find("hotkeyBindingV2"), std::string::npos) << stored;
 }
 
+// Offscreen there is no X server, so Korvane is not trusted: a stored modifier-only shortcut cannot
+// be registered at launch, and the shell starts waiting for the permission before the run loop.
+TEST(AppLifecycleShortcut, AChordWithoutThePermissionStartsTheWait)
+{
+    testing::TempHome home;
+    makeRuntimeDir(home.path());
+    const fs::path settings = home.path() / ".config/korvane/settings.json";
+    testing::writeFile(settings, R"({"debugLogging": true, "modelSize": "base", "hotkeyBindingV2":
+        "{\"version\":2,\"kind\":\"modifierChord\",\"modifiers\":[\"function\",\"option\"]}"})");
+    const fs::path log = home.path() / ".config/korvane/debug.log";
+
+    RunningApp app(home.path(), home.path() / "stderr.txt");
+    ASSERT_TRUE(waitForText(log, "App started -- main run loop active", 30s)) << testing::readFile(log);
+    app.signal(SIGTERM);
+    EXPECT_EQ(app.waitForExit(30s), 0);
+
+    const std::string lines = testing::readFile(log);
+    const auto waiting = lines.find(" Waiting for Accessibility before registering modifier-only hotkey\n");
+    EXPECT_NE(waiting, std::string::npos) << lines;
+    EXPECT_LT(waiting, lines.find("App started -- main run loop active")) << lines;
+    EXPECT_NE(lines.find("Accessibility trusted: false"), std::string::npos) << lines;
+}
+
 TEST(AppLifecycleQuiet, SaysNothingWhileTheDebugLogIsOff)
 {
     testing::TempHome home;
