@@ -1,7 +1,9 @@
 #include "ui/settings/SettingsWindow.h"
 
 #include "core/settings/AppSettings.h"
+#include "ui/settings/AboutPane.h"
 #include "ui/settings/SettingsWindowFrame.h"
+#include "ui/settings/UpdatesPane.h"
 #include "ui/settings/VocabularyPane.h"
 
 #include <QCoreApplication>
@@ -50,6 +52,10 @@ void SettingsWindow::makeWindow()
     // One line per pane; the tabs keep their fixed order whatever order the lines are in.
     addPane(SettingsTab::vocabulary,
             std::make_unique<VocabularyPane>(settings_, collaborators_.countTokens, collaborators_.mainQueue));
+    if (collaborators_.updates != nullptr) {
+        addPane(SettingsTab::updates, std::make_unique<UpdatesPane>(*collaborators_.updates));
+        addPane(SettingsTab::about, std::make_unique<AboutPane>());
+    }
 
     frame_->showTab(settings_.settingsTab());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {

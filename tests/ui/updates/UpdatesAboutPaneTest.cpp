@@ -1,0 +1,189 @@
+// The Updates and About tabs and the update dialogs as the user meets them (offscreen): the
+// checkbox against the settings file, "Check Now…", the version texts and the links they open.
+#include "core/scheduling/VirtualMainQueue.h"
+#include "core/settings/AppSettings.h"
+#include "core/updates/UpdateController.h"
+#include "core/version/BuildVersion.h"
+#include "tests/support/TempHome.h"
+#include "ui/settings/AboutPane.h"
+#include "ui/settings/UpdateDialogs.h"
+#include "ui/settings/UpdatesPane.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+QApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "updates-about-pane-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+class CountingFetcher final : public FeedFetching {
+public:
+    FeedFetchResult fetch(const std::string& url) override
+    {
+        urls.push_back(url);
+        return {R"({"version": "0.2.0", "releasePage": "https://korvane.app/releases/0.2.0", "notes": "New."})", {}};
+    }
+    std::vector<std::string> urls;
+};
+
+QAbstractButton* buttonTitled(QMessageBox& box, const QString& title)
+{
+    for (QAbstractButton* button : box.buttons()) {
+        if (button->text() == title) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+class UpdatesAboutPaneTest : public ::testing::Test {
+protected:
+    UpdatesAboutPaneTest()
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application();
+        settings = std::make_unique<AppSettings>(file());
+        dialogs = std::make_shared<UpdateDialogs>([this](const QUrl& url) { opened.push_back(url.toString()); });
+        UpdateCollaborators collaborators;
+        collaborators.mainQueue = queue;
+        collaborators.backgroundQueue = background;
+        collaborators.fetcher = fetcher;
+        collaborators.prompts = dialogs;
+        collaborators.isBusy = [] { return false; };
+        collaborators.log = [](std::string_view) {};
+        collaborators.currentVersion = "0.1.0";
+        updates = UpdateController::create(*settings, std::move(collaborators));
+    }
+
+    std::filesystem::path file() const { return home.path() / "settings.json"; }
+
+    testing::TempHome home;
+    std::unique_ptr<AppSettings> settings;
+    std::shared_ptr<VirtualMainQueue> queue = std::make_shared<VirtualMainQueue>();
+    std::shared_ptr<ManualBackgroundQueue> background = std::make_shared<ManualBackgroundQueue>();
+    std::shared_ptr<CountingFetcher> fetcher = std::make_shared<CountingFetcher>();
+    std::vector<QString> opened;
+    std::shared_ptr<UpdateDialogs> dialogs;
+    std::shared_ptr<UpdateController> updates;
+};
+
+TEST_F(UpdatesAboutPaneTest, CheckboxShowsAndStoresTheAutomaticChecks)
+{
+    settings->defaults().setString("updateFeedURL", "https://mirror.example.org/feed.json");
+    auto pane = std::make_unique<UpdatesPane>(*updates);
+    pane->show();
+    EXPECT_TRUE(pane->autoCheckbox()->isChecked()) << "on for a fresh installation";
+    EXPECT_EQ(pane->autoCheckbox()->text(), "Check Automatically");
+    EXPECT_EQ(pane->checkNowButton()->text(), QString::fromUtf8("Check Now\u2026"));
+    EXPECT_EQ(pane->helpLabel()->text(), "Checks mirror.example.org once a day. A check sends your IP address and "
+                                         "app version, nothing else. Updates still wait for your click.");
+
+    pane->autoCheckbox()->click();
+    EXPECT_FALSE(AppSettings(file()).automaticallyChecksForUpdates()) << "the click reaches the settings file";
+
+    // Closing and reopening the window shows the stored state, also after a change made elsewhere.
+    pane->hide();
+    settings->setAutomaticallyChecksForUpdates(true);
+    pane->show();
+    EXPECT_TRUE(pane->autoCheckbox()->isChecked());
+    pane->hide();
+    settings->setAutomaticallyChecksForUpdates(false);
+    pane->show();
+    EXPECT_FALSE(pane->autoCheckbox()->isChecked());
+    EXPECT_FALSE(AppSettings(file()).automaticallyChecksForUpdates()) << "showing the pane writes nothing";
+}
+
+TEST_F(UpdatesAboutPaneTest, CheckNowOffersTheNewerVersionAndItsReleasePage)
+{
+    UpdatesPane pane(*updates);
+    pane.show();
+    QTest::mouseClick(pane.checkNowButton(), Qt::LeftButton);
+    background->runAll();
+    queue->runUntilIdle();
+    EXPECT_EQ(fetcher->urls.size(), 1u);
+
+    QMessageBox* offer = dialogs->updateDialog();
+    ASSERT_NE(offer, nullptr);
+    EXPECT_TRUE(offer->isVisible());
+    EXPECT_EQ(offer->informativeText(),
+              "Korvane 0.2.0 is available; you have 0.1.0. Its release page tells how to install it.");
+    EXPECT_EQ(offer->detailedText(), "New.");
+    QAbstractButton* open = buttonTitled(*offer, "Open Release Page");
+    ASSERT_NE(open, nullptr);
+    open->click();
+    EXPECT_THAT(opened, ElementsAre("https://korvane.app/releases/0.2.0"));
+}
+
+TEST_F(UpdatesAboutPaneTest, RelaunchDialogAnswersOnceWhicheverWayItCloses)
+{
+    std::vector<bool> answers;
+    dialogs->offerRelaunch([&](bool relaunch) { answers.push_back(relaunch); });
+    ASSERT_NE(dialogs->relaunchDialog(), nullptr);
+    buttonTitled(*dialogs->relaunchDialog(), "Relaunch Now")->click();
+    QApplication::processEvents();
+    EXPECT_THAT(answers, ElementsAre(true));
+
+    dialogs->offerRelaunch([&](bool relaunch) { answers.push_back(relaunch); });
+    ASSERT_NE(dialogs->relaunchDialog(), nullptr);
+    dialogs->relaunchDialog()->close();  // the window's close box
+    QApplication::processEvents();
+    EXPECT_THAT(answers, ElementsAre(true, false));
+}
+
+TEST_F(UpdatesAboutPaneTest, AboutShowsNameVersionAndHomePage)
+{
+    struct Case {
+        std::string version;
+        std::string build;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"0.3.0", "1a2b3c4", "Version 0.3.0 (1a2b3c4)"},
+        {"0.3.0", "", "Version 0.3.0"},
+        {"", "77", "Version unknown (77)"},
+        {std::string(korvaneVersion()), std::string(korvaneBuild()),
+         QString::fromStdString(versionText(korvaneVersion(), korvaneBuild()))},
+    };
+    for (const Case& c : cases) {
+        AboutPane pane(c.version, c.build, [this](const QUrl& url) { opened.push_back(url.toString()); });
+        EXPECT_EQ(pane.versionLabel()->text(), c.shown);
+    }
+    AboutPane pane("0.3.0", "", [this](const QUrl& url) { opened.push_back(url.toString()); });
+    pane.show();
+    EXPECT_EQ(pane.nameLabel()->text(), "Korvane");
+    EXPECT_EQ(pane.descriptionLabel()->text(), "Local speech-to-text dictation for Linux,\npowered by Whisper.");
+    EXPECT_EQ(pane.websiteButton()->text(), "korvane.app");
+    EXPECT_THAT(opened, IsEmpty());
+    QTest::mouseClick(pane.websiteButton(), Qt::LeftButton);
+    EXPECT_THAT(opened, ElementsAre("https://korvane.app/"));
+    // The running build's own values reach the default pane.
+    EXPECT_EQ(AboutPane().versionLabel()->text(),
+              QString::fromStdString(versionText(korvaneVersion(), korvaneBuild())));
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,110 @@
+#include "ui/settings/UpdateDialogs.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+namespace korvane {
+
+namespace {
+
+// A modeless dialog that deletes itself when closed; any earlier one in `slot` goes first.
+QMessageBox* replaceDialog(QPointer<QMessageBox>& slot, QMessageBox::Icon icon, const QString& text,
+                           const QString& informative)
+{
+    if (slot) {
+        slot->close();
+        delete slot.data();
+    }
+    auto* box = new QMessageBox(icon, QStringLiteral("Korvane Update"), text);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextFormat(Qt::PlainText);
+    box->setInformativeText(informative);
+    box->setWindowModality(Qt::NonModal);
+    slot = box;
+    return box;
+}
+
+void present(QMessageBox* box)
+{
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
+}  // namespace
+
+UpdateDialogs::UpdateDialogs(UrlOpener openUrl) : openUrl_(std::move(openUrl))
+{
+    if (!openUrl_) {
+        openUrl_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    }
+}
+
+UpdateDialogs::~UpdateDialogs()
+{
+    delete update_.data();
+    delete result_.data();
+    delete relaunch_.data();
+}
+
+void UpdateDialogs::offerUpdate(const UpdateOffer& offer, const std::string& currentVersion)
+{
+    QMessageBox* box =
+        replaceDialog(update_, QMessageBox::Information, QStringLiteral("A new version of Korvane is available"),
+                      QStringLiteral("Korvane %1 is available; you have %2. Its release page tells how to install it.")
+                          .arg(QString::fromStdString(offer.version), QString::fromStdString(currentVersion)));
+    if (!offer.notes.empty()) {
+        box->setDetailedText(QString::fromStdString(offer.notes));
+    }
+    QPushButton* open = box->addButton(QStringLiteral("Open Release Page"), QMessageBox::AcceptRole);
+    box->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+    box->setDefaultButton(open);
+    const QUrl page(QString::fromStdString(offer.releasePage), QUrl::StrictMode);
+    QObject::connect(open, &QPushButton::clicked, box, [opener = openUrl_, page] {
+        if (page.isValid()) {
+            opener(page);
+        }
+    });
+    present(box);
+}
+
+void UpdateDialogs::reportUpToDate(const std::string& currentVersion)
+{
+    QMessageBox* box = replaceDialog(
+        result_, QMessageBox::Information, QStringLiteral("You\u2019re up to date!"),
+        QStringLiteral("Korvane %1 is the newest version available.").arg(QString::fromStdString(currentVersion)));
+    box->addButton(QMessageBox::Ok);
+    present(box);
+}
+
+void UpdateDialogs::reportCheckFailed(const std::string& reason)
+{
+    QMessageBox* box =
+        replaceDialog(result_, QMessageBox::Warning, QStringLiteral("Update check failed"),
+                      QStringLiteral("Korvane could not check for updates: %1.").arg(QString::fromStdString(reason)));
+    box->addButton(QMessageBox::Ok);
+    present(box);
+}
+
+void UpdateDialogs::offerRelaunch(std::function<void(bool relaunch)> answer)
+{
+    QMessageBox* box = replaceDialog(
+        relaunch_, QMessageBox::Question, QStringLiteral("Korvane has been updated"),
+        QStringLiteral("A new version of Korvane was installed. Relaunch now to use it? A dictation in progress "
+                       "is finished first."));
+    QPushButton* relaunch = box->addButton(QStringLiteral("Relaunch Now"), QMessageBox::AcceptRole);
+    box->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+    box->setDefaultButton(relaunch);
+    // Every way of closing the dialog answers once: the button, Escape or the window's close box.
+    auto pending = std::make_shared<std::function<void(bool)>>(std::move(answer));
+    QObject::connect(box, &QMessageBox::finished, box, [box, relaunch, pending] {
+        if (auto reply = std::exchange(*pending, {})) {
+            reply(box->clickedButton() == relaunch);
+        }
+    });
+    present(box);
+}
+
+}  // namespace korvane
