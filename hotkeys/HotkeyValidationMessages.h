@@ -27,10 +27,10 @@ inline constexpr std::string_view kFunctionWithKeyMessage =
     "🌐 (fn) cannot be combined with a regular key. Use 🌐 with another modifier instead.";
 inline constexpr std::string_view kChordNeedsFunctionMessage =
     "A modifier-only shortcut must include 🌐 (fn), such as 🌐⌥. Without it, the shortcut would also fire inside "
-    "ordinary shortcuts like ⌘⇧4.";
+    "ordinary shortcuts like ⌃⌥T.";
 inline constexpr std::string_view kFunctionKeyNoteMessage =
-    "Note: 🌐 works on Apple keyboards. Many third-party and Bluetooth keyboards handle fn inside the keyboard, so "
-    "macOS never sees it and the shortcut cannot fire. Test it before relying on it.";
+    "Note: 🌐 is the Super (logo) key here. Some desktops keep Super combinations for themselves, and then the "
+    "shortcut cannot fire. Test it before relying on it.";
 
 constexpr HotkeyValidationMessage validationMessage(HotkeyRecordingSituation situation)
 {

@@ -144,10 +144,10 @@ TEST(HotkeyValidationMessages, EachSituationHasItsTextAndTone)
               "🌐 (fn) cannot be combined with a regular key. Use 🌐 with another modifier instead.");
     EXPECT_EQ(validationMessage(S::chordWithoutFunction).text,
               "A modifier-only shortcut must include 🌐 (fn), such as 🌐⌥. Without it, the shortcut would also "
-              "fire inside ordinary shortcuts like ⌘⇧4.");
+              "fire inside ordinary shortcuts like ⌃⌥T.");
     EXPECT_EQ(validationMessage(S::validChordCandidate).text,
-              "Note: 🌐 works on Apple keyboards. Many third-party and Bluetooth keyboards handle fn inside the "
-              "keyboard, so macOS never sees it and the shortcut cannot fire. Test it before relying on it.");
+              "Note: 🌐 is the Super (logo) key here. Some desktops keep Super combinations for themselves, and "
+              "then the shortcut cannot fire. Test it before relying on it.");
     EXPECT_EQ(validationMessage(S::validKeyComboCandidate).text, "");
 
     EXPECT_EQ(validationMessage(S::validChordCandidate).tone, HotkeyMessageTone::note);

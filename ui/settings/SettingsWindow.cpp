@@ -1,7 +1,9 @@
 #include "ui/settings/SettingsWindow.h"
 
 #include "core/settings/AppSettings.h"
+#include "ui/logic/LoginItem.h"
 #include "ui/settings/AboutPane.h"
+#include "ui/settings/GeneralPane.h"
 #include "ui/settings/SettingsWindowFrame.h"
 #include "ui/settings/UpdatesPane.h"
 #include "ui/settings/VocabularyPane.h"
@@ -45,11 +47,26 @@ void SettingsWindow::addPane(SettingsTab tab, std::unique_ptr<QWidget> pane)
     frame_->addPane(tab, std::move(pane));
 }
 
+std::unique_ptr<GeneralPane> SettingsWindow::makeGeneralPane()
+{
+    std::filesystem::path executable = collaborators_.executable;
+    if (executable.empty()) {
+        executable = QCoreApplication::applicationFilePath().toStdString();
+    }
+    auto pane = std::make_unique<GeneralPane>(
+        settings_, collaborators_.dictation, collaborators_.models, collaborators_.mainQueue,
+        GeneralPane::Hotkeys{collaborators_.pauseHotkey, collaborators_.applyHotkey},
+        LoginItem::forSession(std::move(executable)), collaborators_.log);
+    generalPane_ = pane.get();
+    return pane;
+}
+
 void SettingsWindow::makeWindow()
 {
     frame_ = std::make_unique<SettingsWindowFrame>(settings_, collaborators_.quit);
 
     // One line per pane; the tabs keep their fixed order whatever order the lines are in.
+    addPane(SettingsTab::general, makeGeneralPane());
     addPane(SettingsTab::vocabulary,
             std::make_unique<VocabularyPane>(settings_, collaborators_.countTokens, collaborators_.mainQueue));
     if (collaborators_.updates != nullptr) {
@@ -77,6 +94,9 @@ void SettingsWindow::show()
 
 void SettingsWindow::refreshModelStatus()
 {
+    if (generalPane_ != nullptr) {
+        generalPane_->refreshModelStatus();
+    }
 }
 
 }  // namespace korvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/logging/LogSink.h"
 #include "core/settings/SettingsTab.h"
 #include "hotkeys/HotkeyBinding.h"
 
@@ -45,6 +46,8 @@ struct SettingsCollaborators {
     std::function<void()> quit;
     // What Start at Login launches; the running executable when empty.
     std::filesystem::path executable;
+    // Where the panes log what the user changed (Start at Login).
+    LogSink log = defaultLogSink();
 };
 
 // The settings window: one window with a toolbar of tabs (General, Vocabulary, Updates, About),
@@ -75,6 +78,7 @@ public:
 
 private:
     void makeWindow();
+    std::unique_ptr<GeneralPane> makeGeneralPane();
     void addPane(SettingsTab tab, std::unique_ptr<QWidget> pane);
 
     AppSettings& settings_;

@@ -25,7 +25,19 @@ class PaneStack final : public QStackedWidget {
 public:
     using QStackedWidget::QStackedWidget;
 
-    QSize sizeHint() const override { return currentWidget() ? currentWidget()->sizeHint() : QSize(); }
+    QSize sizeHint() const override
+    {
+        const QWidget* pane = currentWidget();
+        if (pane == nullptr) {
+            return {};
+        }
+        // A pane without a layout has no size hint of its own; its size then says what it needs.
+        QSize size = pane->sizeHint();
+        if (!size.isValid()) {
+            size = pane->size();
+        }
+        return size.expandedTo(pane->minimumSize()).boundedTo(pane->maximumSize());
+    }
     QSize minimumSizeHint() const override { return sizeHint(); }
 };
 

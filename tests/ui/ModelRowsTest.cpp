@@ -1,0 +1,128 @@
+// The General pane's model rows: status line, Retry, the check mark, the disk line and the use and
+// delete buttons for each situation.
+#include "ui/logic/ModelRows.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+inline void PrintTo(const ModelRows& rows, std::ostream* out)
+{
+    *out << "{status \"" << rows.status.text() << "\"" << (rows.statusIsError ? " red" : "") << ", retry "
+         << (rows.retryVisible ? "shown" : "hidden") << (rows.retryEnabled ? "/on" : "/off") << ", description \""
+         << rows.description << "\", checked " << rows.checkedModel.value_or("none") << ", disk \"" << rows.disk
+         << "\", use \"" << rows.useTitle << "\" " << (rows.useEnabled ? "on" : "off") << ", delete "
+         << (rows.deleteVisible ? "shown" : "hidden") << "}";
+}
+
+namespace {
+
+using Kind = ModelStatusLine::Kind;
+
+TEST(ModelRows, StatusLineTexts)
+{
+    EXPECT_EQ((ModelStatusLine{Kind::usingModel, "small", 0}).text(), "Using small");
+    EXPECT_EQ((ModelStatusLine{Kind::loadingModel, "small", 0}).text(), "Loading small…");
+    EXPECT_EQ((ModelStatusLine{Kind::downloadingModel, "medium", 42}).text(), "Downloading medium 42%");
+    EXPECT_EQ((ModelStatusLine{Kind::failedModel, "turbo", 0}).text(), "Failed to load turbo");
+    EXPECT_EQ(ModelStatusLine{}.text(), "No model loaded");
+}
+
+TEST(ModelRows, EachSituationGivesItsRows)
+{
+    struct Case {
+        const char* what;
+        ModelFacts facts;
+        ModelRows expected;
+    };
+    auto facts = [](std::string previewed, bool present) {
+        ModelFacts f;
+        f.stored = "small";
+        f.lastReadyModel = "small";
+        f.previewed = std::move(previewed);
+        f.previewedPresent = present;
+        f.previewedSize = "466 MB";
+        return f;
+    };
+    auto rows = [](ModelStatusLine status, std::string disk, std::string use, bool useEnabled, bool deleteShown) {
+        ModelRows r;
+        r.status = std::move(status);
+        r.retryEnabled = true;
+        r.checkedModel = "small";
+        r.disk = std::move(disk);
+        r.useTitle = std::move(use);
+        r.useEnabled = useEnabled;
+        r.deleteVisible = deleteShown;
+        return r;
+    };
+    const ModelStatusLine usingSmall{Kind::usingModel, "small", 0};
+
+    std::vector<Case> cases{
+        {"the model in use", facts("small", true), rows(usingSmall, "Downloaded, 466 MB", "In Use", false, false)},
+        {"a downloaded model", facts("base", true),
+         rows(usingSmall, "Downloaded, 466 MB", "Use This Model", true, true)},
+        {"a missing model", facts("medium", false),
+         rows(usingSmall, "Not downloaded, 466 MB download", "Download and Use", true, false)},
+    };
+
+    Case downloading{"while medium downloads", facts("base", true),
+                     rows({Kind::downloadingModel, "medium", 42}, "Downloaded, 466 MB", "Use This Model", false, true)};
+    downloading.facts.loadingModelName = "medium";
+    downloading.facts.downloadPercent = 42;
+    downloading.expected.retryEnabled = false;
+    cases.push_back(downloading);
+
+    Case loadingPreviewed{"previewing the model being loaded", facts("base", true),
+                          rows({Kind::loadingModel, "base", 0}, "Downloaded, 466 MB", "Use This Model", false, false)};
+    loadingPreviewed.facts.loadingModelName = "base";
+    loadingPreviewed.expected.retryEnabled = false;
+    cases.push_back(loadingPreviewed);
+
+    Case failed{
+        "after a failed load", facts("turbo", false),
+        rows({Kind::failedModel, "turbo", 0}, "Not downloaded, 466 MB download", "Download and Use", true, false)};
+    failed.facts.failedModelName = "turbo";
+    failed.expected.statusIsError = true;
+    failed.expected.retryVisible = true;
+    cases.push_back(failed);
+
+    Case nothingReady{"no model ready, stored one elsewhere", facts("small", true),
+                      rows({}, "Downloaded, 466 MB", "Use This Model", true, true)};
+    nothingReady.facts.lastReadyModel.reset();
+    nothingReady.expected.checkedModel.reset();
+    cases.push_back(nothingReady);
+
+    Case otherReady{"ready model differs from the stored one", facts("base", true),
+                    rows({}, "Downloaded, 466 MB", "In Use", false, false)};
+    otherReady.facts.lastReadyModel = "base";
+    otherReady.expected.checkedModel = "base";
+    cases.push_back(otherReady);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ModelRows expected = c.expected;
+        expected.description = std::string(modelDescription(c.facts.previewed));
+        EXPECT_EQ(decideModelRows(c.facts), expected);
+    }
+}
+
+TEST(ModelRows, DescriptionsAndDeletionTexts)
+{
+    EXPECT_EQ(modelDescription("base"),
+              "Fast and lightweight (~140MB). Good for everyday dictation. Occasional errors on uncommon words.");
+    EXPECT_EQ(modelDescription("turbo"),
+              "Best accuracy (~870MB, large-v3-turbo). Faster than medium with a GPU build of whisper.cpp thanks to "
+              "GPU inference. Recommended when whisper.cpp runs on a GPU.");
+    EXPECT_EQ(modelDescription("tiny"), "");
+    EXPECT_EQ(deleteModelQuestion("base"), "Delete the base model?");
+    EXPECT_EQ(deleteModelDetail("148 MB"), "This frees 148 MB. You can download it again from here later.");
+    EXPECT_EQ(deleteRefusedText("base"), "Could not delete base");
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,178 @@
+// The settings window (offscreen): its tabs and the one remembered across restarts, fitting the
+// window to the selected pane with the top edge kept, the menus, and closing without losing it.
+#include "tests/ui/SettingsTestWorld.h"
+#include "ui/settings/GeneralPane.h"
+#include "ui/settings/SettingsWindowFrame.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QToolBar>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+inline void PrintTo(SettingsTab tab, std::ostream* out)
+{
+    *out << storedForm(tab);
+}
+
+namespace {
+
+using ::testing::ElementsAre;
+
+// A pane of a fixed size, standing in for panes of other heights.
+std::unique_ptr<QWidget> paneOfSize(int width, int height)
+{
+    auto pane = std::make_unique<QWidget>();
+    pane->setFixedSize(width, height);
+    return pane;
+}
+
+class SettingsWindowTest : public ::testing::Test {
+protected:
+    SettingsWindowTest() { testing::offscreenApplication(); }
+
+    // A window with three panes of different heights, as a restart builds it: from the stored tab.
+    std::unique_ptr<SettingsWindowFrame> makeFrame(AppSettings& store)
+    {
+        auto frame = std::make_unique<SettingsWindowFrame>(store, [this] { ++quits; });
+        frame->addPane(SettingsTab::about, paneOfSize(480, 300));  // out of order on purpose
+        frame->addPane(SettingsTab::general, paneOfSize(480, 200));
+        frame->addPane(SettingsTab::vocabulary, paneOfSize(480, 420));
+        frame->showTab(store.settingsTab());
+        return frame;
+    }
+
+    testing::TempHome home;
+    AppSettings settings{AppSettings::defaultFile()};
+    int quits = 0;
+};
+
+TEST_F(SettingsWindowTest, TabsKeepTheirOrderAndTheSelectedOneIsRememberedAcrossARestart)
+{
+    auto frame = makeFrame(settings);
+    EXPECT_THAT(frame->tabs(), ElementsAre(SettingsTab::general, SettingsTab::vocabulary, SettingsTab::about));
+    QStringList labels;
+    for (QAction* action : frame->findChild<QToolBar*>("settingsTabs")->actions()) {
+        labels << action->text();
+        EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
+    }
+    EXPECT_EQ(labels, (QStringList{"General", "Vocabulary", "About"}));
+    EXPECT_EQ(frame->selectedTab(), SettingsTab::general) << "nothing stored opens General";
+
+    frame->tabAction(SettingsTab::vocabulary)->trigger();
+    EXPECT_EQ(frame->selectedTab(), SettingsTab::vocabulary);
+    EXPECT_EQ(frame->windowTitle(), "Vocabulary");
+    frame.reset();
+
+    AppSettings afterRestart(AppSettings::defaultFile());
+    EXPECT_EQ(makeFrame(afterRestart)->selectedTab(), SettingsTab::vocabulary);
+}
+
+TEST_F(SettingsWindowTest, SwitchingTabsKeepsTheTopEdgeAndFitsTheHeight)
+{
+    auto frame = makeFrame(settings);
+    frame->show();
+    frame->move(140, 160);
+    QApplication::processEvents();
+    const QRect general = frame->geometry();
+
+    frame->tabAction(SettingsTab::vocabulary)->trigger();
+    QApplication::processEvents();
+    const QRect vocabulary = frame->geometry();
+    EXPECT_EQ(vocabulary.top(), general.top());
+    EXPECT_EQ(vocabulary.left(), general.left());
+    EXPECT_EQ(vocabulary.height() - general.height(), 220) << "grown by the difference of the panes";
+
+    frame->tabAction(SettingsTab::about)->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(frame->geometry().top(), general.top());
+    EXPECT_EQ(frame->geometry().height() - general.height(), 100);
+}
+
+TEST_F(SettingsWindowTest, TheEditMenuWorksOnTheFocusedFieldAndTheOtherMenusAreThere)
+{
+    auto frame = std::make_unique<SettingsWindowFrame>(settings, [this] { ++quits; });
+    auto pane = std::make_unique<QLineEdit>("heard text");
+    QLineEdit* field = pane.get();
+    frame->addPane(SettingsTab::vocabulary, std::move(pane));
+    frame->showTab(SettingsTab::vocabulary);
+    frame->show();
+    frame->activateWindow();
+    field->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+
+    std::vector<std::string> menus;
+    QAction* selectAll = nullptr;
+    QAction* copy = nullptr;
+    QAction* quit = nullptr;
+    QAction* close = nullptr;
+    for (QAction* menu : frame->menuBar()->actions()) {
+        std::string items = menu->text().toStdString() + ":";
+        for (QAction* item : menu->menu()->actions()) {
+            items += item->isSeparator()
+                         ? " |"
+                         : " " + item->text().toStdString() + " " + item->shortcut().toString().toStdString();
+            selectAll = item->text() == "Select All" ? item : selectAll;
+            copy = item->text() == "Copy" ? item : copy;
+            quit = item->text() == "Quit Korvane" ? item : quit;
+            close = item->text() == "Close" ? item : close;
+        }
+        menus.push_back(items);
+    }
+    EXPECT_THAT(menus, ElementsAre("Korvane: Settings… Ctrl+, | Quit Korvane Ctrl+Q",
+                                   "Edit: Undo Ctrl+Z Redo Ctrl+Shift+Z | Cut Ctrl+X Copy Ctrl+C Paste Ctrl+V "
+                                   "Select All Ctrl+A",
+                                   "Window: Close Ctrl+W"));
+
+    selectAll->trigger();
+    copy->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), "heard text");
+    quit->trigger();
+    EXPECT_EQ(quits, 1);
+    close->trigger();
+    EXPECT_FALSE(frame->isVisible());
+}
+
+TEST_F(SettingsWindowTest, TheWindowIsBuiltOnFirstShowAndKeptWhenClosed)
+{
+    testing::SettingsTestWorld world;
+    world.window->refreshModelStatus();  // nothing to refresh yet, and no harm done
+    EXPECT_EQ(world.window->window(), nullptr);
+
+    world.show();
+    QMainWindow* first = world.window->window();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    ASSERT_NE(world.window->generalPane(), nullptr);
+
+    first->close();
+    EXPECT_FALSE(first->isVisible());
+    world.show();
+    EXPECT_EQ(world.window->window(), first);
+    EXPECT_TRUE(first->isVisible());
+}
+
+TEST_F(SettingsWindowTest, AStoredTabWithoutAPaneOpensGeneralAndStaysStored)
+{
+    testing::SettingsTestWorld world;
+    world.settings.setSettingsTab(SettingsTab::updates);  // no update controller: no Updates pane
+    world.show();
+    auto* frame = dynamic_cast<SettingsWindowFrame*>(world.window->window());
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->selectedTab(), SettingsTab::general);
+    EXPECT_EQ(world.settings.settingsTab(), SettingsTab::updates);
+}
+
+}  // namespace
+}  // namespace korvane

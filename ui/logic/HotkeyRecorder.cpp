@@ -1,0 +1,113 @@
+#include "ui/logic/HotkeyRecorder.h"
+
+#include "core/scheduling/WeakTask.h"
+
+#include <utility>
+
+namespace korvane {
+
+HotkeyRecorder::HotkeyRecorder(std::shared_ptr<MainQueue> mainQueue, std::function<ChordModifierSet()> currentModifiers,
+                               ChordModifierSet initiallyHeld, std::function<void()> onChange)
+    : mainQueue_(std::move(mainQueue)), currentModifiers_(std::move(currentModifiers)), onChange_(std::move(onChange)),
+      held_(initiallyHeld), functionKeyHeld_(initiallyHeld.contains(ChordModifier::function))
+{
+}
+
+HotkeyRecorder::~HotkeyRecorder() = default;
+
+void HotkeyRecorder::modifiersChanged(ChordModifierSet held)
+{
+    if (stopped_) {
+        return;
+    }
+    held_ = held;
+    functionKeyHeld_ = held.contains(ChordModifier::function);
+    ++chordWait_;
+    if (held.size() >= 2) {
+        const std::uint64_t wait = chordWait_;
+        mainQueue_->postAfter(kChordHoldDuration, weakTask(alive_, [wait, held](HotkeyRecorder* recorder) {
+                                  if (recorder->chordWait_ == wait && !recorder->stopped_) {
+                                      recorder->promoteChord(held);
+                                  }
+                              }));
+    } else if (held.size() == 1) {
+        message_.clear();
+    }
+    // Letting go of every modifier keeps the candidate and the message.
+}
+
+void HotkeyRecorder::promoteChord(ChordModifierSet held)
+{
+    // A release the window never saw (the focus moved away meanwhile) must not promote a chord
+    // that is no longer held.
+    if (currentModifiers_ && currentModifiers_() != held) {
+        return;
+    }
+    if (!held.contains(ChordModifier::function)) {
+        candidate_.reset();
+        setMessage(HotkeyRecordingSituation::chordWithoutFunction);
+    } else {
+        candidate_ = HotkeyBinding::modifierChord(held);
+        setMessage(HotkeyRecordingSituation::validChordCandidate);
+    }
+    if (onChange_) {
+        onChange_();
+    }
+}
+
+HotkeyRecorder::KeyResult HotkeyRecorder::keyPressed(ChordModifierSet modifiers, std::uint16_t keyCode)
+{
+    if (stopped_) {
+        return KeyResult::recorded;
+    }
+    ++chordWait_;  // a key press ends any pending chord
+    // Only the last modifier change says whether the function key is down: some keyboards report
+    // it in key events where it was never pressed.
+    ChordModifierSet held = modifiers;
+    if (functionKeyHeld_) {
+        held.insert(ChordModifier::function);
+    } else {
+        held.erase(ChordModifier::function);
+    }
+    held_ = held;
+    if (keyCode == kEscapeKeyCode && held.empty()) {
+        return KeyResult::cancel;
+    }
+    if (held.contains(ChordModifier::function)) {
+        candidate_.reset();
+        setMessage(HotkeyRecordingSituation::keyWithFunction);
+    } else if (held.empty()) {
+        candidate_.reset();
+        setMessage(HotkeyRecordingSituation::keyWithoutModifier);
+    } else {
+        candidate_ = HotkeyBinding::keyCombo(held, keyCode);
+        setMessage(HotkeyRecordingSituation::validKeyComboCandidate);
+    }
+    return KeyResult::recorded;
+}
+
+void HotkeyRecorder::stop()
+{
+    stopped_ = true;
+    ++chordWait_;
+}
+
+void HotkeyRecorder::setMessage(HotkeyRecordingSituation situation)
+{
+    const HotkeyValidationMessage message = validationMessage(situation);
+    message_ = std::string(message.text);
+    messageTone_ = message.tone;
+}
+
+HotkeyRecorderDisplay HotkeyRecorder::display() const
+{
+    HotkeyRecorderDisplay display;
+    display.held = held_.empty() ? "—" : held_.symbolString();
+    display.candidate = candidate_ ? "Shortcut: " + candidate_->displayText() : std::string();
+    display.message = message_;
+    display.messageTone = messageTone_;
+    display.canUse = candidate_.has_value();
+    return display;
+}
+
+}  // namespace korvane

@@ -1,0 +1,133 @@
+#include "ui/settings/RecorderKeys.h"
+
+#include "hotkeys/KeyPositionTable.h"
+#include "hotkeys/Keysyms.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+// Xlib after Qt: its macros (None, KeyPress, Bool) would break Qt's headers.
+#include <X11/XKBlib.h>
+
+namespace korvane {
+
+namespace {
+
+// The keysym of the key at its first level in the first group, as the shortcut grabs see it.
+std::optional<std::uint32_t> baseKeysymOnX11(const QKeyEvent& event)
+{
+    if (event.nativeScanCode() == 0 || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return std::nullopt;
+    }
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->display() == nullptr || event.nativeScanCode() > 255) {
+        return std::nullopt;
+    }
+    const KeySym keysym =
+        XkbKeycodeToKeysym(x11->display(), static_cast<KeyCode>(event.nativeScanCode()), /*group=*/0, /*level=*/0);
+    if (keysym == NoSymbol) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(keysym);
+}
+
+// For platforms without native key information (offscreen, and events made by tests): the keysym
+// that Qt's key names. Printable ASCII keys are their lower-case character.
+std::optional<std::uint32_t> keysymOfQtKey(int key)
+{
+    using namespace keysyms;
+    if (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde) {
+        const auto character = static_cast<std::uint32_t>(key);
+        return character >= 'A' && character <= 'Z' ? character + ('a' - 'A') : character;
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F35) {
+        return function(key - Qt::Key_F1 + 1);
+    }
+    switch (key) {
+    case Qt::Key_Escape:
+        return kEscape;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return kTab;
+    case Qt::Key_Backspace:
+        return kBackSpace;
+    case Qt::Key_Return:
+        return kReturn;
+    case Qt::Key_Enter:
+        return kKeypadEnter;
+    case Qt::Key_Insert:
+        return kInsert;
+    case Qt::Key_Delete:
+        return kDelete;
+    case Qt::Key_Home:
+        return kHome;
+    case Qt::Key_End:
+        return kEnd;
+    case Qt::Key_Left:
+        return kLeft;
+    case Qt::Key_Up:
+        return kUp;
+    case Qt::Key_Right:
+        return kRight;
+    case Qt::Key_Down:
+        return kDown;
+    case Qt::Key_PageUp:
+        return kPageUp;
+    case Qt::Key_PageDown:
+        return kPageDown;
+    default:
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+ChordModifierSet chordModifiersOf(Qt::KeyboardModifiers modifiers)
+{
+    ChordModifierSet set;
+    if (modifiers.testFlag(Qt::MetaModifier)) {
+        set.insert(ChordModifier::function);
+    }
+    if (modifiers.testFlag(Qt::ControlModifier)) {
+        set.insert(ChordModifier::control);
+    }
+    if (modifiers.testFlag(Qt::AltModifier)) {
+        set.insert(ChordModifier::option);
+    }
+    if (modifiers.testFlag(Qt::ShiftModifier)) {
+        set.insert(ChordModifier::shift);
+    }
+    return set;
+}
+
+std::optional<ChordModifier> chordModifierOfKey(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return ChordModifier::function;
+    case Qt::Key_Control:
+        return ChordModifier::control;
+    case Qt::Key_Alt:
+        return ChordModifier::option;
+    case Qt::Key_Shift:
+        return ChordModifier::shift;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<std::uint16_t> macKeyCodeOf(const QKeyEvent& event)
+{
+    std::optional<std::uint32_t> keysym = baseKeysymOnX11(event);
+    if (!keysym) {
+        keysym = keysymOfQtKey(event.key());
+    }
+    if (!keysym) {
+        return std::nullopt;
+    }
+    return KeyPositionTable::keyCode(*keysym);
+}
+
+}  // namespace korvane
