@@ -23,7 +23,8 @@ public:
     virtual void reportCheckFailed(const std::string& reason) = 0;
 
     // The installed executable was replaced (a package upgrade): asks whether to relaunch into it.
-    // `answer` runs on the main thread with the choice, at most once; dropping it means "not now".
+    // `answer` runs on the main thread with the choice, exactly once: closing the dialog any other
+    // way is "not now". Until it runs, no further relaunch question is asked.
     virtual void offerRelaunch(std::function<void(bool relaunch)> answer) = 0;
 };
 

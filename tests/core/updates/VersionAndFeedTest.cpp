@@ -88,13 +88,13 @@ TEST(UpdateFeedTest, RefusesMalformedFeedsWithAReason)
         {R"({"version": "0.2.0", "releasePage": "https:///path"})", "\"releasePage\""},
         {R"({"version": "0.2.0", "releasePage": "https://a.b/x y"})", "\"releasePage\""},
         {R"({"version": "0.2.0", "releasePage": "https://a.b/", "notes": ["x"]})", "\"notes\""},
-};
-for (const Case& c : cases) {
-    const auto parsed = parseUpdateFeed(c.body);
-    ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << c.body;
-    EXPECT_NE(std::get<std::string>(parsed).find(c.reason), std::string::npos)
-        << c.body << " gave: " << std::get<std::string>(parsed);
-}
+    };
+    for (const Case& c : cases) {
+        const auto parsed = parseUpdateFeed(c.body);
+        ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << c.body;
+        EXPECT_NE(std::get<std::string>(parsed).find(c.reason), std::string::npos)
+            << c.body << " gave: " << std::get<std::string>(parsed);
+    }
 }
 
 TEST(UpdateFeedTest, UrlHostNamesTheServer)
