@@ -144,6 +144,12 @@ TEST_F(VocabularyPaneTest, TypedEntriesReachTheSettingsFileAsTheyAreFinished)
     typeInto(0, 1, "Qux");
     pane->hide();
     EXPECT_EQ(savedVocabulary(), (Vocabulary{{"Qux", {"Foo", "bar"}}}));
+
+    // Nor when the pane goes away with a cell open (the application quitting).
+    pane->show();
+    typeInto(0, 1, "Quux");
+    pane.reset();
+    EXPECT_EQ(savedVocabulary(), (Vocabulary{{"Quux", {"Foo", "bar"}}}));
 }
 
 TEST_F(VocabularyPaneTest, PlusAndMinusButtons)

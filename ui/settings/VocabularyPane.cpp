@@ -212,9 +212,14 @@ VocabularyPane::VocabularyPane(AppSettings& settings, VocabularySummary::TokenCo
 
 VocabularyPane::~VocabularyPane()
 {
-    // The editor may outlive the pane for a moment (a retry holds it weakly only), but must never
-    // call back into a destroyed widget.
+    // Text still being typed is kept when the pane goes without being hidden first (the
+    // application quitting with the window open).
+    endEditing();
+    // The table and its model reach the editor, so they go first, while the editor is alive;
+    // nothing calls back into this widget afterwards.
     editor_->setOnSummaryChanged({});
+    delete table_;
+    delete model_;
 }
 
 QSize VocabularyPane::sizeHint() const
