@@ -8,6 +8,7 @@
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
+#include "platform/linux/updates/DesktopUpdates.h"
 #include "transcription/models/ModelCatalogueFile.h"
 #include "transcription/models/ModelStore.h"
 #include "transcription/whisper/ModelStoreFiles.h"
@@ -15,9 +16,11 @@
 #include "transcription/whisper/WhisperTranscriber.h"
 #include "ui/indicator/ListeningIndicatorController.h"
 #include "ui/settings/SettingsWindow.h"
+#include "ui/settings/UpdateDialogs.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
+#include <QMessageBox>  // UpdateDialogs keeps QPointer<QMessageBox> members, which need the full type
 #include <cstdlib>
 
 #include <string>
@@ -84,10 +87,22 @@ void ApplicationShell::launch()
         return shell ? (*shell)->platform_.focusedElementFrame() : std::nullopt;
     });
 
+    DesktopUpdates::Parts updateParts;
+    updateParts.mainQueue = mainQueue_;
+    updateParts.backgroundQueue = backgroundQueue_;
+    updateParts.prompts = std::make_shared<UpdateDialogs>();
+    updateParts.isBusy = [alive = std::weak_ptr<ApplicationShell*>(alive_)] {
+        const auto shell = alive.lock();
+        return shell && (*shell)->isBusy();
+    };
+    updateParts.shutdown = weakTask(alive_, [](ApplicationShell* shell) { shell->shutdown(); });
+    updates_ = std::make_unique<DesktopUpdates>(settings_, std::move(updateParts));
+
     SettingsCollaborators windowParts;
     windowParts.dictation = controller_;
     windowParts.mainQueue = mainQueue_;
     windowParts.models = models;
+    windowParts.updates = &updates_->controller();
     windowParts.countTokens = [transcriber = transcriber_](const std::string& text) {
         return transcriber->tryTokenCount(text);
     };
@@ -134,6 +149,7 @@ void ApplicationShell::launch()
 
     Logger::log("App started -- main run loop active");
     controller_->preloadModel(modelName);
+    updates_->start();
 }
 
 void ApplicationShell::handleHotkeyEvent(HotkeyEvent event)

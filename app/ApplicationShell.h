@@ -13,6 +13,7 @@
 
 namespace korvane {
 
+class DesktopUpdates;
 class HotkeyBackendFactory;
 class HotkeyCoordinator;
 class ListeningIndicatorController;
@@ -86,6 +87,7 @@ private:
     std::shared_ptr<WhisperTranscriber> transcriber_;
     std::shared_ptr<DictationController> controller_;
     std::unique_ptr<ListeningIndicatorController> indicator_;
+    std::unique_ptr<DesktopUpdates> updates_;
     std::unique_ptr<SettingsWindow> settingsWindow_;
     std::shared_ptr<QtShellAlerts> alerts_;
     std::unique_ptr<StatusMenu> menu_;
