@@ -1,5 +1,7 @@
 #include "platform/linux/pulse/PulseCaptureEngine.h"
 
+#include "core/logging/Logger.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <cerrno>
@@ -56,8 +58,9 @@ private:
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     std::size_t frameBytes_ = 0;
-    bool capturing_ = false;       // the stream reached the ready state and delivers blocks
-    bool changeReported_ = false;  // for the current stream
+    bool capturing_ = false;         // the stream reached the ready state and delivers blocks
+    bool changeReported_ = false;    // for the current stream
+    bool firstBlockLogged_ = false;  // for the current stream
     BlockHandler onBlock_;
     std::function<void()> onChange_;
     pa_channel_map sourceChannels_{};  // of the source inputFormat() last described
@@ -167,6 +170,7 @@ void PulseCaptureEngine::Impl::startCapture(const CaptureFormat& format, BlockHa
     frameBytes_ = pa_frame_size(&sampleFormat);
     onBlock_ = std::move(onBlock);
     changeReported_ = false;
+    firstBlockLogged_ = false;
     pa_stream_set_state_callback(stream_, &PulseCaptureEngine::Impl::streamStateChanged, this);
     pa_stream_set_read_callback(stream_, &PulseCaptureEngine::Impl::streamReadable, this);
     pa_stream_set_moved_callback(stream_, &PulseCaptureEngine::Impl::streamMoved, this);
@@ -396,6 +400,12 @@ void PulseCaptureEngine::Impl::streamReadable(pa_stream* stream, std::size_t, vo
         }
         // A null pointer with a size is a hole in the recording: nothing to deliver, only to skip.
         if (data != nullptr && engine->onBlock_) {
+            if (!engine->firstBlockLogged_) {
+                // Marks when sound first reaches us after a start: with "Recording started" and the
+                // shortcut press it shows how long a dictation takes to begin listening.
+                engine->firstBlockLogged_ = true;
+                Logger::log("First audio block captured: " + std::to_string(bytes / engine->frameBytes_) + " frames");
+            }
             try {
                 engine->onBlock_(static_cast<const float*>(data), bytes / engine->frameBytes_);
             } catch (...) {

@@ -1,0 +1,201 @@
+#include "tests/support/app/DictationRig.h"
+
+#include "tests/support/TempHome.h"
+#include "tests/support/models/GeneratedModels.h"
+#include "tests/support/process/Programs.h"
+
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+
+namespace korvane::testing {
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string kMicrophone = "microphone";
+
+PulseTestDaemon::Sink microphoneSink()
+{
+    // A common desktop microphone format, so the capture path resamples and downmixes as it would
+    // on a laptop.
+    return PulseTestDaemon::Sink{kMicrophone, 48000, 2};
+}
+
+// The window trayer docks icons into, found by its class; 0 when it has none (yet).
+unsigned long findTrayWindow()
+{
+    try {
+        const std::string found = runProgram({"xdotool", "search", "--class", "trayer"});
+        return std::stoul(found);
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+}  // namespace
+
+DictationDesktop::DictationDesktop(const std::string& sentence) : pulse_({microphoneSink()})
+{
+    // A panel with a system tray on top of the screen, as a desktop has, so Korvane shows its tray
+    // icon and menu as it does for a user.
+    tray_ = std::make_unique<ChildProcess>(std::vector<std::string>{
+        "trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120", "--height", "24",
+        "--SetDockType", "true", "--SetPartialStrut", "true", "--transparent", "false"});
+    if (!waitFor([this] { return (trayWindow_ = findTrayWindow()) != 0; }, 10s)) {
+        throw std::runtime_error("trayer did not show its panel");
+    }
+    const PulseTestDaemon::Sink sink = microphoneSink();
+    clip_ = SpeechClip::make(files_.path(), "sentence", sentence, sink.rate, sink.channels);
+}
+
+DictationDesktop::~DictationDesktop() = default;
+
+void DictationDesktop::speak() const
+{
+    pulse_.play(kMicrophone, clip_.soundFile);
+}
+
+CatalogueModel::CatalogueModel(const std::string& name, const modelgen::ModelRecipe& recipe, const fs::path& home,
+                               bool served)
+    : name_(name), fileName_("ggml-" + name + ".bin")
+{
+    const fs::path modelsFolder = home / ".local/share/Korvane/models";
+    const fs::path written = served ? files_.path() : modelsFolder;
+    ModelDefinition definition = writeGeneratedModel(written, fileName_, recipe);
+    std::string url = "https://models.invalid/" + fileName_;  // never fetched: the file is in place
+    if (served) {
+        server_ = std::make_unique<LoopbackHttpServer>();
+        server_->serve("/" + fileName_, ok(readFile(written / fileName_)));
+        url = server_->baseUrl() + fileName_;
+    }
+    std::ostringstream catalogue;
+    catalogue << R"({"version": 1, "models": [{"name": ")" << name_ << R"(", "file": ")" << fileName_
+              << R"(", "bytes": )" << definition.expectedBytes << R"(, "sha256": ")" << definition.sha256
+              << R"(", "url": ")" << url << R"("}]})";
+    catalogueFile_ = files_.path() / "models.json";
+    writeFile(catalogueFile_, catalogue.str());
+}
+
+std::size_t CatalogueModel::downloads() const
+{
+    return server_ ? server_->requestCount("/" + fileName_) : 0;
+}
+
+RunningKorvane::RunningKorvane(const fs::path& home, const std::string& settingsJson, const fs::path& catalogueFile)
+    : home_(home)
+{
+    writeFile(home / ".config/korvane/settings.json", settingsJson);
+    // Its own home and XDG folders, the desktop and sound server of this process, Qt on X11 (an
+    // inherited offscreen choice would hide the tray), and standard error joined to the output.
+    process_ = std::make_unique<ChildProcess>(std::vector<std::string>{
+        "env", "-u", "QT_QPA_PLATFORM", "QT_QPA_PLATFORM=xcb", "HOME=" + home.string(),
+        "XDG_CONFIG_HOME=" + (home / ".config").string(), "XDG_DATA_HOME=" + (home / ".local/share").string(),
+        "XDG_CACHE_HOME=" + (home / ".cache").string(), "KORVANE_MODEL_CATALOGUE=" + catalogueFile.string(), "sh", "-c",
+        "exec \"$0\" 2>&1", KORVANE_APP_PATH});
+    reader_ = std::thread([this] { readOutput(); });
+}
+
+RunningKorvane::~RunningKorvane()
+{
+    stopping_ = true;
+    reader_.join();
+    process_.reset();  // SIGTERM, then SIGKILL if it does not end within a second
+}
+
+void RunningKorvane::readOutput()
+{
+    while (!stopping_) {
+        std::optional<std::string> text = process_->readLine(100ms);
+        if (!text) {
+            if (!process_->running()) {
+                return;
+            }
+            continue;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        std::lock_guard lock(mutex_);
+        lines_.push_back(ArrivedLine{now, std::move(*text)});
+    }
+}
+
+std::optional<std::size_t> RunningKorvane::waitForLine(const std::string& text, std::chrono::milliseconds timeout,
+                                                       std::size_t from) const
+{
+    return waitForAnyLine({text}, timeout, from);
+}
+
+std::optional<std::size_t> RunningKorvane::waitForAnyLine(const std::vector<std::string>& texts,
+                                                          std::chrono::milliseconds timeout, std::size_t from) const
+{
+    std::optional<std::size_t> found;
+    waitFor(
+        [&] {
+            std::lock_guard lock(mutex_);
+            for (std::size_t i = from; i < lines_.size(); ++i) {
+                for (const std::string& text : texts) {
+                    if (lines_[i].text.find(text) != std::string::npos) {
+                        found = i;
+                        return true;
+                    }
+                }
+            }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
+std::size_t RunningKorvane::lineCount() const
+{
+    std::lock_guard lock(mutex_);
+    return lines_.size();
+}
+
+ArrivedLine RunningKorvane::line(std::size_t index) const
+{
+    std::lock_guard lock(mutex_);
+    return lines_.at(index);
+}
+
+std::string RunningKorvane::output() const
+{
+    std::lock_guard lock(mutex_);
+    std::string all;
+    for (const ArrivedLine& line : lines_) {
+        all += line.text + "\n";
+    }
+    return all;
+}
+
+ProcessActivity readProcessActivity(int pid)
+{
+    ProcessActivity activity;
+    const fs::path process = "/proc/" + std::to_string(pid);
+    // Fields 14 and 15 of stat (utime, stime) count every thread; the command name in field 2 may
+    // hold spaces, so counting starts after its closing parenthesis.
+    const std::string stat = readFile(process / "stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number == 14 || number == 15) {
+            activity.cpuTicks += std::stoll(field);
+        }
+    }
+    const auto valueOf = [](const std::string& status, const std::string& key) {
+        const std::size_t at = status.find("\n" + key + ":");
+        return at == std::string::npos ? 0LL : std::stoll(status.substr(at + key.size() + 2));
+    };
+    std::error_code error;
+    for (const fs::directory_entry& task : fs::directory_iterator(process / "task", error)) {
+        const std::string status = readFile(task.path() / "status");
+        activity.contextSwitches +=
+            valueOf(status, "voluntary_ctxt_switches") + valueOf(status, "nonvoluntary_ctxt_switches");
+    }
+    activity.residentKiB = valueOf(readFile(process / "status"), "VmRSS");
+    return activity;
+}
+
+}  // namespace korvane::testing
