@@ -2,6 +2,7 @@
 
 #include "core/scheduling/MainQueue.h"
 #include "ui/logic/VocabularyEditor.h"
+#include "ui/settings/SettingsLook.h"
 
 #include <QAbstractTableModel>
 #include <QHBoxLayout>
@@ -31,23 +32,11 @@ VocabularyColumn columnAt(int section)
     return section == 0 ? VocabularyColumn::aliases : VocabularyColumn::replacement;
 }
 
-// The small type of the explanatory lines: a little under the interface's own size.
-QFont noteFont(const QFont& base)
+// Orange that stays readable as small type on light and dark backgrounds alike.
+QColor warningOrange()
 {
-    QFont font = base;
-    font.setPointSizeF(base.pointSizeF() * 11.0 / 13.0);
-    return font;
+    return QColor(0xd3, 0x5f, 0x00);
 }
-
-void setTextColour(QLabel* label, const QColor& colour)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
-
-// Readable as small type on light and dark backgrounds alike.
-const QColor kWarningColour(0xd3, 0x5f, 0x00);
 
 }  // namespace
 
@@ -145,15 +134,14 @@ VocabularyPane::VocabularyPane(AppSettings& settings, VocabularySummary::TokenCo
 {
     setObjectName("vocabularyPane");
     setWindowTitle("Vocabulary");
-    const QColor secondary = palette().color(QPalette::PlaceholderText);
 
     auto* introduction = new QLabel(
         "Words Whisper gets wrong, and what to write instead. Separate several recognised forms with commas. "
         "Changes save as you make them and apply to future dictation.",
         this);
     introduction->setWordWrap(true);
-    introduction->setFont(noteFont(font()));
-    setTextColour(introduction, secondary);
+    introduction->setFont(settingslook::scaledFont(font(), 11));
+    settingslook::setTextColour(*introduction, settingslook::secondaryText(palette()));
 
     table_->setObjectName("vocabularyTable");
     table_->setModel(model_);
@@ -173,16 +161,19 @@ VocabularyPane::VocabularyPane(AppSettings& settings, VocabularySummary::TokenCo
 
     summary_->setObjectName("vocabularySummary");
     summary_->setWordWrap(true);
-    summary_->setFont(noteFont(font()));
+    summary_->setFont(settingslook::scaledFont(font(), 11));
     summary_->setMinimumHeight(30);
     summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* add = new QPushButton("+", this);
     add->setObjectName("addRowButton");
     add->setFixedWidth(32);
+    // Screen readers would otherwise read the bare symbols.
+    add->setAccessibleName("Add a row");
     auto* remove = new QPushButton(QString::fromUtf8("\u2212"), this);
     remove->setObjectName("removeRowsButton");
     remove->setFixedWidth(32);
+    remove->setAccessibleName("Remove the selected rows");
     auto* common = new QPushButton("Add Common Terms", this);
     common->setObjectName("addCommonTermsButton");
     common->setToolTip("Spoken names for symbols, such as \"forward slash\" and \"open paren\". Your own entries "
@@ -305,9 +296,9 @@ void VocabularyPane::showSummary()
 {
     const VocabularySummary& summary = editor_->summary();
     summary_->setText(QString::fromStdString(summary.text));
-    setTextColour(summary_, summary.tone == VocabularySummary::Tone::warning
-                                ? kWarningColour
-                                : palette().color(QPalette::PlaceholderText));
+    settingslook::setTextColour(*summary_, summary.tone == VocabularySummary::Tone::warning
+                                               ? warningOrange()
+                                               : settingslook::secondaryText(palette()));
 }
 
 }  // namespace korvane
