@@ -64,6 +64,8 @@ void ApplicationShell::launch()
     collaborators.mainQueue = mainQueue_;
     collaborators.backgroundQueue = backgroundQueue_;
     collaborators.recorder = platform_.makeRecorder(*mainQueue_);
+    collaborators.recorder->setInputChoice([&settings = settings_] { return settings.inputDevice(); });
+    collaborators.unloadModelAfterMinutes = [&settings = settings_] { return settings.unloadModelAfterMinutes(); };
     collaborators.transcriber = transcriber_;
     collaborators.cleaner = vocabulary_;
     collaborators.focusTracker = platform_.makeFocusTracker();

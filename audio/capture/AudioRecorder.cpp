@@ -71,10 +71,11 @@ void AudioRecorder::start()
             engine_ = makeEngine_();
             engine_->setConfigurationChangeHandler([this] { handleConfigurationChange(); });
         }
-        const CaptureFormat format = engine_->inputFormat();
-        log_("Audio hardware format: " + std::to_string(format.channelCount) + "ch, " +
-             formatSampleRate(format.sampleRate) + "Hz");
-        startConversion(format, makeOrReuseConverter(format));
+        const ResolvedInput input = resolveInput();
+        log_("Audio hardware format: " + std::to_string(input.format.channelCount) + "ch, " +
+             formatSampleRate(input.format.sampleRate) + "Hz");
+        startConversion(input, makeOrReuseConverter(input.format));
+        fellBack_ = input.fellBack;
     } catch (...) {
         std::lock_guard lock(bufferLock_);
         buffer_ = {};  // give the reservation back; the recorder stays idle
@@ -132,6 +133,52 @@ float AudioRecorder::currentLevel() const
     return latestLevel_;
 }
 
+bool AudioRecorder::fellBackToDefaultInput() const
+{
+    requireMainThread(mainQueue_, "AudioRecorder::fellBackToDefaultInput");
+    return fellBack_;
+}
+
+void AudioRecorder::setInputChoice(InputChoice chosenInput)
+{
+    requireMainThread(mainQueue_, "AudioRecorder::setInputChoice");
+    inputChoice_ = std::move(chosenInput);
+}
+
+AudioRecorder::ResolvedInput AudioRecorder::resolveInput()
+{
+    std::optional<std::string> chosen = inputChoice_ ? inputChoice_() : std::nullopt;
+    if (chosen && chosen->find_first_not_of(" \t\r\n") == std::string::npos) {
+        log_("Ignoring empty \"inputDevice\" setting -- recording from the default input");
+        chosen.reset();
+    }
+    if (!chosen) {
+        return {engine_->inputFormat(), std::nullopt, false};
+    }
+
+    ResolvedInput input;
+    std::optional<InputSourceDescription> source = engine_->describeSource(*chosen);
+    if (source) {
+        input.source = CaptureSource{source->name, {}};
+    } else {
+        log_("Chosen input \"" + *chosen + "\" not found -- recording from the default input");
+        source = engine_->describeSource({});
+        if (!source) {
+            throw CaptureEngineError("No audio input source");
+        }
+        // The default is followed as usual, and the chosen source taken back as soon as it returns.
+        input.source = CaptureSource{{}, *chosen};
+        input.fellBack = true;
+    }
+    if (const std::optional<std::string> profile = narrowBandHeadsetProfile(*source)) {
+        log_("Input \"" + source->name + "\" is a Bluetooth headset in its headset profile (" + *profile +
+             "): that narrow-band link carries telephone-quality sound, so recognition gets worse; a "
+             "wired or built-in microphone does better");
+    }
+    input.format = source->format;
+    return input;
+}
+
 void AudioRecorder::setOnCapReached(std::function<void()> callback)
 {
     onCapReached_ = std::move(callback);
@@ -162,14 +209,18 @@ std::shared_ptr<AudioConverter> AudioRecorder::makeOrReuseConverter(const Captur
     return converter;
 }
 
-void AudioRecorder::startConversion(const CaptureFormat& format, std::shared_ptr<AudioConverter> converter)
+void AudioRecorder::startConversion(const ResolvedInput& input, std::shared_ptr<AudioConverter> converter)
 {
     // The handler keeps the converter it was started with: a converter built later for another format
     // never sees blocks of this one.
-    engine_->startCapture(format,
-                          [this, converter = std::move(converter)](const float* interleaved, std::size_t frameCount) {
-                              convertBlock(*converter, interleaved, frameCount);
-                          });
+    auto onBlock = [this, converter = std::move(converter)](const float* interleaved, std::size_t frameCount) {
+        convertBlock(*converter, interleaved, frameCount);
+    };
+    if (input.source) {
+        engine_->startCaptureFrom(*input.source, input.format, std::move(onBlock));
+    } else {
+        engine_->startCapture(input.format, std::move(onBlock));
+    }
 }
 
 void AudioRecorder::convertBlock(AudioConverter& converter, const float* interleaved, std::size_t frameCount)
@@ -264,13 +315,14 @@ void AudioRecorder::recoverFromConfigurationChange()
         }
     };
     try {
-        const CaptureFormat format = engine_->inputFormat();
-        if (!format.isUsable()) {
+        const ResolvedInput input = resolveInput();
+        if (!input.format.isUsable()) {
             captureLost("New hardware format invalid after configuration change -- recording will be partial");
             return;
         }
-        startConversion(format, makeOrReuseConverter(format));
-        log_("Recording resumed after device change: " + describeFormat(format));
+        startConversion(input, makeOrReuseConverter(input.format));
+        fellBack_ = input.fellBack;
+        log_("Recording resumed after device change: " + describeFormat(input.format));
     } catch (const std::exception& error) {
         captureLost("Failed to resume recording after device change: " + audioErrorDescription(error));
     }

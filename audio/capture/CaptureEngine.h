@@ -1,9 +1,11 @@
 #pragma once
 
 #include "audio/capture/CaptureFormat.h"
+#include "audio/capture/InputSource.h"
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -21,7 +23,7 @@ public:
 // blocks in that format on a capture thread, and word when the input device changes underneath.
 // The Linux implementation is PulseAudio (platform/linux/pulse); tests use a recording fake.
 //
-// inputFormat(), startCapture() and stopCapture() are called from one thread (the main thread),
+// inputFormat(), describeSource(), the two starts and stopCapture() are called from one thread (the main thread),
 // never from inside a block handler or the change handler.
 class CaptureEngine {
 public:
@@ -40,12 +42,22 @@ public:
     // CaptureEngineError when the server refuses the stream; nothing is left running then.
     virtual void startCapture(const CaptureFormat& format, BlockHandler onBlock) = 0;
 
+    // The source named `name`, or the default source when `name` is empty; nothing when there is no
+    // such source. Throws CaptureEngineError when there is no sound server.
+    virtual std::optional<InputSourceDescription> describeSource(const std::string& name) = 0;
+
+    // Like startCapture(), from `source`: a named source is kept when the default changes and its
+    // removal disturbs the capture; the arrival of the awaited source disturbs it too, so that the
+    // caller can move to it.
+    virtual void startCaptureFrom(const CaptureSource& source, const CaptureFormat& format, BlockHandler onBlock) = 0;
+
     // Stops delivery. When it returns, the block handler is not running and will not run again.
     // Does nothing when nothing is captured.
     virtual void stopCapture() = 0;
 
     // `onChange` is called, from any thread, when the capture in progress was disturbed: the default
-    // input changed, the stream was moved, suspended or killed, or the server went away. Capture must
+    // input changed (for a capture that follows it), the awaited source appeared, the stream was
+    // moved, suspended or killed, or the server went away. Capture must
     // then be stopped and started again to continue. It is never called while nothing is captured.
     virtual void setConfigurationChangeHandler(std::function<void()> onChange) = 0;
 };

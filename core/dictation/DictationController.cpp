@@ -4,6 +4,7 @@
 #include "text/Graphemes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -23,7 +24,18 @@ std::string describeCurrentException()
     }
 }
 
+// A tolerance for comparing idle times on the clock: a timer due at exactly the limit must unload.
+constexpr double kClockSlack = 1e-6;
+// The longest single wait of the unload timer. A longer idle limit is reached in several waits, so
+// that no event loop is handed a delay its timers cannot hold (Qt's are milliseconds in an int).
+constexpr double kLongestUnloadWait = 24 * 60 * 60;
+
 }  // namespace
+
+double steadyClockSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 std::shared_ptr<DictationController> DictationController::create(std::string modelName,
                                                                  DictationCollaborators collaborators)
@@ -133,6 +145,7 @@ void DictationController::finishModelLoad(const std::string& name, bool success,
     downloadPercent_.reset();
     if (success) {
         lastReadyModel_ = name;
+        modelReleased_ = false;
         if (!isBusy()) {
             state_ = State::modelReady(name);
             emitStatus(DictationStatus::ready(name));
@@ -142,6 +155,11 @@ void DictationController::finishModelLoad(const std::string& name, bool success,
         if (!isBusy()) {
             emitStatus(DictationStatus::error("Failed to load " + name + " model"));
         }
+    }
+    if (waitingRecording_) {
+        resumeWaitingRecording(name, success);
+    } else if (!isBusy()) {
+        beginIdleSpell();
     }
     if (completion) {
         completion(success);
@@ -225,7 +243,13 @@ void DictationController::start()
         return;
     }
     state_ = State::recording();
-    emitStatus(DictationStatus::recording());
+    emitStatus(world_.recorder->fellBackToDefaultInput() ? DictationStatus::recordingFromDefaultInput()
+                                                         : DictationStatus::recording());
+    if (modelReleased_ && !loadingModelName_) {
+        // The model was freed while idle: it loads while the user speaks, and the stop waits for it.
+        log("Reloading model " + *lastReadyModel_ + " while recording");
+        preloadModel(*lastReadyModel_);
+    }
 }
 
 void DictationController::handleCapReached()
@@ -257,6 +281,35 @@ void DictationController::finishRecording()
         finish(DictationStatus::error("No audio"));
         return;
     }
+    if (modelReleased_) {
+        if (loadingModelName_) {
+            log("Waiting for model " + *loadingModelName_ + " to load before transcribing");
+            waitingRecording_ = WaitingRecording{std::move(samples), std::move(target)};
+            return;
+        }
+        // The reload started with this dictation has already failed.
+        finish(DictationStatus::error("Failed to load " + failedModelName_.value_or(*lastReadyModel_) + " model"));
+        return;
+    }
+    beginTranscription(std::move(samples), std::move(target));
+}
+
+void DictationController::resumeWaitingRecording(const std::string& name, bool loaded)
+{
+    WaitingRecording waiting = std::move(*waitingRecording_);
+    waitingRecording_.reset();
+    if (state_.kind() != State::Kind::transcribing) {
+        return;
+    }
+    if (!loaded) {
+        finish(DictationStatus::error("Failed to load " + name + " model"));
+        return;
+    }
+    beginTranscription(std::move(waiting.samples), std::move(waiting.targetApp));
+}
+
+void DictationController::beginTranscription(std::vector<float> samples, std::optional<std::string> target)
+{
     log("Target app: " + target.value_or("nil"));
     world_.backgroundQueue->post(
         weakTask(shared_from_this(),
@@ -355,6 +408,70 @@ void DictationController::finish(const DictationStatus& message)
     requireMainThread(*world_.mainQueue, "DictationController::finish");
     state_ = restingState();
     emitStatus(message);
+    beginIdleSpell();
+}
+
+// ---- Idle unload ----
+
+std::optional<std::int64_t> DictationController::unloadMinutes() const
+{
+    if (!world_.unloadModelAfterMinutes) {
+        return std::nullopt;
+    }
+    const std::optional<std::int64_t> minutes = world_.unloadModelAfterMinutes();
+    if (minutes && *minutes > 0) {
+        return minutes;
+    }
+    return std::nullopt;
+}
+
+void DictationController::beginIdleSpell()
+{
+    if (!lastReadyModel_ || modelReleased_) {
+        return;
+    }
+    const std::optional<std::int64_t> minutes = unloadMinutes();
+    if (!minutes) {
+        return;
+    }
+    idleSince_ = world_.clock();
+    // One timer at most: a pending one measures from the new start when it fires.
+    if (!unloadTimerPending_) {
+        armUnloadTimer(static_cast<double>(*minutes) * 60.0);
+    }
+}
+
+void DictationController::armUnloadTimer(double seconds)
+{
+    unloadTimerPending_ = true;
+    world_.mainQueue->postAfter(
+        std::min(seconds, kLongestUnloadWait),
+        weakTask(shared_from_this(), [](DictationController& self) { self.unloadTimerFired(); }));
+}
+
+void DictationController::unloadTimerFired()
+{
+    requireMainThread(*world_.mainQueue, "DictationController::unloadTimerFired");
+    unloadTimerPending_ = false;
+    const std::optional<std::int64_t> minutes = unloadMinutes();
+    // A dictation or a load under way ends with a new idle spell, which arms the timer again.
+    if (!minutes || isBusy() || loadingModelName_ || !lastReadyModel_ || modelReleased_) {
+        return;
+    }
+    const double limit = static_cast<double>(*minutes) * 60.0;
+    const double idle = world_.clock() - idleSince_;
+    if (idle + kClockSlack < limit) {
+        armUnloadTimer(limit - idle);
+        return;
+    }
+    try {
+        world_.transcriber->releaseModel();
+    } catch (...) {
+        log("Unloading model " + *lastReadyModel_ + " failed: " + describeCurrentException());
+        return;
+    }
+    modelReleased_ = true;
+    log("Model " + *lastReadyModel_ + " unloaded after " + std::to_string(*minutes) + " idle minutes");
 }
 
 // ---- Helpers and reads ----

@@ -23,6 +23,9 @@
 
 namespace korvane {
 
+// Seconds since an arbitrary fixed point of the system's steady clock.
+double steadyClockSeconds();
+
 // Everything the dictation controller reaches the world through. All pointers are required.
 struct DictationCollaborators {
     std::shared_ptr<MainQueue> mainQueue;
@@ -37,6 +40,12 @@ struct DictationCollaborators {
     LogSink log = defaultLogSink();
     // The models on offer; an unknown name means the rule's default.
     ModelNameRule modelNames;
+    // Minutes of idleness after which the loaded model is freed ("unloadModelAfterMinutes"), asked
+    // whenever an idle spell begins and when the unload timer fires. Nothing, or no function, keeps
+    // the model loaded and leaves every rule of dictation as it was.
+    std::function<std::optional<std::int64_t>()> unloadModelAfterMinutes;
+    // Seconds on a steady clock, for measuring idle spells (tests give the virtual queue's time).
+    std::function<double()> clock = steadyClockSeconds;
 };
 
 // The dictation state machine: loads and deletes speech models, records, transcribes and hands
@@ -117,6 +126,15 @@ private:
     void handleCapReached();
 
     void finishRecording();
+    void beginTranscription(std::vector<float> samples, std::optional<std::string> targetApp);
+    void resumeWaitingRecording(const std::string& name, bool loaded);
+
+    // Idle unload: the one timer measures the idle spell that begins when a dictation or a load
+    // ends; activity in between only moves the spell's start, the timer re-arms itself for the rest.
+    std::optional<std::int64_t> unloadMinutes() const;
+    void beginIdleSpell();
+    void armUnloadTimer(double seconds);
+    void unloadTimerFired();
     void transcriptReady(std::string text, std::optional<std::string> targetApp);
     void deliver(const std::string& text, const std::optional<std::string>& targetApp);
     void deliveryFinished(std::uint64_t delivery, const std::optional<std::string>& targetApp,
@@ -145,6 +163,16 @@ private:
     std::optional<std::string> lastReadyModel_;
     std::optional<std::string> lastTranscript_;
     std::uint64_t deliveryCount_ = 0;  // tells a stale delivery outcome from the current one
+
+    // A recording that waits for the model's reload before it can be transcribed.
+    struct WaitingRecording {
+        std::vector<float> samples;
+        std::optional<std::string> targetApp;
+    };
+    bool modelReleased_ = false;  // freed after idling; the next dictation loads it while recording
+    bool unloadTimerPending_ = false;
+    double idleSince_ = 0;
+    std::optional<WaitingRecording> waitingRecording_;
     std::function<void(const DictationStatus&)> onStatusChange_;
 };
 

@@ -57,6 +57,13 @@ DictationStatus DictationStatus::recording()
     return DictationStatus(Kind::recording);
 }
 
+DictationStatus DictationStatus::recordingFromDefaultInput()
+{
+    DictationStatus status(Kind::recording);
+    status.defaultInputFallback_ = true;
+    return status;
+}
+
 DictationStatus DictationStatus::recordingLimitReached()
 {
     return DictationStatus(Kind::recordingLimitReached);
@@ -91,7 +98,7 @@ std::string toString(const DictationStatus& status)
     case DictationStatus::Kind::error:
         return "error(" + quoted(status.message()) + ")";
     case DictationStatus::Kind::recording:
-        return "recording";
+        return status.onDefaultInputFallback() ? "recording(default mic)" : "recording";
     case DictationStatus::Kind::recordingLimitReached:
         return "recordingLimitReached";
     case DictationStatus::Kind::transcribing:

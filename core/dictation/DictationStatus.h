@@ -35,6 +35,8 @@ public:
     static DictationStatus notDelivered(DeliveryFallbackReason reason);
     static DictationStatus error(std::string message);
     static DictationStatus recording();
+    // Recording started on the default input because the chosen one ("inputDevice") was missing.
+    static DictationStatus recordingFromDefaultInput();
     static DictationStatus recordingLimitReached();
     static DictationStatus transcribing();
     static DictationStatus noSpeech();
@@ -45,6 +47,8 @@ public:
     int percent() const { return percent_; }
     std::size_t characters() const { return characters_; }
     DeliveryFallbackReason reason() const { return reason_; }
+    // True only for a recording that fell back to the default input.
+    bool onDefaultInputFallback() const { return defaultInputFallback_; }
 
     friend bool operator==(const DictationStatus&, const DictationStatus&) = default;
 
@@ -56,10 +60,12 @@ private:
     int percent_ = 0;
     std::size_t characters_ = 0;
     DeliveryFallbackReason reason_ = DeliveryFallbackReason::noAccessibility;
+    bool defaultInputFallback_ = false;
 };
 
 // A diagnostic form for logs and test failures: `downloading("small", 37)`,
-// `copiedToClipboard(targetNotFrontmost)`, `error("Mic error")`, `recording`.
+// `copiedToClipboard(targetNotFrontmost)`, `error("Mic error")`, `recording`,
+// `recording(default mic)`.
 std::string toString(const DictationStatus& status);
 
 }  // namespace korvane

@@ -52,8 +52,11 @@ StatusPresentation presentStatus(const DictationStatus& status, std::string_view
         return {kMicOff, "Status: " + status.message(), kStartDictation,
                 IndicatorChange{IndicatorChange::Kind::error, status.message()}};
     case Kind::recording:
+        // The indicator is where the user looks while speaking, so it says when the chosen
+        // microphone was missing and the default one listens instead.
         return {"[recording...]", "Status: Recording...", "Stop Dictation",
-                IndicatorChange{IndicatorChange::Kind::recording, {}}};
+                IndicatorChange{IndicatorChange::Kind::recording,
+                                status.onDefaultInputFallback() ? "Listening (default mic)" : std::string()}};
     case Kind::recordingLimitReached:
         return {"[limit reached]", "Status: Recording limit reached -- stop to transcribe", std::nullopt,
                 IndicatorChange{IndicatorChange::Kind::recordingLimitReached, {}}};

@@ -9,7 +9,8 @@
 namespace korvane {
 
 // What the listening indicator should do for a status: hide, or show one of its states with a
-// message (the message is used by copiedToClipboard and error only).
+// message (the message is used by copiedToClipboard and error, and by recording when its label
+// differs from the plain "Listening").
 struct IndicatorChange {
     enum class Kind { hidden, recording, recordingLimitReached, transcribing, copiedToClipboard, error };
 

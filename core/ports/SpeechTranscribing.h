@@ -25,6 +25,10 @@ public:
     // Frees the model and refuses further loads and transcriptions (used at quit).
     virtual void unload() = 0;
 
+    // Frees the loaded model to give its memory back while dictation is idle. Unlike unload(), a
+    // later loadModel() loads again. Waits for a running transcription.
+    virtual void releaseModel() = 0;
+
     // Deletes the downloaded file of the named model. Throws (as above) when it cannot.
     virtual void deleteModelFile(const std::string& name) = 0;
 };

@@ -253,4 +253,23 @@ bool AppSettings::setLastUpdateCheck(std::int64_t secondsSinceEpoch)
     return store_->setInteger(SettingsKeys::lastUpdateCheck, secondsSinceEpoch);
 }
 
+std::optional<std::string> AppSettings::inputDevice() const
+{
+    return store_->string(SettingsKeys::inputDevice);
+}
+
+std::optional<std::int64_t> AppSettings::unloadModelAfterMinutes() const
+{
+    if (!store_->contains(SettingsKeys::unloadModelAfterMinutes)) {
+        return std::nullopt;
+    }
+    const std::optional<std::int64_t> minutes = store_->integer(SettingsKeys::unloadModelAfterMinutes);
+    if (!minutes || *minutes <= 0) {
+        Logger::log("Ignoring \"unloadModelAfterMinutes\": not a positive whole number of minutes -- the model "
+                    "stays loaded");
+        return std::nullopt;
+    }
+    return minutes;
+}
+
 }  // namespace korvane

@@ -120,6 +120,15 @@ public:
     std::optional<std::int64_t> lastUpdateCheck() const;
     bool setLastUpdateCheck(std::int64_t secondsSinceEpoch);
 
+    // "inputDevice": the PulseAudio source to record from instead of the default one, or nothing
+    // when absent or not a string; set by hand. The recorder logs and ignores an empty name.
+    std::optional<std::string> inputDevice() const;
+
+    // "unloadModelAfterMinutes": after how many idle minutes the model is freed, or nothing (keep it
+    // loaded) when absent. A value that is not a positive whole number is logged and read as absent;
+    // the stored value stays as it is.
+    std::optional<std::int64_t> unloadModelAfterMinutes() const;
+
 private:
     std::unique_ptr<SettingsStore> store_;
     LogSwitch logSwitch_;

@@ -20,5 +20,7 @@ inline constexpr std::string_view modelCatalogue = "modelCatalogue";
 inline constexpr std::string_view automaticallyChecksForUpdates = "automaticallyChecksForUpdates";
 inline constexpr std::string_view updateFeedURL = "updateFeedURL";
 inline constexpr std::string_view lastUpdateCheck = "lastUpdateCheck";
+inline constexpr std::string_view inputDevice = "inputDevice";
+inline constexpr std::string_view unloadModelAfterMinutes = "unloadModelAfterMinutes";
 
 }  // namespace korvane::SettingsKeys

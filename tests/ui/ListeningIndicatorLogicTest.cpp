@@ -22,6 +22,7 @@ TEST(IndicatorAppearance, EachVisibleStateHasItsDotTextAndBars)
 {
     const std::vector<std::pair<IndicatorChange, IndicatorAppearance>> table = {
         {{Kind::recording, {}}, {colours::red, "Listening", colours::label, true}},
+        {{Kind::recording, "Listening (default mic)"}, {colours::red, "Listening (default mic)", colours::label, true}},
         {{Kind::recordingLimitReached, {}},
          {colours::orange, "Limit reached — stop to transcribe", colours::orange, true}},
         {{Kind::transcribing, {}}, {colours::blue, "Transcribing…", colours::label, false}},

@@ -267,6 +267,14 @@ void WhisperTranscriber::unload()
     context_.reset();
 }
 
+void WhisperTranscriber::releaseModel()
+{
+    // The prompt cache stays: its signature names the model, so it is still right when the same
+    // model comes back and is refitted for any other.
+    const std::lock_guard lock(mutex_);
+    context_.reset();
+}
+
 void WhisperTranscriber::deleteModelFile(const std::string& name)
 {
     modelFiles_->deleteModelFile(name);

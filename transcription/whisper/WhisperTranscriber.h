@@ -83,6 +83,9 @@ public:
     // At quit: frees the model and refuses every later load; a load in progress is discarded.
     void unload() override;
 
+    // While idle: frees the model; the next loadModel() installs one again.
+    void releaseModel() override;
+
     void deleteModelFile(const std::string& name) override;
 
     // The name of the loaded model (or the one asked for at creation while none is loaded).

@@ -15,7 +15,7 @@ IndicatorAppearance indicatorAppearance(const IndicatorChange& state)
     case Kind::error:
         return {colours::red, state.message, colours::label, false};
     case Kind::recording:
-        return {colours::red, "Listening", colours::label, true};
+        return {colours::red, state.message.empty() ? std::string("Listening") : state.message, colours::label, true};
     case Kind::recordingLimitReached:
         return {colours::orange, "Limit reached — stop to transcribe", colours::orange, true};
     case Kind::transcribing:

@@ -20,6 +20,15 @@ public:
 
     CaptureFormat inputFormat() override { return shared_->format; }
     void startCapture(const CaptureFormat&, BlockHandler onBlock) override { shared_->handler = std::move(onBlock); }
+    // The benchmark records from the default input only.
+    std::optional<InputSourceDescription> describeSource(const std::string&) override
+    {
+        return InputSourceDescription{"bench", shared_->format, {}, {}};
+    }
+    void startCaptureFrom(const CaptureSource&, const CaptureFormat&, BlockHandler onBlock) override
+    {
+        shared_->handler = std::move(onBlock);
+    }
     void stopCapture() override { shared_->handler = nullptr; }
     void setConfigurationChangeHandler(std::function<void()>) override {}
 

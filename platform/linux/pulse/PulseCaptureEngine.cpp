@@ -28,7 +28,8 @@ public:
     Impl& operator=(const Impl&) = delete;
 
     CaptureFormat inputFormat();
-    void startCapture(const CaptureFormat& format, BlockHandler onBlock);
+    std::optional<InputSourceDescription> describeSource(const std::string& name);
+    void startCapture(const CaptureSource& source, const CaptureFormat& format, BlockHandler onBlock);
     void stopCapture();
     void setConfigurationChangeHandler(std::function<void()> onChange);
 
@@ -48,6 +49,7 @@ private:
     static void contextStateChanged(pa_context* context, void* self);
     static void serverEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t index, void* self);
     static void defaultSourceChecked(pa_context* context, const pa_server_info* info, void* self);
+    static void newSourceChecked(pa_context* context, const pa_source_info* info, int last, void* self);
     static void streamStateChanged(pa_stream* stream, void* self);
     static void streamReadable(pa_stream* stream, std::size_t bytes, void* self);
     static void streamMoved(pa_stream* stream, void* self);
@@ -61,6 +63,9 @@ private:
     bool capturing_ = false;         // the stream reached the ready state and delivers blocks
     bool changeReported_ = false;    // for the current stream
     bool firstBlockLogged_ = false;  // for the current stream
+
+    bool followsDefault_ = true;  // the current stream records the default source
+    std::string awaited_;         // a missing source whose arrival disturbs the current stream
     BlockHandler onBlock_;
     std::function<void()> onChange_;
     pa_channel_map sourceChannels_{};  // of the source inputFormat() last described
@@ -143,7 +148,73 @@ CaptureFormat PulseCaptureEngine::Impl::inputFormat()
     return CaptureFormat{static_cast<double>(answer.sampleFormat.rate), answer.sampleFormat.channels};
 }
 
-void PulseCaptureEngine::Impl::startCapture(const CaptureFormat& format, BlockHandler onBlock)
+std::optional<InputSourceDescription> PulseCaptureEngine::Impl::describeSource(const std::string& name)
+{
+    LoopLock lock(loop_);
+    connectIfNeeded();
+
+    struct Answer {
+        pa_threaded_mainloop* loop;
+        bool answered = false;
+        bool found = false;
+        std::uint32_t card = PA_INVALID_INDEX;
+        pa_channel_map channels{};
+        InputSourceDescription source{};
+    } answer{loop_, false, false, PA_INVALID_INDEX, {}, {}};
+    const auto sourceDescribed = [](pa_context*, const pa_source_info* info, int last, void* userdata) {
+        auto* result = static_cast<Answer*>(userdata);
+        if (info != nullptr && last == 0) {
+            result->found = true;
+            result->source.name = info->name != nullptr ? info->name : "";
+            result->source.format =
+                CaptureFormat{static_cast<double>(info->sample_spec.rate), info->sample_spec.channels};
+            result->channels = info->channel_map;
+            result->card = info->card;
+            void* state = nullptr;
+            while (const char* key = pa_proplist_iterate(info->proplist, &state)) {
+                // Only text values; binary ones say nothing the recorder reads.
+                if (const char* value = pa_proplist_gets(info->proplist, key)) {
+                    result->source.properties.emplace(key, value);
+                }
+            }
+            return;
+        }
+        // A name the server does not know ends the same way as the end of the list, without a source.
+        result->answered = true;
+        pa_threaded_mainloop_signal(result->loop, 0);
+    };
+    const char* asked = name.empty() ? "@DEFAULT_SOURCE@" : name.c_str();
+    waitForOperation(pa_context_get_source_info_by_name(context_, asked, sourceDescribed, &answer), answer.answered);
+    if (!answer.found) {
+        return std::nullopt;
+    }
+    sourceChannels_ = answer.channels;
+
+    if (answer.card != PA_INVALID_INDEX) {
+        struct CardAnswer {
+            pa_threaded_mainloop* loop;
+            bool answered = false;
+            std::string profile;
+        } card{loop_, false, {}};
+        const auto cardDescribed = [](pa_context*, const pa_card_info* info, int last, void* userdata) {
+            auto* result = static_cast<CardAnswer*>(userdata);
+            if (info != nullptr && last == 0) {
+                if (info->active_profile2 != nullptr && info->active_profile2->name != nullptr) {
+                    result->profile = info->active_profile2->name;
+                }
+                return;
+            }
+            result->answered = true;
+            pa_threaded_mainloop_signal(result->loop, 0);
+        };
+        waitForOperation(pa_context_get_card_info_by_index(context_, answer.card, cardDescribed, &card), card.answered);
+        answer.source.cardProfile = std::move(card.profile);
+    }
+    return std::move(answer.source);
+}
+
+void PulseCaptureEngine::Impl::startCapture(const CaptureSource& source, const CaptureFormat& format,
+                                            BlockHandler onBlock)
 {
     LoopLock lock(loop_);
     connectIfNeeded();
@@ -170,6 +241,8 @@ void PulseCaptureEngine::Impl::startCapture(const CaptureFormat& format, BlockHa
     frameBytes_ = pa_frame_size(&sampleFormat);
     onBlock_ = std::move(onBlock);
     changeReported_ = false;
+    followsDefault_ = source.name.empty();
+    awaited_ = source.awaited;
     firstBlockLogged_ = false;
     pa_stream_set_state_callback(stream_, &PulseCaptureEngine::Impl::streamStateChanged, this);
     pa_stream_set_read_callback(stream_, &PulseCaptureEngine::Impl::streamReadable, this);
@@ -183,7 +256,9 @@ void PulseCaptureEngine::Impl::startCapture(const CaptureFormat& format, BlockHa
     attributes.minreq = std::numeric_limits<std::uint32_t>::max();
     attributes.fragsize = static_cast<std::uint32_t>(kFragmentFrames * frameBytes_);
     // No device name: the stream goes to the default source, and follows it when the default moves.
-    if (pa_stream_connect_record(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY) < 0) {
+    // A named one stays with that source.
+    const char* device = source.name.empty() ? nullptr : source.name.c_str();
+    if (pa_stream_connect_record(stream_, device, &attributes, PA_STREAM_ADJUST_LATENCY) < 0) {
         const int error = pa_context_errno(context_);
         dropStream();
         fail("The sound server refused the audio stream", error);
@@ -239,10 +314,11 @@ void PulseCaptureEngine::Impl::connectIfNeeded()
         dropContext();
         fail("Could not connect to the sound server", error);
     }
-    // Server events tell when the default source changes; the answer to the subscription itself
-    // is not needed.
+    // Server events tell when the default source changes, source events when an awaited source
+    // appears; the answer to the subscription itself is not needed.
     pa_context_set_subscribe_callback(context_, &PulseCaptureEngine::Impl::serverEvent, this);
-    if (pa_operation* operation = pa_context_subscribe(context_, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr)) {
+    const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_SOURCE);
+    if (pa_operation* operation = pa_context_subscribe(context_, mask, nullptr, nullptr)) {
         pa_operation_unref(operation);
     }
 }
@@ -353,12 +429,25 @@ void PulseCaptureEngine::Impl::contextStateChanged(pa_context* context, void* se
     }
 }
 
-void PulseCaptureEngine::Impl::serverEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t,
+void PulseCaptureEngine::Impl::serverEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t index,
                                            void* self)
 {
     auto* engine = static_cast<Impl*>(self);
-    if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) != PA_SUBSCRIPTION_EVENT_SERVER || !engine->capturing_ ||
-        engine->changeReported_) {
+    if (!engine->capturing_ || engine->changeReported_) {
+        return;
+    }
+    const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SOURCE) {
+        // A new source may be the one the capture waits for; its name needs one more question.
+        if ((type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW && !engine->awaited_.empty()) {
+            if (pa_operation* operation = pa_context_get_source_info_by_index(
+                    context, index, &PulseCaptureEngine::Impl::newSourceChecked, self)) {
+                pa_operation_unref(operation);
+            }
+        }
+        return;
+    }
+    if (facility != PA_SUBSCRIPTION_EVENT_SERVER || !engine->followsDefault_) {
         return;
     }
     // Any server setting may have changed; only a new default source matters.
@@ -376,6 +465,17 @@ void PulseCaptureEngine::Impl::defaultSourceChecked(pa_context*, const pa_server
     }
     const char* current = pa_stream_get_device_name(engine->stream_);
     if (current != nullptr && std::strcmp(current, info->default_source_name) != 0) {
+        engine->reportChange();
+    }
+}
+
+void PulseCaptureEngine::Impl::newSourceChecked(pa_context*, const pa_source_info* info, int last, void* self)
+{
+    auto* engine = static_cast<Impl*>(self);
+    if (info == nullptr || last != 0 || info->name == nullptr || engine->stream_ == nullptr || !engine->capturing_) {
+        return;
+    }
+    if (!engine->awaited_.empty() && engine->awaited_ == info->name) {
         engine->reportChange();
     }
 }
@@ -443,9 +543,20 @@ CaptureFormat PulseCaptureEngine::inputFormat()
     return impl_->inputFormat();
 }
 
+std::optional<InputSourceDescription> PulseCaptureEngine::describeSource(const std::string& name)
+{
+    return impl_->describeSource(name);
+}
+
 void PulseCaptureEngine::startCapture(const CaptureFormat& format, BlockHandler onBlock)
 {
-    impl_->startCapture(format, std::move(onBlock));
+    impl_->startCapture(CaptureSource{}, format, std::move(onBlock));
+}
+
+void PulseCaptureEngine::startCaptureFrom(const CaptureSource& source, const CaptureFormat& format,
+                                          BlockHandler onBlock)
+{
+    impl_->startCapture(source, format, std::move(onBlock));
 }
 
 void PulseCaptureEngine::stopCapture()

@@ -4,6 +4,7 @@
 #include "audio/capture/CaptureEngine.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,6 +21,9 @@ struct FakeEngineState {
     std::mutex mutex;
     std::vector<std::string> calls;
     CaptureFormat format{48000.0, 2};
+    // The sources describeSource() knows by name; "" is the default one. Absent names are missing.
+    std::map<std::string, InputSourceDescription> sources;
+    CaptureSource capturingFrom;
     std::optional<std::string> inputFormatError;
     std::optional<std::string> startError;
     int enginesMade = 0;
@@ -110,6 +114,37 @@ public:
             if (state_->startError) {
                 throw CaptureEngineError(*state_->startError);
             }
+        }
+        std::lock_guard delivery(state_->deliveryMutex);
+        state_->handler = std::move(onBlock);
+        state_->capturing = format;
+    }
+
+    std::optional<InputSourceDescription> describeSource(const std::string& name) override
+    {
+        state_->record("describeSource " + (name.empty() ? std::string("(default)") : name));
+        std::lock_guard lock(state_->mutex);
+        if (state_->inputFormatError) {
+            throw CaptureEngineError(*state_->inputFormatError);
+        }
+        const auto found = state_->sources.find(name);
+        if (found == state_->sources.end()) {
+            return std::nullopt;
+        }
+        return found->second;
+    }
+
+    void startCaptureFrom(const CaptureSource& source, const CaptureFormat& format, BlockHandler onBlock) override
+    {
+        state_->record("startCaptureFrom " + (source.name.empty() ? std::string("(default)") : source.name) +
+                       (source.awaited.empty() ? std::string() : " awaiting " + source.awaited) + " " +
+                       formatSampleRate(format.sampleRate) + "Hz/" + std::to_string(format.channelCount) + "ch");
+        {
+            std::lock_guard lock(state_->mutex);
+            if (state_->startError) {
+                throw CaptureEngineError(*state_->startError);
+            }
+            state_->capturingFrom = source;
         }
         std::lock_guard delivery(state_->deliveryMutex);
         state_->handler = std::move(onBlock);

@@ -17,6 +17,11 @@ ControllerHarness::ControllerHarness(const std::string& modelName, ModelNameRule
     collaborators.delivery = delivery;
     collaborators.log = RecordingLog::sinkFor(log);
     collaborators.modelNames = std::move(modelNames);
+    collaborators.unloadModelAfterMinutes = [minutes = unloadMinutes] { return *minutes; };
+    collaborators.clock = [queue = std::weak_ptr<VirtualMainQueue>(mainQueue)] {
+        const auto alive = queue.lock();
+        return alive ? alive->now() : 0.0;
+    };
     controller = DictationController::create(modelName, std::move(collaborators));
     controller->setOnStatusChange([sink = statuses](const DictationStatus& status) { sink->push_back(status); });
 }

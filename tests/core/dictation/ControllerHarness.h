@@ -9,7 +9,9 @@
 #include "tests/support/fakes/FakeTranscriptCleaner.h"
 #include "tests/support/fakes/FakeTranscriptDelivery.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -60,6 +62,8 @@ public:
     std::shared_ptr<FakeTranscriptDelivery> delivery = std::make_shared<FakeTranscriptDelivery>();
     std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
     std::shared_ptr<std::vector<DictationStatus>> statuses = std::make_shared<std::vector<DictationStatus>>();
+    // What the controller reads as "unloadModelAfterMinutes"; absent unless a test sets it.
+    std::shared_ptr<std::optional<std::int64_t>> unloadMinutes = std::make_shared<std::optional<std::int64_t>>();
     std::shared_ptr<DictationController> controller;
 };
 

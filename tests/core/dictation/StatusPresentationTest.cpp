@@ -50,6 +50,8 @@ TEST(StatusPresentation, EveryStatusHasItsRow)
          "Start Dictation", IndicatorChange{Indicator::error, "Failed to load turbo model"}},
         {Status::recording(), "[recording...]", "Status: Recording...", "Stop Dictation",
          IndicatorChange{Indicator::recording, {}}},
+        {Status::recordingFromDefaultInput(), "[recording...]", "Status: Recording...", "Stop Dictation",
+         IndicatorChange{Indicator::recording, "Listening (default mic)"}},
         {Status::recordingLimitReached(), "[limit reached]", "Status: Recording limit reached -- stop to transcribe",
          unchanged, IndicatorChange{Indicator::recordingLimitReached, {}}},
         {Status::transcribing(), "[transcribing...]", "Status: Transcribing...", "Start Dictation",
@@ -128,6 +130,8 @@ TEST(DictationTextForms, StatesAndStatusesAsWrittenInLogs)
     EXPECT_EQ(toString(Status::copiedToClipboard(Reason::targetNotFrontmost)), "copiedToClipboard(targetNotFrontmost)");
     EXPECT_EQ(toString(Status::error("Mic error")), "error(\"Mic error\")");
     EXPECT_EQ(toString(Status::recordingLimitReached()), "recordingLimitReached");
+    EXPECT_EQ(toString(Status::recordingFromDefaultInput()), "recording(default mic)");
+    EXPECT_NE(Status::recordingFromDefaultInput(), Status::recording());
 }
 
 TEST(DictationTextForms, EqualityComparesCaseAndEveryPayload)

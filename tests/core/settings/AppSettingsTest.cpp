@@ -1,5 +1,6 @@
 #include "core/settings/AppSettings.h"
 #include "core/logging/Logger.h"
+#include "tests/support/StderrCapture.h"
 #include "tests/support/TempHome.h"
 
 #include <gmock/gmock.h>
@@ -7,8 +8,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace korvane {
 namespace {
@@ -176,6 +180,43 @@ TEST_F(AppSettingsTest, DefaultFileFollowsXdgConfigHome)
     EXPECT_EQ(AppSettings::defaultFile(), home.path() / ".config/korvane/settings.json");
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(AppSettings::defaultFile(), home.path() / ".config/korvane/settings.json");
+}
+
+TEST_F(AppSettingsTest, MicrophoneAndIdleUnloadKeysReadOnlyUsableValuesAndKeepWhatIsStored)
+{
+    struct Case {
+        const char* document;
+        std::optional<std::string> inputDevice;
+        std::optional<std::int64_t> minutes;
+        bool logged;  // a value that is there but unusable says so
+    };
+    const std::vector<Case> cases = {
+        {"{}", std::nullopt, std::nullopt, false},
+        {R"({"inputDevice": "alsa_input.usb-mic", "unloadModelAfterMinutes": 15})", "alsa_input.usb-mic", 15, false},
+        {R"({"unloadModelAfterMinutes": 30.0})", std::nullopt, 30, false},
+        {R"({"inputDevice": 7, "unloadModelAfterMinutes": -3})", std::nullopt, std::nullopt, true},
+        {R"({"unloadModelAfterMinutes": 0})", std::nullopt, std::nullopt, true},
+        {R"({"unloadModelAfterMinutes": 2.5})", std::nullopt, std::nullopt, true},
+        {R"({"unloadModelAfterMinutes": "ten"})", std::nullopt, std::nullopt, true},
+        {R"({"inputDevice": ""})", "", std::nullopt, false},
+    };
+    Logger::setEnabled(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.document);
+        auto settings = settingsWith(c.document);
+        std::optional<std::int64_t> minutes;
+        std::string logged;
+        {
+            const testing::StderrCapture capture;
+            minutes = settings->unloadModelAfterMinutes();
+            logged = capture.text();
+        }
+        EXPECT_EQ(settings->inputDevice(), c.inputDevice);
+        EXPECT_EQ(minutes, c.minutes);
+        EXPECT_EQ(logged.find("Ignoring \"unloadModelAfterMinutes\"") != std::string::npos, c.logged) << logged;
+        EXPECT_EQ(storedDocument(), nlohmann::json::parse(c.document)) << "reading never rewrites the value";
+    }
+    Logger::setEnabled(false);
 }
 
 class LogSwitchTest : public AppSettingsTest {

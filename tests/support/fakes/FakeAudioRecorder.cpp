@@ -19,6 +19,7 @@ void FakeAudioRecorder::start()
         throw FakeError(*startError_);
     }
     recording_ = true;
+    fellBack_ = fallsBack_;
 }
 
 std::vector<float> FakeAudioRecorder::stop()
@@ -34,6 +35,24 @@ float FakeAudioRecorder::currentLevel() const
 {
     std::lock_guard lock(mutex_);
     return level_;
+}
+
+bool FakeAudioRecorder::fellBackToDefaultInput() const
+{
+    std::lock_guard lock(mutex_);
+    return fellBack_;
+}
+
+void FakeAudioRecorder::setInputChoice(std::function<std::optional<std::string>()> chosenInput)
+{
+    std::lock_guard lock(mutex_);
+    inputChoice_ = std::move(chosenInput);
+}
+
+void FakeAudioRecorder::setFallBackToDefaultInput(bool fallsBack)
+{
+    std::lock_guard lock(mutex_);
+    fallsBack_ = fallsBack;
 }
 
 void FakeAudioRecorder::setOnCapReached(std::function<void()> callback)

@@ -22,6 +22,8 @@ public:
     void start() override;
     std::vector<float> stop() override;
     float currentLevel() const override;
+    bool fellBackToDefaultInput() const override;
+    void setInputChoice(std::function<std::optional<std::string>()> chosenInput) override;
     void setOnCapReached(std::function<void()> callback) override;
     void setOnCaptureLost(std::function<void()> callback) override;
 
@@ -30,6 +32,8 @@ public:
     // What the next stop() returns (and every later one, until changed).
     void setSamples(std::vector<float> samples);
     void setLevel(float level);
+    // What fellBackToDefaultInput() answers from the next start() on.
+    void setFallBackToDefaultInput(bool fallsBack);
 
     // Fire the callbacks the controller installed, as the capture thread's hand-off to main would.
     void reachCap();
@@ -46,10 +50,13 @@ private:
     std::vector<float> samples_ = std::vector<float>(1600, 0.25f);
     float level_ = 0.0f;
     bool recording_ = false;
+    bool fallsBack_ = false;
+    bool fellBack_ = false;
     int startCount_ = 0;
     int stopCount_ = 0;
     std::function<void()> onCapReached_;
     std::function<void()> onCaptureLost_;
+    std::function<std::optional<std::string>()> inputChoice_;
 };
 
 }  // namespace korvane::testing

@@ -26,10 +26,15 @@ bool FakeSpeechTranscriber::loadModel(const std::string& name, std::function<voi
     }
     // Outside the lock: the script may call back into the code under test.
     if (behaviour) {
-        return behaviour(name, onDownloadProgress);
+        result = behaviour(name, onDownloadProgress);
+    } else {
+        for (int percent : progress) {
+            onDownloadProgress(percent);
+        }
     }
-    for (int percent : progress) {
-        onDownloadProgress(percent);
+    if (result) {
+        std::lock_guard lock(mutex_);
+        released_ = false;
     }
     return result;
 }
@@ -39,6 +44,10 @@ std::string FakeSpeechTranscriber::transcribe(const std::vector<float>& audio)
     std::lock_guard lock(mutex_);
     journal_("transcribe " + std::to_string(audio.size()) + " samples");
     transcribedSampleCounts_.push_back(audio.size());
+    // A transcription between a release and the next successful load has no model, as in the real one.
+    if (released_) {
+        throw FakeError("model released");
+    }
     if (transcriptionError_) {
         throw FakeError(*transcriptionError_);
     }
@@ -50,6 +59,14 @@ void FakeSpeechTranscriber::unload()
     std::lock_guard lock(mutex_);
     journal_("unload");
     unloaded_ = true;
+}
+
+void FakeSpeechTranscriber::releaseModel()
+{
+    std::lock_guard lock(mutex_);
+    journal_("releaseModel");
+    ++releases_;
+    released_ = true;
 }
 
 void FakeSpeechTranscriber::deleteModelFile(const std::string& name)
@@ -120,6 +137,12 @@ bool FakeSpeechTranscriber::wasUnloaded() const
 {
     std::lock_guard lock(mutex_);
     return unloaded_;
+}
+
+int FakeSpeechTranscriber::releaseCount() const
+{
+    std::lock_guard lock(mutex_);
+    return releases_;
 }
 
 }  // namespace korvane::testing

@@ -18,7 +18,8 @@ namespace korvane::testing {
 // A load reports the scripted progress values, then returns the scripted result. A test that
 // needs to act while a load is still under way installs a load behaviour instead; it runs inside
 // loadModel() with the controller's progress callback. Given a journal, it records each call there
-// as "transcriber: loadModel small", "transcriber: transcribe 1600 samples" and so on.
+// as "transcriber: loadModel small", "transcriber: transcribe 1600 samples" and so on. After
+// releaseModel(), transcribe() throws until a load succeeds.
 class FakeSpeechTranscriber final : public SpeechTranscribing {
 public:
     using ProgressCallback = std::function<void(int)>;
@@ -29,6 +30,7 @@ public:
     bool loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) override;
     std::string transcribe(const std::vector<float>& audio) override;
     void unload() override;
+    void releaseModel() override;
     void deleteModelFile(const std::string& name) override;
 
     void setLoadResult(bool success);
@@ -43,6 +45,7 @@ public:
     std::vector<std::size_t> transcribedSampleCounts() const;
     std::vector<std::string> deletedModels() const;
     bool wasUnloaded() const;
+    int releaseCount() const;
 
 private:
     JournalWriter journal_;
@@ -57,6 +60,8 @@ private:
     std::vector<std::size_t> transcribedSampleCounts_;
     std::vector<std::string> deletedModels_;
     bool unloaded_ = false;
+    int releases_ = 0;
+    bool released_ = false;  // released and not loaded since
 };
 
 }  // namespace korvane::testing

@@ -147,11 +147,7 @@ PulseTestDaemon::PulseTestDaemon(std::vector<Sink> sinks) : directory_("korvane-
     }
     try {
         for (const Sink& sink : sinks) {
-            feeders_.push_back(std::make_unique<BackgroundProgram>(
-                std::vector<std::string>{"pacat", "--server=" + serverAddress_, "--playback", "--device=" + sink.name,
-                                         "--format=float32le", "--rate=" + std::to_string(sink.rate),
-                                         "--channels=" + std::to_string(sink.channels), "--latency-msec=20"},
-                "/dev/zero"));
+            feed(sink);
         }
     } catch (...) {
         feeders_.clear();
@@ -232,6 +228,61 @@ void PulseTestDaemon::play(const std::string& sink, const std::filesystem::path&
 {
     // A short client buffer: the default one makes paplay wait most of a second after the end.
     runProgram({"paplay", "--server=" + serverAddress_, "--latency-msec=100", "--device=" + sink, soundFile.string()});
+}
+
+void PulseTestDaemon::feed(const Sink& sink)
+{
+    feeders_.push_back(std::make_unique<BackgroundProgram>(
+        std::vector<std::string>{"pacat", "--server=" + serverAddress_, "--playback", "--device=" + sink.name,
+                                 "--format=float32le", "--rate=" + std::to_string(sink.rate),
+                                 "--channels=" + std::to_string(sink.channels), "--latency-msec=20"},
+        "/dev/zero"));
+}
+
+void PulseTestDaemon::addSink(const Sink& sink)
+{
+    pactl({"load-module", "module-null-sink", "sink_name=" + sink.name, "rate=" + std::to_string(sink.rate),
+           "channels=" + std::to_string(sink.channels), "format=float32le"});
+    const std::string sinks = pactl({"list", "short", "sinks"});
+    const std::size_t named = sinks.find("\t" + sink.name + "\t");
+    const std::size_t line = named == std::string::npos ? std::string::npos : sinks.rfind('\n', named);
+    const std::string index = named == std::string::npos
+                                  ? std::string()
+                                  : sinks.substr(line == std::string::npos ? 0 : line + 1,
+                                                 named - (line == std::string::npos ? 0 : line + 1));
+    feed(sink);
+    // Until the silence plays, the new sink is idle and would drop the start of the next sound
+    // played into it; wait for the feeder's stream ("<id>\t<sink index>\t...").
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!index.empty() && std::chrono::steady_clock::now() < deadline) {
+        if (pactl({"list", "short", "sink-inputs"}).find("\t" + index + "\t") != std::string::npos) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // And let it play for a moment, as the sinks given at the start have before any test plays.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+void PulseTestDaemon::removeSink(const std::string& name) const
+{
+    // Each module line reads "<index>\t<module>\t<arguments>"; the sink's module names it first.
+    const std::string modules = pactl({"list", "short", "modules"});
+    const std::string argument = "sink_name=" + name + " ";
+    const std::size_t found = modules.find(argument);
+    if (found == std::string::npos) {
+        throw std::runtime_error("no module made the sink " + name + ":\n" + modules);
+    }
+    const std::size_t line = modules.rfind('\n', found);
+    const std::size_t start = line == std::string::npos ? 0 : line + 1;
+    pactl({"unload-module", modules.substr(start, modules.find_first_of(" \t", start) - start)});
+}
+
+void PulseTestDaemon::addSource(const std::string& name, const std::string& master, const std::string& properties) const
+{
+    // A remapping source, since the null devices take no properties for their sources.
+    pactl({"load-module", "module-remap-source", "source_name=" + name, "master=" + master,
+           "source_properties='" + properties + "'"});
 }
 
 std::string PulseTestDaemon::log() const

@@ -46,6 +46,17 @@ public:
 
     void setDefaultSource(const std::string& source) const;
 
+    // Plugs in another sink (and so its monitor source) while the daemon runs, playing silence like
+    // those given at the start.
+    void addSink(const Sink& sink);
+
+    // Unplugs a sink: the sink and its monitor source go away.
+    void removeSink(const std::string& name) const;
+
+    // Plugs in a source named `name` that records what `master` records and carries `properties`
+    // ("device.bus=bluetooth ..."), for what a source says about itself.
+    void addSource(const std::string& name, const std::string& master, const std::string& properties) const;
+
     // Plays a sound file into `sink` in real time; returns once it has been played.
     void play(const std::string& sink, const std::filesystem::path& soundFile) const;
 
@@ -57,6 +68,7 @@ public:
 
 private:
     void waitUntilAccepting();
+    void feed(const Sink& sink);
     void stop();
 
     TemporaryDirectory directory_;

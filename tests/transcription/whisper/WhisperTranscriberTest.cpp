@@ -201,6 +201,19 @@ TEST_F(WhisperTranscriberTest, UnloadIsFinal)
     EXPECT_FALSE(transcriber->isModelLoaded());
 }
 
+TEST_F(WhisperTranscriberTest, ReleasedModelIsGoneUntilTheNextLoad)
+{
+    addModel("small", testing::scriptedModel(" Hello."));
+    auto transcriber = makeTranscriber();
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+    transcriber->releaseModel();
+    EXPECT_FALSE(transcriber->isModelLoaded());
+    EXPECT_THROW(transcriber->transcribe(testing::toneBurst(16000, 0, 16000)), TranscriberError);
+    // Unlike unload() at quit, a release leaves loading possible.
+    ASSERT_TRUE(transcriber->loadModel("small", {}));
+    EXPECT_EQ(transcriber->transcribe(testing::toneBurst(32000, 8000, 24000)), "Hello.");
+}
+
 TEST_F(WhisperTranscriberTest, DeletesModelFilesThroughTheStore)
 {
     addModel("base", testing::scriptedModel(" Hello."));
