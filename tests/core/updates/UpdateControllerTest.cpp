@@ -16,6 +16,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testing::writeFile;
 
 constexpr std::int64_t kEpoch = 1'800'000'000;  // wall-clock time when the test's virtual clock reads 0
 constexpr double kDay = UpdateController::kCheckInterval;
@@ -247,6 +248,22 @@ TEST_F(UpdateControllerTest, TheAutomaticSwitchIsStoredAndStartsOrStopsTheSchedu
     EXPECT_EQ(fetcher->urls.size(), 2u) << "turning the switch on again must not add a second schedule";
     advance(kDay);
     EXPECT_EQ(fetcher->urls.size(), 3u);
+}
+
+TEST_F(UpdateControllerTest, HandEditedValuesThatMakeNoSenseFallBackToTheDefaults)
+{
+    // The settings document is the user's to edit; nonsense there must neither stop checks nor send
+    // them somewhere odd.
+    writeFile(home.path() / "settings.json",
+              R"({"lastUpdateCheck": "yesterday", "updateFeedURL": "", "automaticallyChecksForUpdates": "no"})");
+    settings = std::make_unique<AppSettings>(home.path() / "settings.json");
+    auto controller = makeController();
+    EXPECT_TRUE(controller->automaticallyChecksForUpdates());
+    EXPECT_EQ(controller->feedUrl(), "https://korvane.app/updates/linux.json");
+    controller->start();
+    advance(UpdateController::kLaunchDelay);
+    EXPECT_EQ(fetcher->urls.size(), 1u);
+    EXPECT_EQ(settings->lastUpdateCheck(), kEpoch + static_cast<std::int64_t>(UpdateController::kLaunchDelay));
 }
 
 TEST_F(UpdateControllerTest, RelaunchWaitsWhileBusyAndHappensWithinHalfASecondAfter)
