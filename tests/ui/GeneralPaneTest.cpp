@@ -238,8 +238,10 @@ TEST_F(GeneralPaneTest, RecordingAShortcutWithKeysAndAHeldChord)
     EXPECT_EQ(recorder->messageLabel()->text(), "Add at least one modifier key.");
     EXPECT_FALSE(recorder->useButton()->isEnabled());
 
-    // Super (🌐) and Alt held still: nothing before 0.6 s, the chord after.
-    QTest::keyPress(recorder, Qt::Key_Meta);
+    // Super (🌐) and Alt held still: nothing before 0.6 s, the chord after. The Super key's own
+    // event does not carry its modifier yet, as on X11.
+    QTest::keyPress(recorder, Qt::Key_Super_L);
+    EXPECT_EQ(recorder->heldLabel()->text(), "🌐");
     QTest::keyPress(recorder, Qt::Key_Alt, Qt::MetaModifier);
     EXPECT_EQ(recorder->heldLabel()->text(), "🌐⌥");
     world.mainQueue->advance(0.59);

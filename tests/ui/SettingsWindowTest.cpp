@@ -163,6 +163,34 @@ TEST_F(SettingsWindowTest, TheWindowIsBuiltOnFirstShowAndKeptWhenClosed)
     EXPECT_TRUE(first->isVisible());
 }
 
+TEST_F(SettingsWindowTest, TheTabChosenInTheWindowIsOpenAfterARestart)
+{
+    auto world = std::make_unique<testing::SettingsTestWorld>();
+    world->show();
+    auto* frame = dynamic_cast<SettingsWindowFrame*>(world->window->window());
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->selectedTab(), SettingsTab::general) << "nothing stored opens General";
+    ASSERT_NE(frame->tabAction(SettingsTab::vocabulary), nullptr);
+    frame->tabAction(SettingsTab::vocabulary)->trigger();
+    frame->close();
+    world->show();
+    EXPECT_EQ(frame->selectedTab(), SettingsTab::vocabulary) << "closing and showing again";
+
+    // A new run: a new window over the same settings file.
+    world->window.reset();
+    AppSettings afterRestart(AppSettings::defaultFile());
+    EXPECT_EQ(afterRestart.settingsTab(), SettingsTab::vocabulary);
+    SettingsCollaborators parts;
+    parts.dictation = world->dictation;
+    parts.mainQueue = world->mainQueue;
+    parts.models = world->models;
+    SettingsWindow restarted(afterRestart, std::move(parts));
+    restarted.show();
+    auto* again = dynamic_cast<SettingsWindowFrame*>(restarted.window());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->selectedTab(), SettingsTab::vocabulary);
+}
+
 TEST_F(SettingsWindowTest, AStoredTabWithoutAPaneOpensGeneralAndStaysStored)
 {
     testing::SettingsTestWorld world;
