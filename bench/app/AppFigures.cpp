@@ -19,8 +19,10 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -139,6 +141,8 @@ int run(const Options& options)
     testing::RunningKorvane app(home.path(), R"({"debugLogging": true})", model.catalogueFile());
     const Clock::time_point loaded = arrivalOf(app, "Model loaded: figures", 0, 600s);
     arrivalOf(app, "Carbon hotkey registered", 0, 10s);
+    std::printf("model file: %ju bytes\n", static_cast<std::uintmax_t>(std::filesystem::file_size(
+                                               home.path() / ".local/share/Korvane/models/ggml-figures.bin")));
     std::printf("start to model loaded: %.0f ms\n", millisecondsBetween(launched, loaded));
 
     testing::FieldsClient client(testing::FieldsClient::Toolkit::qt);
@@ -151,6 +155,8 @@ int run(const Options& options)
     std::this_thread::sleep_for(std::chrono::seconds(options.idleSeconds));
     const testing::ProcessActivity idleEnd = testing::readProcessActivity(app.pid());
     const double ticksPerSecond = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    std::printf("since start: CPU %.0f ms, %lld context switches\n",
+                static_cast<double>(idleStart.cpuTicks) * 1000.0 / ticksPerSecond, idleStart.contextSwitches);
     const double cpuMs = static_cast<double>(idleEnd.cpuTicks - idleStart.cpuTicks) * 1000.0 / ticksPerSecond;
     std::printf("idle %d s: CPU %.0f ms (%.2f %%), %lld context switches (%.1f wake-ups/s), VmRSS %lld KiB\n",
                 options.idleSeconds, cpuMs, cpuMs / (options.idleSeconds * 10.0),

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ struct Mode {
     const char* name;
     const char* setting;  // "hotkeyMode"
 };
+
+void PrintTo(const Mode& mode, std::ostream* out)
+{
+    *out << mode.name;
+}
 
 class EndToEndDictation : public ::testing::TestWithParam<Mode> {
 protected:
