@@ -48,6 +48,16 @@ public:
         streamReady_ = Clock::now();
     }
 
+    // The benchmark records the default input; a chosen source passes through untimed.
+    std::optional<InputSourceDescription> describeSource(const std::string& name) override
+    {
+        return inner_.describeSource(name);
+    }
+    void startCaptureFrom(const CaptureSource& source, const CaptureFormat& format, BlockHandler onBlock) override
+    {
+        inner_.startCaptureFrom(source, format, std::move(onBlock));
+    }
+
     void stopCapture() override { inner_.stopCapture(); }
     void setConfigurationChangeHandler(std::function<void()> onChange) override
     {
