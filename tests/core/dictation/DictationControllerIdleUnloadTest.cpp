@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -198,6 +199,67 @@ TEST_F(DictationControllerIdleUnload, SettingRemovedOrShortenedWhileTheTimerRuns
     EXPECT_EQ(h.transcriber->releaseCount(), 0);
     h.mainQueue->advance(2);
     EXPECT_EQ(h.transcriber->releaseCount(), 1);
+}
+
+TEST(DictationControllerIdleUnloadRandom, NoTranscriptionEverRunsWithoutItsModelAndEveryDictationEnds)
+{
+    using Kind = DictationStatus::Kind;
+    int dictations = 0;
+    for (unsigned seed = 1; seed <= 100; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 rng(seed);
+        testing::ControllerHarness h;
+        *h.unloadMinutes = 1;
+        h.delivery->answerImmediately(DeliveryOutcome::pasteSent(5));
+        int started = 0;
+        int ended = 0;
+        h.dictation().setOnStatusChange([&](const DictationStatus& status) {
+            // The fake recogniser throws when asked to transcribe after a release without a new load.
+            EXPECT_NE(status, DictationStatus::error("Transcription error"));
+            if (status.kind() == Kind::transcribing) {
+                ++started;
+            } else if (status.kind() == Kind::pasteSent || (status.kind() == Kind::error && started > ended)) {
+                // An error outside a dictation (a failed load while idle) ends nothing.
+                EXPECT_FALSE(h.dictation().isBusy());
+                ++ended;
+            }
+        });
+        for (int step = 0; step < 200; ++step) {
+            switch (std::uniform_int_distribution<int>(0, 6)(rng)) {
+            case 0:
+                h.dictation().start();
+                break;
+            case 1:
+                h.dictation().stop();
+                break;
+            case 2:
+                h.backgroundQueue->runOne();
+                break;
+            case 3:
+                h.mainQueue->runUntilIdle();
+                break;
+            case 4:
+                h.mainQueue->advance(std::uniform_int_distribution<int>(1, 90)(rng));
+                break;
+            case 5:
+                h.transcriber->setLoadResult(std::bernoulli_distribution(0.8)(rng));
+                break;
+            default:
+                h.dictation().preloadModel("small");
+                break;
+            }
+        }
+        for (int round = 0; round < 5; ++round) {
+            h.dictation().stop();
+            h.settle();
+            h.mainQueue->advance(1.0);
+            h.settle();
+        }
+        EXPECT_FALSE(h.dictation().isBusy());
+        EXPECT_EQ(started, ended);
+        dictations += started;
+    }
+    EXPECT_GT(dictations, 100) << "the random runs should exercise many dictations";
 }
 
 }  // namespace
