@@ -23,7 +23,7 @@ pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 pkg_check_modules(ATSPI REQUIRED IMPORTED_TARGET atspi-2 gio-2.0)
 
 if(KORVANE_WITH_APP)
-  find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus Network)
 endif()
 if(KORVANE_WITH_TESTS)
   find_package(GTest REQUIRED)

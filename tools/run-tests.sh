@@ -3,14 +3,15 @@
 #   1. the code style and purity checks and the normal build, warnings as errors: every test;
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer: every test;
 #   3. ThreadSanitizer: the tests labelled "threads";
-#   4. clang + libFuzzer: each fuzz target briefly.
-# Pass stage names (default asan tsan fuzz) to run only some of them, e.g. `tools/run-tests.sh default`.
+#   4. clang + libFuzzer: each fuzz target briefly;
+#   5. the Debian package: built, checked, unpacked and started (tools/test-package.sh).
+# Pass stage names (default asan tsan fuzz package) to run only some of them, e.g. `tools/run-tests.sh default`.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 stages=("$@")
-((${#stages[@]})) || stages=(default asan tsan fuzz)
+((${#stages[@]})) || stages=(default asan tsan fuzz package)
 
 "$root/tools/setup-deps.sh"
 
@@ -66,6 +67,10 @@ for stage in "${stages[@]}"; do
         -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF -DKORVANE_WITH_TESTS=ON
       cmake --build build-fuzz -j "$jobs" --target korvane_fuzzers
       "$root/tools/run-fuzzers.sh" "$root/build-fuzz" "${KORVANE_FUZZ_SECONDS:-20}"
+      ;;
+    package)
+      # Reuses the default stage's build when there is one, else a Release build of the programs.
+      "$root/tools/test-package.sh"
       ;;
     *)
       echo "unknown stage: $stage" >&2

@@ -1,0 +1,245 @@
+// One Korvane per user, reached from the command line: the real executable runs (Qt's offscreen
+// platform, a temporary home and runtime folder, a private sound server and a generated model), and
+// further starts of it either hand their request to the running one or, with none running, say so
+// and fail. What the running instance did shows in its debug log.
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempHome.h"
+#include "tests/support/TemporaryDirectory.h"
+#include "tests/support/models/GeneratedModels.h"
+#include "tests/support/process/ChildProcess.h"
+#include "tests/support/pulse/PulseTestDaemon.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string output;  // standard output and error together
+};
+
+// Runs korvane with `options` to its end.
+Outcome runKorvane(const std::string& options)
+{
+    Outcome outcome;
+    const std::string command = "'" KORVANE_APP_PATH "' " + options + " 2>&1 </dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return outcome;
+    }
+    char chunk[512];
+    while (const std::size_t count = std::fread(chunk, 1, sizeof(chunk), pipe)) {
+        outcome.output.append(chunk, count);
+    }
+    const int status = ::pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& needle)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) {
+        ++count;
+    }
+    return count;
+}
+
+// A temporary home and session runtime folder for korvane, offscreen; its debug log switched on.
+class InstanceSession {
+public:
+    InstanceSession()
+    {
+        fs::create_directories(runtime_);
+        fs::permissions(runtime_, fs::perms::owner_all, fs::perm_options::replace);
+    }
+
+    const fs::path& home() const { return home_.path(); }
+    fs::path log() const { return home_.path() / ".config/korvane/debug.log"; }
+    fs::path socket() const { return runtime_ / "korvane.socket"; }
+    std::string logText() const { return testing::readFile(log()); }
+
+    void writeSettings(const std::string& json) const
+    {
+        testing::writeFile(home_.path() / ".config/korvane/settings.json", json);
+    }
+
+    // Settings whose one model is missing and would come from a closed loopback port: the start-up
+    // load fails at once and nothing reaches the network.
+    void writeOfflineSettings() const
+    {
+        const fs::path catalogue = home_.path() / "offline-models.json";
+        testing::writeFile(catalogue, R"({"version": 1, "models": [{"name": "absent", "file": "ggml-absent.bin",
+            "bytes": 1000, "sha256": ")" + std::string(64, 'a') +
+                                          R"(", "url": "http://127.0.0.1:9/ggml-absent.bin"}]})");
+        writeSettings(R"({"debugLogging": true, "modelCatalogue": ")" + catalogue.string() + R"("})");
+    }
+
+    // Waits until the log holds `needles` at least `count` times in all.
+    bool waitForLog(const std::vector<std::string>& needles, std::size_t count = 1,
+                    std::chrono::seconds timeout = 30s) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const std::string text = logText();
+            std::size_t found = 0;
+            for (const std::string& needle : needles) {
+                found += occurrences(text, needle);
+            }
+            if (found >= count) {
+                return true;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+    bool waitForLog(const std::string& needle, std::size_t count = 1) const
+    {
+        return waitForLog(std::vector<std::string>{needle}, count);
+    }
+
+    std::unique_ptr<testing::ChildProcess> startKorvane() const
+    {
+        return std::make_unique<testing::ChildProcess>(std::vector<std::string>{KORVANE_APP_PATH});
+    }
+
+private:
+    testing::TempHome home_;
+    fs::path runtime_ = home_.path() / "runtime";
+    testing::ScopedEnvironment runtimeDir_{"XDG_RUNTIME_DIR", runtime_.string()};
+    testing::ScopedEnvironment platform_{"QT_QPA_PLATFORM", "offscreen"};
+};
+
+constexpr const char* kStarted = "App started -- main run loop active";
+constexpr const char* kListening = "Single instance: listening on ";
+
+TEST(SingleInstance, ASecondStartAsksTheRunningOneForItsSettingsAndEnds)
+{
+    InstanceSession session;
+    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
+    session.writeOfflineSettings();
+    auto first = session.startKorvane();
+    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+
+    const Outcome second = runKorvane("");
+    EXPECT_EQ(second.status, 0) << second.output;
+    EXPECT_NE(second.output.find("running already"), std::string::npos) << second.output;
+    // The settings window has no visible effect offscreen yet: the instance's own log line shows
+    // that the request arrived and was taken.
+    EXPECT_TRUE(session.waitForLog("Instance request: show-settings")) << session.logText();
+    EXPECT_TRUE(first->running());
+    // The second start never got as far as starting an application of its own.
+    EXPECT_EQ(occurrences(session.logText(), kStarted), 1u) << session.logText();
+
+    // --settings asks the same.
+    EXPECT_EQ(runKorvane("--settings").status, 0);
+    EXPECT_TRUE(session.waitForLog("Instance request: show-settings", 2)) << session.logText();
+    EXPECT_EQ(occurrences(session.logText(), kStarted), 1u) << session.logText();
+}
+
+TEST(SingleInstance, AStartAfterACrashTakesOverTheSocketItLeftBehind)
+{
+    InstanceSession session;
+    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
+    session.writeOfflineSettings();
+    auto crashed = session.startKorvane();
+    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+    crashed->signal(SIGKILL);
+    while (crashed->running()) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(fs::exists(fs::symlink_status(session.socket()))) << "the killed instance left no socket behind";
+
+    // Nobody answers on the left socket: a verb says so at once instead of waiting.
+    const auto asked = std::chrono::steady_clock::now();
+    const Outcome unanswered = runKorvane("--toggle");
+    EXPECT_EQ(unanswered.status, 1) << unanswered.output;
+    EXPECT_NE(unanswered.output.find("Korvane is not running"), std::string::npos) << unanswered.output;
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 3s);
+
+    auto successor = session.startKorvane();
+    ASSERT_TRUE(session.waitForLog(kListening, 2)) << session.logText();
+    EXPECT_EQ(occurrences(session.logText(), kStarted), 2u) << session.logText();
+    const Outcome toggled = runKorvane("--copy-last");
+    EXPECT_EQ(toggled.status, 0) << toggled.output;
+    EXPECT_TRUE(session.waitForLog("Instance request: copy-last")) << session.logText();
+    EXPECT_TRUE(successor->running());
+}
+
+TEST(SingleInstance, VerbsDriveTheRunningDictationAndFailWhenNoneRuns)
+{
+    testing::PulseTestDaemon pulse({{"microphone", 48000, 1}});
+    InstanceSession session;
+    // A generated model already in the models folder, named by a catalogue file: it loads without
+    // any download.
+    const fs::path models = session.home() / ".local/share/Korvane/models";
+    const ModelDefinition model =
+        testing::writeGeneratedModel(models, "ggml-scripted.bin", testing::scriptedModel(" Hello there."));
+    const fs::path catalogue = session.home() / "models.json";
+    testing::writeFile(catalogue, R"({"version": 1, "models": [{"name": "scripted", "file": ")" + model.fileName +
+                                      R"(", "bytes": )" + std::to_string(model.expectedBytes) + R"(, "sha256": ")" +
+                                      model.sha256 + R"(", "url": "http://127.0.0.1:9/ggml-scripted.bin"}]})");
+    session.writeSettings(R"({"debugLogging": true, "modelSize": "scripted", "modelCatalogue": ")" +
+                          catalogue.string() + R"("})");
+
+    auto korvane = session.startKorvane();
+    ASSERT_TRUE(session.waitForLog("Status changed: ready(\"scripted\")")) << session.logText();
+    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+
+    struct Step {
+        const char* option;
+        const char* status;  // the status the running dictation must reach
+        std::size_t count;   // its number of occurrences by then
+    };
+    const Step steps[] = {
+        {"--toggle", "Status changed: recording", 1},
+        {"--toggle", "Status changed: transcribing", 1},
+        {"--start", "Status changed: recording", 2},
+        {"--stop", "Status changed: transcribing", 2},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.option);
+        const Outcome outcome = runKorvane(step.option);
+        EXPECT_EQ(outcome.status, 0) << outcome.output;
+        ASSERT_TRUE(session.waitForLog(step.status, step.count)) << session.logText();
+        // Each dictation ends before the next verb: with no speech, or with no audio at all when
+        // the stop came before the first block was captured.
+        if (std::string(step.status).find("transcribing") != std::string::npos) {
+            ASSERT_TRUE(session.waitForLog(
+                std::vector<std::string>{"Status changed: noSpeech", "Status changed: error(\"No audio\")"},
+                step.count))
+                << session.logText();
+        }
+    }
+    EXPECT_EQ(runKorvane("--copy-last").status, 0);
+    EXPECT_TRUE(session.waitForLog("Instance request: copy-last")) << session.logText();
+
+    korvane->signal(SIGTERM);
+    ASSERT_TRUE(session.waitForLog("Korvane exiting")) << session.logText();
+    while (korvane->running()) {
+        std::this_thread::sleep_for(10ms);
+    }
+    for (const char* option : {"--toggle", "--start", "--stop", "--copy-last"}) {
+        const Outcome outcome = runKorvane(option);
+        EXPECT_EQ(outcome.status, 1) << option << ": " << outcome.output;
+        EXPECT_EQ(outcome.output.rfind("korvane: Korvane is not running, so it cannot ", 0), 0u)
+            << option << ": " << outcome.output;
+    }
+}
+
+}  // namespace
+}  // namespace korvane
