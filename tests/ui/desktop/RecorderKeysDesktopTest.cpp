@@ -1,0 +1,76 @@
+// The shortcut recorder on a real X server, keys typed through XTest: keys are recorded by their
+// position (Shift+1 is the 1 key, not "!"), and the Super key held with Alt becomes the 🌐⌥ chord,
+// checked against the server's own modifier state when the 0.6 s wait ends.
+#include "core/scheduling/VirtualMainQueue.h"
+#include "tests/platform/desktop/DesktopFixture.h"
+#include "tests/support/desktop/FieldsClient.h"
+#include "ui/settings/HotkeyRecorderWindow.h"
+
+#include <QLabel>
+#include <QWidget>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace korvane {
+namespace {
+
+using testing::processEventsUntil;
+using testing::xdotool;
+
+class RecorderKeysDesktopTest : public ::testing::Test {
+protected:
+    RecorderKeysDesktopTest()
+    {
+        parent.resize(500, 400);
+        parent.show();
+        recorder = new HotkeyRecorderWindow(queue, &parent);
+        recorder->begin(HotkeyBinding::fallback(), [this](std::optional<HotkeyBinding> binding) { result = binding; });
+        recorder->activateWindow();
+        processEventsUntil([this] { return recorder->isActiveWindow(); });
+    }
+
+    ~RecorderKeysDesktopTest() override { xdotool({"keyup", "super", "alt", "ctrl", "shift"}); }
+
+    bool candidateIs(const QString& text)
+    {
+        return processEventsUntil([&] { return recorder->candidateLabel()->text() == text; }, std::chrono::seconds(5));
+    }
+
+    std::shared_ptr<VirtualMainQueue> queue = std::make_shared<VirtualMainQueue>();
+    QWidget parent;
+    HotkeyRecorderWindow* recorder = nullptr;
+    std::optional<HotkeyBinding> result;
+};
+
+TEST_F(RecorderKeysDesktopTest, KeysAreRecordedByTheirPosition)
+{
+    ASSERT_TRUE(recorder->isActiveWindow());
+    xdotool({"key", "ctrl+shift+1"});
+    EXPECT_TRUE(candidateIs("Shortcut: ⌃⇧1")) << recorder->candidateLabel()->text().toStdString();
+    xdotool({"key", "alt+F5"});
+    EXPECT_TRUE(candidateIs("Shortcut: ⌥F5")) << recorder->candidateLabel()->text().toStdString();
+}
+
+TEST_F(RecorderKeysDesktopTest, SuperAndAltHeldBecomeAChord)
+{
+    ASSERT_TRUE(recorder->isActiveWindow());
+    xdotool({"keydown", "super"});
+    xdotool({"keydown", "alt"});
+    ASSERT_TRUE(processEventsUntil([this] { return recorder->heldLabel()->text() == "🌐⌥"; }, std::chrono::seconds(5)))
+        << recorder->heldLabel()->text().toStdString();
+    queue->advance(0.6);
+    EXPECT_EQ(recorder->candidateLabel()->text(), "Shortcut: 🌐⌥");
+    xdotool({"keyup", "alt", "super"});
+    ASSERT_TRUE(processEventsUntil([this] { return recorder->heldLabel()->text() == "—"; }, std::chrono::seconds(5)));
+
+    recorder->onUse();
+    EXPECT_EQ(result, HotkeyBinding::modifierChord({ChordModifier::function, ChordModifier::option}));
+}
+
+}  // namespace
+}  // namespace korvane
