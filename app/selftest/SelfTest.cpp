@@ -34,6 +34,9 @@ namespace fs = std::filesystem;
 using Outcome = SelfTestCheck::Outcome;
 
 constexpr int kRecordMilliseconds = 500;
+constexpr int kRecordTakes = 4;
+// Most of the half second (16 kHz): less means the source had not yet started delivering.
+constexpr std::size_t kEnoughSamples = 6400;
 constexpr int kBusTimeoutMilliseconds = 1000;
 
 SelfTestCheck inputCheck(LinuxPlatform& platform)
@@ -121,18 +124,28 @@ SelfTestCheck soundCheck(const SelfTestContext& context)
 {
     SelfTestCheck check{"Microphone", Outcome::failed, "", ""};
     std::shared_ptr<AudioRecording> recorder = context.platform.makeRecorder(*context.mainQueue);
-    try {
-        recorder->start();
-    } catch (const std::exception& error) {
-        check.finding = std::string("recording could not start: ") + error.what();
-        check.remedy = "start the sound server (PulseAudio, or PipeWire with pipewire-pulse) and check that an "
-                       "input device exists (pactl list short sources)";
-        return check;
+    const std::optional<std::string> chosen = context.settings.inputDevice();
+    recorder->setInputChoice([chosen] { return chosen; });
+    // A source that was suspended may take a moment to deliver its first block, and the first
+    // recording after a sound server starts can come back nearly empty; what matters is whether audio
+    // flows once it runs, so a short take is recorded again, a few times at most.
+    std::vector<float> samples;
+    bool fellBack = false;
+    for (int take = 0; take < kRecordTakes && samples.size() < kEnoughSamples; ++take) {
+        try {
+            recorder->start();
+        } catch (const std::exception& error) {
+            check.finding = std::string("recording could not start: ") + error.what();
+            check.remedy = "start the sound server (PulseAudio, or PipeWire with pipewire-pulse) and check that an "
+                           "input device exists (pactl list short sources)";
+            return check;
+        }
+        fellBack = recorder->fellBackToDefaultInput();
+        QEventLoop wait;
+        QTimer::singleShot(kRecordMilliseconds, &wait, &QEventLoop::quit);
+        wait.exec();
+        samples = recorder->stop();
     }
-    QEventLoop wait;
-    QTimer::singleShot(kRecordMilliseconds, &wait, &QEventLoop::quit);
-    wait.exec();
-    const std::vector<float> samples = recorder->stop();
     if (samples.empty()) {
         check.finding = "the input delivered no audio in half a second";
         check.remedy = "check the input device in your sound settings (pavucontrol), or choose another one";
@@ -142,7 +155,15 @@ SelfTestCheck soundCheck(const SelfTestContext& context)
     std::ostringstream finding;
     finding.setf(std::ios::fixed);
     finding.precision(1);
-    finding << "recorded " << static_cast<double>(samples.size()) / 16000.0 << " s, level " << level << " dBFS";
+    finding << "recorded " << static_cast<double>(samples.size()) / 16000.0 << " s from ";
+    if (!chosen) {
+        finding << "the default input";
+    } else if (fellBack) {
+        finding << "the default input (the chosen \"" << *chosen << "\" is missing)";
+    } else {
+        finding << '"' << *chosen << '"';
+    }
+    finding << ", level " << level << " dBFS";
     check.finding = finding.str();
     if (level < kSilenceDbfs) {
         check.outcome = Outcome::warning;
