@@ -36,8 +36,10 @@ QApplication& application()
     static int argc = 1;
     static char name[] = "updates-about-pane-test";
     static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    // Never destroyed: QTest's simulated clicks create input devices owned by the application, and
+    // deleting them from an exit handler, after Qt's own global state has gone, crashes the test.
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
 }
 
 class CountingFetcher final : public FeedFetching {
