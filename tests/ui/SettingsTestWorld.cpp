@@ -19,8 +19,10 @@ QApplication& offscreenApplication()
     static char name[] = "settings-window-test";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication instance(argc, argv);
-    return instance;
+    // Never destroyed: QTest's simulated clicks create input devices owned by the application, and
+    // destroying it among the static objects at exit runs Qt's clean-up after Qt's own globals.
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
 }
 
 namespace {
