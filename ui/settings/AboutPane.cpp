@@ -3,6 +3,7 @@
 #include "core/updates/ProjectAddresses.h"
 #include "core/updates/UpdateFeed.h"
 #include "core/version/BuildVersion.h"
+#include "ui/settings/SettingsLook.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -14,26 +15,6 @@
 namespace korvane {
 
 namespace {
-
-// Notes in the secondary text colour (the palette's own text colour, greyed, so that it follows light
-// and dark themes) and sizes given against a 13-point body text, as the other panes draw them.
-void greyText(QWidget& widget)
-{
-    QPalette palette = widget.palette();
-    QColor colour = palette.color(QPalette::WindowText);
-    colour.setAlphaF(0.6F);
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    widget.setPalette(palette);
-}
-
-QFont scaledFont(const QFont& base, double points, QFont::Weight weight = QFont::Normal)
-{
-    QFont font = base;
-    font.setPointSizeF(base.pointSizeF() * points / 13.0);
-    font.setWeight(weight);
-    return font;
-}
 
 QLabel* centredLabel(const QString& text, const QFont& font, QWidget* parent)
 {
@@ -60,18 +41,19 @@ AboutPane::AboutPane(const std::string& version, const std::string& build, UrlOp
     if (!openUrl_) {
         openUrl_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     }
-    name_ = centredLabel(QStringLiteral("Korvane"), scaledFont(font(), 18, QFont::Bold), this);
-    version_ = centredLabel(QString::fromStdString(versionText(version, build)), scaledFont(font(), 12), this);
+    name_ = centredLabel(QStringLiteral("Korvane"), settingslook::scaledFont(font(), 18, QFont::Bold), this);
+    version_ =
+        centredLabel(QString::fromStdString(versionText(version, build)), settingslook::scaledFont(font(), 12), this);
     description_ = centredLabel(QStringLiteral("Local speech-to-text dictation for Linux,\npowered by Whisper."),
-                                scaledFont(font(), 12), this);
+                                settingslook::scaledFont(font(), 12), this);
     copyright_ = centredLabel(QStringLiteral("\u00a9 2026 The Korvane developers\nAll rights reserved."),
-                              scaledFont(font(), 11), this);
-    greyText(*copyright_);
+                              settingslook::scaledFont(font(), 11), this);
+    settingslook::setTextColour(*copyright_, settingslook::secondaryText(copyright_->palette()));
 
     website_ = new QPushButton(QString::fromStdString(urlHost(ProjectAddresses::homePage)), this);
     website_->setFlat(true);
     website_->setCursor(Qt::PointingHandCursor);
-    website_->setFont(scaledFont(font(), 12));
+    website_->setFont(settingslook::scaledFont(font(), 12));
     QPalette link = website_->palette();
     link.setColor(QPalette::ButtonText, link.color(QPalette::Link));
     website_->setPalette(link);

@@ -1,6 +1,7 @@
 #include "ui/settings/UpdatesPane.h"
 
 #include "core/updates/UpdateController.h"
+#include "ui/settings/SettingsLook.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -11,30 +12,6 @@
 
 namespace korvane {
 
-namespace {
-
-// Notes in the secondary text colour (the palette's own text colour, greyed, so that it follows light
-// and dark themes) and sizes given against a 13-point body text, as the other panes draw them.
-void greyText(QWidget& widget)
-{
-    QPalette palette = widget.palette();
-    QColor colour = palette.color(QPalette::WindowText);
-    colour.setAlphaF(0.6F);
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    widget.setPalette(palette);
-}
-
-QFont scaledFont(const QFont& base, double points, QFont::Weight weight = QFont::Normal)
-{
-    QFont font = base;
-    font.setPointSizeF(base.pointSizeF() * points / 13.0);
-    font.setWeight(weight);
-    return font;
-}
-
-}  // namespace
-
 UpdatesPane::UpdatesPane(UpdateController& updates, QWidget* parent) : QWidget(parent), updates_(updates)
 {
     autoCheckbox_ = new QCheckBox(QStringLiteral("Check Automatically"), this);
@@ -42,8 +19,8 @@ UpdatesPane::UpdatesPane(UpdateController& updates, QWidget* parent) : QWidget(p
 
     help_ = new QLabel(this);
     help_->setWordWrap(true);
-    help_->setFont(scaledFont(font(), 11));
-    greyText(*help_);
+    help_->setFont(settingslook::scaledFont(font(), 11));
+    settingslook::setTextColour(*help_, settingslook::secondaryText(help_->palette()));
 
     checkNow_ = new QPushButton(QStringLiteral("Check Now\u2026"), this);
     checkNow_->setMinimumWidth(130);
