@@ -58,7 +58,7 @@ for stage in "${stages[@]}"; do
     tsan)
       configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE_THREAD=ON \
         -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF
-      cmake --build build-tsan -j "$jobs"
+      cmake --build build-tsan -j "$jobs" --target korvane_thread_tests
       TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
         run_ctest build-tsan -L threads
       ;;
