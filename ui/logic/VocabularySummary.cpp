@@ -16,11 +16,11 @@ VocabularySummary VocabularySummary::of(const Vocabulary& vocabulary, const Toke
     // A text that cannot be counted counts as no tokens, so fitting goes on to the end without the
     // counter; the line then only says how many spellings there are.
     const Vocabulary::FittedPrompt fitted =
-        Vocabulary::fitPrompt(terms, kPromptTokenLimit, [&](const std::string& text) {
+        Vocabulary::fitPrompt(terms, kPromptTokenLimit, [&](const std::string& candidate) {
             if (unavailable) {
                 return 0;
             }
-            const std::optional<int> count = tokenCount ? tokenCount(text) : std::nullopt;
+            const std::optional<int> count = tokenCount ? tokenCount(candidate) : std::nullopt;
             if (!count) {
                 unavailable = true;
                 return 0;
