@@ -12,6 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,8 +31,13 @@ protected:
         parent.show();
         recorder = new HotkeyRecorderWindow(queue, &parent);
         recorder->begin(HotkeyBinding::fallback(), [this](std::optional<HotkeyBinding> binding) { result = binding; });
-        recorder->activateWindow();
-        processEventsUntil([this] { return recorder->isActiveWindow(); });
+        // Under load the window manager may still be mapping the windows when the first request
+        // arrives, and drops it: ask again until the recorder has the focus.
+        for (int attempt = 0; attempt < 20 && !recorder->isActiveWindow(); ++attempt) {
+            recorder->raise();
+            recorder->activateWindow();
+            processEventsUntil([this] { return recorder->isActiveWindow(); }, std::chrono::milliseconds(500));
+        }
     }
 
     ~RecorderKeysDesktopTest() override { xdotool({"keyup", "super", "alt", "ctrl", "shift"}); }
