@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -108,6 +109,21 @@ void makeRuntimeDir(const fs::path& home)
     fs::permissions(home / "runtime", fs::perms::owner_all, fs::perm_options::replace);
 }
 
+// What the process wrote to standard error, less the offscreen platform's own notes: offscreen no
+// shortcut can be registered, and when the failure alert is up before the signal arrives, Qt says
+// that this platform cannot raise or focus it ("This plugin does not support raise()").
+std::string ownErrorOutput(const fs::path& path)
+{
+    std::istringstream lines(testing::readFile(path));
+    std::string kept;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("This plugin does not support ")) {
+            kept += line + "\n";
+        }
+    }
+    return kept;
+}
+
 class AppLifecycle : public ::testing::TestWithParam<int> {};
 
 TEST_P(AppLifecycle, WritesTheBannerAndEndsCleanlyOnSignal)
@@ -194,7 +210,7 @@ TEST(AppLifecycleQuiet, SaysNothingWhileTheDebugLogIsOff)
     app.signal(SIGTERM);
     EXPECT_EQ(app.waitForExit(30s), 0);
     EXPECT_FALSE(fs::exists(home.path() / ".config/korvane/debug.log"));
-    EXPECT_EQ(testing::readFile(errors), "");
+    EXPECT_EQ(ownErrorOutput(errors), "");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace korvane {
@@ -32,10 +33,18 @@ protected:
         recorder = new HotkeyRecorderWindow(queue, &parent);
         recorder->begin(HotkeyBinding::fallback(), [this](std::optional<HotkeyBinding> binding) { result = binding; });
         // Under load the window manager may still be mapping the windows when the first request
-        // arrives, and drops it: ask again until the recorder has the focus.
+        // arrives, and drops it; an application's request may also lose to its focus-stealing rule.
+        // Ask again, and from the second try on as a pager would, which the window manager honours.
         for (int attempt = 0; attempt < 20 && !recorder->isActiveWindow(); ++attempt) {
             recorder->raise();
             recorder->activateWindow();
+            if (attempt > 0) {
+                try {
+                    xdotool({"windowactivate", std::to_string(recorder->winId())});
+                } catch (const std::exception&) {
+                    // not mapped yet: the next try asks again
+                }
+            }
             processEventsUntil([this] { return recorder->isActiveWindow(); }, std::chrono::milliseconds(500));
         }
     }
