@@ -109,9 +109,9 @@ void makeRuntimeDir(const fs::path& home)
     fs::permissions(home / "runtime", fs::perms::owner_all, fs::perm_options::replace);
 }
 
-// What the process wrote to standard error, less the offscreen platform's own notes: offscreen no
-// shortcut can be registered, and when the failure alert is up before the signal arrives, Qt says
-// that this platform cannot raise or focus it ("This plugin does not support raise()").
+// What the process wrote to standard error, less the offscreen platform's own notes: here the model
+// cannot be fetched, and when the listening indicator shows that error before the signal arrives,
+// Qt says that this platform cannot raise it ("This plugin does not support raise()").
 std::string ownErrorOutput(const fs::path& path)
 {
     std::istringstream lines(testing::readFile(path));
