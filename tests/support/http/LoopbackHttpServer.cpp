@@ -267,10 +267,10 @@ std::string LoopbackHttpServer::baseUrl() const
     return std::string(tls_ != nullptr ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + "/";
 }
 
-std::size_t LoopbackHttpServer::failedHandshakes() const
+bool LoopbackHttpServer::waitForFailedHandshakes(std::size_t count, std::chrono::milliseconds timeout) const
 {
-    std::lock_guard lock(mutex_);
-    return failedHandshakes_;
+    std::unique_lock lock(mutex_);
+    return handshakeFailed_.wait_for(lock, timeout, [&] { return failedHandshakes_ >= count; });
 }
 
 bool LoopbackHttpServer::waitFor(int fd, short events) const
@@ -379,8 +379,11 @@ void LoopbackHttpServer::handleConnection(int fd)
 {
     Stream stream(*this, fd);
     if (!stream.handshake()) {
-        std::lock_guard lock(mutex_);
-        ++failedHandshakes_;
+        {
+            std::lock_guard lock(mutex_);
+            ++failedHandshakes_;
+        }
+        handshakeFailed_.notify_all();
         return;
     }
     std::string request;

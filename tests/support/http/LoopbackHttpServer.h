@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -67,8 +69,10 @@ public:
     // "http://127.0.0.1:<port>/", or "https://…" for a TLS server.
     std::string baseUrl() const;
 
-    // TLS connections that ended before a request arrived (the client refused the certificate).
-    std::size_t failedHandshakes() const;
+    // Waits up to `timeout` until `count` TLS connections ended before a request arrived (the
+    // client refused the certificate); false when fewer did. The client learns of the refusal
+    // before this server's side of the connection does, so a test must wait for it.
+    bool waitForFailedHandshakes(std::size_t count, std::chrono::milliseconds timeout) const;
 
     // Answers GET `path` (starting with '/', without query) with `response` from now on.
     void serve(const std::string& path, HttpResponse response);
@@ -96,6 +100,7 @@ private:
     int wakeWrite_ = -1;
     std::uint16_t port_ = 0;
     mutable std::mutex mutex_;
+    mutable std::condition_variable handshakeFailed_;
     std::map<std::string, HttpResponse, std::less<>> routes_;
     std::vector<std::string> requests_;
     std::size_t failedHandshakes_ = 0;
