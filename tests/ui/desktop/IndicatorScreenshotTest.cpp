@@ -185,7 +185,14 @@ TEST(IndicatorScreenshot, PanelTurnsTranslucentWhileACompositorRuns)
             [&] { return surface->panel().windowHandle() && surface->panel().windowHandle()->isExposed(); });
     };
 
-    ASSERT_TRUE(showAndWait());
+    const auto windowState = [&] {
+        const std::string id = std::to_string(surface->panel().winId());
+        return testing::runProgram({"xwininfo", "-id", id}) + testing::runProgram({"xprop", "-id", id}) +
+               testing::runProgram({"xwininfo", "-root", "-tree"}) + "visible " +
+               std::to_string(surface->panel().isVisible());
+    };
+
+    ASSERT_TRUE(showAndWait()) << windowState();
     EXPECT_FALSE(surface->panel().translucent());
     EXPECT_EQ(windowDepth(surface->panel()), "24") << "an opaque window, shaped to the pill";
     indicator.hide();
