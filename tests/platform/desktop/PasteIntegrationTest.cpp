@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -34,6 +35,19 @@ void pumpEvents()
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
+// The main queue with every delay stretched threefold: the clipboard restore then waits long enough
+// for another program to start and take the clipboard first, however loaded the machine is.
+class StretchedMainQueue final : public MainQueue {
+public:
+    explicit StretchedMainQueue(std::shared_ptr<MainQueue> queue) : queue_(std::move(queue)) {}
+    void post(Task task) override { queue_->post(std::move(task)); }
+    void postAfter(double seconds, Task task) override { queue_->postAfter(seconds * 3, std::move(task)); }
+    bool isMainThread() const override { return queue_->isMainThread(); }
+
+private:
+    std::shared_ptr<MainQueue> queue_;
+};
+
 // Bytes no text conversion would leave alone.
 std::string pngLikeBytes()
 {
@@ -53,11 +67,14 @@ protected:
     {
     }
 
-    // Delivers and waits for the outcome.
-    DeliveryOutcome deliver(const std::string& text, const std::optional<std::string>& target)
+    // Delivers (through `through`, or the fixture's delivery) and waits for the outcome.
+    DeliveryOutcome deliver(const std::string& text, const std::optional<std::string>& target,
+                            TranscriptDelivering* through = nullptr)
     {
         std::optional<DeliveryOutcome> outcome;
-        delivery->deliver(text, target, [&](DeliveryOutcome result) { outcome = result; });
+        (through != nullptr ? through : delivery.get())->deliver(text, target, [&](DeliveryOutcome result) {
+            outcome = result;
+        });
         EXPECT_TRUE(testing::processEventsUntil([&] { return outcome.has_value(); }, 15s)) << log();
         return outcome.value_or(DeliveryOutcome::notDelivered(DeliveryFallbackReason::eventCreationFailed));
     }
@@ -144,13 +161,18 @@ TEST_F(PasteIntegrationTest, AnotherWriterAfterTheKeyPressKeepsItsContents)
     client.activate();
     client.focus("single");
     ClipboardOwnerProcess before({{"text/plain", "before"}, {"text/html", "<b>before</b>"}});
+    const auto stretched =
+        platform.makeDelivery(std::make_shared<StretchedMainQueue>(queue), [this] { return pasteKeys; });
 
-    EXPECT_EQ(deliver("hello", client.windowClass()), DeliveryOutcome::pasteSent(5)) << log();
-    pump(500ms);
+    EXPECT_EQ(deliver("hello", client.windowClass(), stretched.get()), DeliveryOutcome::pasteSent(5)) << log();
+    EXPECT_TRUE(testing::processEventsUntil([&] { return client.text("single") == "hello"; })) << client.text("single");
     ClipboardOwnerProcess later({{"text/plain", "written later"}});
-    pump(2500ms);
+    const auto skipped = [this] {
+        return std::find(lines.begin(), lines.end(), "Skipping clipboard restore: pasteboard changed externally") !=
+               lines.end();
+    };
+    EXPECT_TRUE(testing::processEventsUntil(skipped, 15s)) << log();
     EXPECT_EQ(testing::readClipboard("text/plain", pumpEvents), "written later");
-    EXPECT_THAT(lines, Contains("Skipping clipboard restore: pasteboard changed externally"));
 }
 
 TEST_F(PasteIntegrationTest, ATargetClosedBeforeThePasteLeavesTheTranscriptOnTheClipboard)
