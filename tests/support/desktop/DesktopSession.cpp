@@ -70,10 +70,13 @@ DesktopSession::DesktopSession(Options options)
 
     if (options.windowManager) {
         programs_.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"}));
+        // Openbox announces itself (_NET_SUPPORTING_WM_CHECK, _NET_SUPPORTED) before it loads its
+        // theme and sets up the desktops; a window mapped meanwhile waits for all that. The current
+        // desktop is set last, just before it starts managing windows.
         if (!waitFor(
                 [] {
-                    return succeeds({"xprop", "-root", "-notype", "_NET_SUPPORTING_WM_CHECK"}) &&
-                           succeeds({"sh", "-c", "xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW"});
+                    return succeeds({"sh", "-c", "xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW"}) &&
+                           succeeds({"sh", "-c", "xprop -root -notype _NET_CURRENT_DESKTOP | grep -q ' = '"});
                 },
                 10s)) {
             throw std::runtime_error("openbox did not start");
