@@ -3,6 +3,7 @@
 #include "core/updates/ProjectAddresses.h"
 #include "core/updates/UpdateFeed.h"
 #include "core/version/BuildVersion.h"
+#include "ui/settings/CreditsDialog.h"
 #include "ui/settings/SettingsLook.h"
 
 #include <QDesktopServices>
@@ -46,7 +47,7 @@ AboutPane::AboutPane(const std::string& version, const std::string& build, UrlOp
         centredLabel(QString::fromStdString(versionText(version, build)), settingslook::scaledFont(font(), 12), this);
     description_ = centredLabel(QStringLiteral("Local speech-to-text dictation for Linux,\npowered by Whisper."),
                                 settingslook::scaledFont(font(), 12), this);
-    copyright_ = centredLabel(QStringLiteral("\u00a9 2026 The Korvane developers\nAll rights reserved."),
+    copyright_ = centredLabel(QStringLiteral("\u00a9 2026 The Korvane developers\nReleased under the MIT licence"),
                               settingslook::scaledFont(font(), 11), this);
     settingslook::setTextColour(*copyright_, settingslook::secondaryText(copyright_->palette()));
 
@@ -59,9 +60,13 @@ AboutPane::AboutPane(const std::string& version, const std::string& build, UrlOp
     website_->setPalette(link);
     connect(website_, &QPushButton::clicked, this, &AboutPane::onOpenWebsite);
 
+    credits_ = new QPushButton(QStringLiteral("Credits\u2026"), this);
+    connect(credits_, &QPushButton::clicked, this, &AboutPane::onShowCredits);
+
     auto* linkRow = new QHBoxLayout;
     linkRow->addStretch();
     linkRow->addWidget(website_);
+    linkRow->addWidget(credits_);
     linkRow->addStretch();
 
     auto* layout = new QVBoxLayout(this);
@@ -89,6 +94,16 @@ void AboutPane::onOpenWebsite()
     if (url.isValid() && url.scheme() == QLatin1String("https")) {
         openUrl_(url);
     }
+}
+
+void AboutPane::onShowCredits()
+{
+    if (creditsDialog_ == nullptr) {
+        creditsDialog_ = new CreditsDialog(this);
+    }
+    creditsDialog_->show();
+    creditsDialog_->raise();
+    creditsDialog_->activateWindow();
 }
 
 }  // namespace korvane
