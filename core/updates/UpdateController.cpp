@@ -13,6 +13,14 @@
 
 namespace korvane {
 
+namespace {
+
+// The version "Skip This Version" was chosen for, as the feed wrote it. Only the update controller
+// reads or writes it.
+constexpr std::string_view kSkippedVersionKey = "skippedUpdateVersion";
+
+}  // namespace
+
 std::int64_t UpdateCollaborators::systemWallClock()
 {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -82,6 +90,17 @@ std::optional<UpdateError> UpdateController::mayPerformUpdateCheck(UpdateCheckKi
     return std::nullopt;
 }
 
+void UpdateController::setUserCheckObserver(std::function<void(bool running)> observer)
+{
+    requireMainThread(*collaborators_.mainQueue, "UpdateController::setUserCheckObserver");
+    userCheckObserver_ = std::move(observer);
+}
+
+std::optional<std::string> UpdateController::skippedVersion() const
+{
+    return settings_.defaults().string(kSkippedVersionKey);
+}
+
 void UpdateController::checkForUpdates()
 {
     requireMainThread(*collaborators_.mainQueue, "UpdateController::checkForUpdates");
@@ -132,11 +151,11 @@ void UpdateController::runCheck(UpdateCheckKind kind)
     const bool userInitiated = kind == UpdateCheckKind::userInitiated;
     if (checking_) {
         // One fetch at a time; a "Check Now…" during a scheduled fetch shows that fetch's outcome.
-        showOutcome_ = showOutcome_ || userInitiated;
+        setShowOutcome(showOutcome_ || userInitiated);
         return;
     }
     checking_ = true;
-    showOutcome_ = userInitiated;
+    setShowOutcome(userInitiated);
     const std::string url = feedUrl();
     collaborators_.log(std::string(userInitiated ? "Checking for updates at " : "Scheduled update check at ") + url);
     // The fetch is an attempt whatever its outcome: an unreachable server is asked again tomorrow,
@@ -152,10 +171,21 @@ void UpdateController::runCheck(UpdateCheckKind kind)
     });
 }
 
+void UpdateController::setShowOutcome(bool show)
+{
+    const bool wasRunning = isUserCheckRunning();
+    showOutcome_ = show;
+    if (isUserCheckRunning() != wasRunning && userCheckObserver_) {
+        userCheckObserver_(isUserCheckRunning());
+    }
+}
+
 void UpdateController::finishCheck(const FeedFetchResult& result)
 {
+    const bool show = showOutcome_;
+    // The button is given back before the outcome appears, whatever it is.
+    setShowOutcome(false);
     checking_ = false;
-    const bool show = std::exchange(showOutcome_, false);
     const auto fail = [&](const std::string& reason) {
         collaborators_.log("Update check failed: " + reason);
         if (show) {
@@ -171,6 +201,8 @@ void UpdateController::finishCheck(const FeedFetchResult& result)
         fail(*reason);
         return;
     }
+    // The newest answer decides; an offer still waiting from an earlier check is out of date.
+    deferredOffer_.reset();
     const UpdateOffer& offer = std::get<UpdateOffer>(parsed);
     const std::optional<VersionNumber> newest = VersionNumber::parse(offer.version);
     const std::optional<VersionNumber> running = VersionNumber::parse(collaborators_.currentVersion);
@@ -178,12 +210,85 @@ void UpdateController::finishCheck(const FeedFetchResult& result)
     // safer mistake than staying silent about every release.
     if (!running || *newest > *running) {
         collaborators_.log("Update available: " + offer.version + " (running " + collaborators_.currentVersion + ")");
-        collaborators_.prompts->offerUpdate(offer, collaborators_.currentVersion);
+        if (show) {
+            present(offer, UpdateCheckKind::userInitiated);
+        } else {
+            offerFromSchedule(offer);
+        }
         return;
     }
     collaborators_.log("No update: newest is " + offer.version + ", running " + collaborators_.currentVersion);
     if (show) {
         collaborators_.prompts->reportUpToDate(collaborators_.currentVersion);
+    }
+}
+
+void UpdateController::offerFromSchedule(const UpdateOffer& offer)
+{
+    if (isSkipped(offer.version)) {
+        collaborators_.log("Not offering " + offer.version + ": the user skipped " + skippedVersion().value_or(""));
+        return;
+    }
+    // The fetch may have taken a while: a dictation that started meanwhile must not be interrupted.
+    if (collaborators_.isBusy()) {
+        if (!deferredOffer_) {
+            collaborators_.log("Update offer postponed until dictation finishes");
+        }
+        deferredOffer_ = offer;
+        if (!offerRetryPosted_) {
+            offerRetryPosted_ = true;
+            collaborators_.mainQueue->postAfter(
+                kOfferRetryInterval,
+                weakTask(weak_from_this(), [](UpdateController& self) { self.retryDeferredOffer(); }));
+        }
+        return;
+    }
+    present(offer, UpdateCheckKind::scheduled);
+}
+
+void UpdateController::retryDeferredOffer()
+{
+    offerRetryPosted_ = false;
+    if (deferredOffer_) {
+        const UpdateOffer offer = *std::exchange(deferredOffer_, std::nullopt);
+        offerFromSchedule(offer);
+    }
+}
+
+void UpdateController::present(const UpdateOffer& offer, UpdateCheckKind origin)
+{
+    collaborators_.prompts->offerUpdate(
+        offer, collaborators_.currentVersion, origin,
+        [weak = weak_from_this(), queue = collaborators_.mainQueue, version = offer.version](UpdateOfferAnswer answer) {
+            requireMainThread(*queue, "UpdateController offer answer");
+            if (auto self = weak.lock()) {
+                self->onOfferAnswered(version, answer);
+            }
+        });
+}
+
+bool UpdateController::isSkipped(const std::string& version) const
+{
+    const std::optional<std::string> skipped = skippedVersion();
+    if (!skipped) {
+        return false;
+    }
+    const std::optional<VersionNumber> offered = VersionNumber::parse(version);
+    const std::optional<VersionNumber> declined = VersionNumber::parse(*skipped);
+    // Anything up to the skipped version stays quiet (a feed rolled back to an older release is no
+    // news to someone who declined a newer one); a hand-edited value that is no version matches only
+    // itself.
+    if (offered && declined) {
+        return *offered <= *declined;
+    }
+    return version == *skipped;
+}
+
+void UpdateController::onOfferAnswered(const std::string& version, UpdateOfferAnswer answer)
+{
+    if (answer == UpdateOfferAnswer::skipVersion) {
+        settings_.defaults().setString(kSkippedVersionKey, version);
+        collaborators_.log("Skipping version " + version + ": scheduled checks will not offer it again");
     }
 }
 

@@ -5,6 +5,7 @@
 #include "core/scheduling/MainQueue.h"
 #include "core/scheduling/Task.h"
 #include "core/updates/FeedFetching.h"
+#include "core/updates/UpdateCheckKind.h"
 #include "core/updates/UpdateError.h"
 #include "core/updates/UpdatePrompts.h"
 
@@ -17,12 +18,6 @@
 namespace korvane {
 
 class AppSettings;
-
-// Who asked for a check.
-enum class UpdateCheckKind {
-    userInitiated,  // "Check Now…": always runs, and its outcome is always shown
-    scheduled,      // the once-a-day check: refused while a dictation is busy, silent unless newer
-};
 
 // Everything the update controller reaches the world through. The pointers and isBusy are required.
 struct UpdateCollaborators {
@@ -54,6 +49,11 @@ struct UpdateCollaborators {
 // version is offered through the prompts; after "Check Now…" an up-to-date answer or a failure is
 // shown too. The feed address is ProjectAddresses::updateFeed unless "updateFeedURL" names another.
 //
+// Offers from scheduled checks are gentle: the fetch may take a while, so a dictation may have
+// started by the time the answer is in; the offer then waits, looking every kOfferRetryInterval,
+// until no dictation is busy. A version the user chose to skip ("skippedUpdateVersion") is not
+// offered by scheduled checks, nor anything older; a newer one is. "Check Now…" offers it anyway.
+//
 // Relaunch: when the installed executable is replaced (a package upgrade), the shell's watch calls
 // executableReplaced(); the user is asked, and an accepted relaunch waits, polling every 0.5 s,
 // until no dictation is busy.
@@ -69,6 +69,8 @@ public:
     static constexpr double kBusyRetryDelay = 15.0 * 60.0;
     // How often a postponed relaunch looks whether the dictation has finished.
     static constexpr double kRelaunchPollInterval = 0.5;
+    // How often an offer from a scheduled check that found a dictation busy looks again.
+    static constexpr double kOfferRetryInterval = 1.0;
 
     // Throws std::invalid_argument when a required collaborator is missing. `settings` must outlive
     // the controller.
@@ -99,6 +101,17 @@ public:
     // True while a fetch is under way.
     bool isChecking() const { return checking_; }
 
+    // True while a check whose outcome the user will be shown is under way: a "Check Now…", or a
+    // scheduled fetch it joined.
+    bool isUserCheckRunning() const { return checking_ && showOutcome_; }
+
+    // Told (main thread) each time isUserCheckRunning() changes, before the outcome is shown: the
+    // Updates pane's button follows it. One observer; an empty function removes it.
+    void setUserCheckObserver(std::function<void(bool running)> observer);
+
+    // The version "Skip This Version" was last chosen for, if any.
+    std::optional<std::string> skippedVersion() const;
+
     // The relaunch gate: false when `relaunch` may run now (nothing is done with it then); true when
     // it is postponed because a dictation is busy, in which case the controller invokes it once,
     // within kRelaunchPollInterval of the dictation finishing.
@@ -116,6 +129,13 @@ private:
     void onScheduledTick(std::uint64_t generation);
     void runCheck(UpdateCheckKind kind);
     void finishCheck(const FeedFetchResult& result);
+    void setShowOutcome(bool show);
+    void present(const UpdateOffer& offer, UpdateCheckKind origin);
+    // The gentle path for an offer a scheduled check found: skipped, put off while busy, or shown.
+    void offerFromSchedule(const UpdateOffer& offer);
+    void retryDeferredOffer();
+    bool isSkipped(const std::string& version) const;
+    void onOfferAnswered(const std::string& version, UpdateOfferAnswer answer);
     void relaunchWhenIdle();
     void pollRelaunch();
 
@@ -129,6 +149,10 @@ private:
     // Whether the check under way (or about to be finished) must show its outcome.
     bool showOutcome_ = false;
     bool relaunchQuestionOpen_ = false;
+    std::function<void(bool)> userCheckObserver_;
+    // A scheduled check's offer waiting for the dictation to finish, and whether a retry is posted.
+    std::optional<UpdateOffer> deferredOffer_;
+    bool offerRetryPosted_ = false;
     // The postponed relaunch, while waiting for the dictation to finish.
     Task pendingRelaunch_;
 };

@@ -5,6 +5,9 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <memory>
+#include <utility>
+
 namespace korvane {
 
 namespace {
@@ -26,8 +29,16 @@ QMessageBox* replaceDialog(QPointer<QMessageBox>& slot, QMessageBox::Icon icon, 
     return box;
 }
 
-void present(QMessageBox* box)
+// What the user asked for comes to the front. A scheduled offer arrives while the user works, perhaps
+// dictating, in another application: it must not take the keyboard focus from it (the window
+// manager is told so through the window's user time), so it is neither raised nor activated.
+void present(QMessageBox* box, UpdateCheckKind origin = UpdateCheckKind::userInitiated)
 {
+    if (origin == UpdateCheckKind::scheduled) {
+        box->setAttribute(Qt::WA_ShowWithoutActivating);
+        box->show();
+        return;
+    }
     box->show();
     box->raise();
     box->activateWindow();
@@ -49,7 +60,8 @@ UpdateDialogs::~UpdateDialogs()
     delete relaunch_.data();
 }
 
-void UpdateDialogs::offerUpdate(const UpdateOffer& offer, const std::string& currentVersion)
+void UpdateDialogs::offerUpdate(const UpdateOffer& offer, const std::string& currentVersion, UpdateCheckKind origin,
+                                std::function<void(UpdateOfferAnswer)> answer)
 {
     QMessageBox* box =
         replaceDialog(update_, QMessageBox::Information, QStringLiteral("A new version of Korvane is available"),
@@ -59,6 +71,7 @@ void UpdateDialogs::offerUpdate(const UpdateOffer& offer, const std::string& cur
         box->setDetailedText(QString::fromStdString(offer.notes));
     }
     QPushButton* open = box->addButton(QStringLiteral("Open Release Page"), QMessageBox::AcceptRole);
+    QPushButton* skip = box->addButton(QStringLiteral("Skip This Version"), QMessageBox::DestructiveRole);
     box->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
     box->setDefaultButton(open);
     const QUrl page(QString::fromStdString(offer.releasePage), QUrl::StrictMode);
@@ -67,7 +80,17 @@ void UpdateDialogs::offerUpdate(const UpdateOffer& offer, const std::string& cur
             opener(page);
         }
     });
-    present(box);
+    // Every way of closing the dialog answers once; anything but the two buttons is "Later".
+    auto pending = std::make_shared<std::function<void(UpdateOfferAnswer)>>(std::move(answer));
+    QObject::connect(box, &QMessageBox::finished, box, [box, open, skip, pending] {
+        if (auto reply = std::exchange(*pending, {})) {
+            const QAbstractButton* clicked = box->clickedButton();
+            reply(clicked == open   ? UpdateOfferAnswer::openReleasePage
+                  : clicked == skip ? UpdateOfferAnswer::skipVersion
+                                    : UpdateOfferAnswer::later);
+        }
+    });
+    present(box, origin);
 }
 
 void UpdateDialogs::reportUpToDate(const std::string& currentVersion)

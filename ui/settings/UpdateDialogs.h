@@ -11,10 +11,11 @@ class QUrl;
 
 namespace korvane {
 
-// The update controller's dialogs on the desktop: a newer version (with "Open Release Page"), the
-// answers to "Check Now…", and the offer to relaunch into a newly installed version. Dialogs are
-// modeless, so dictation and the tray keep working while one is open; a new dialog of a kind
-// replaces one still open. Main thread only.
+// The update controller's dialogs on the desktop: a newer version (with "Open Release Page" and
+// "Skip This Version"), the answers to "Check Now…", and the offer to relaunch into a newly
+// installed version. Dialogs are modeless, so dictation and the tray keep working while one is
+// open; a new dialog of a kind replaces one still open. An offer from a scheduled check appears
+// without taking the focus. Main thread only.
 class UpdateDialogs final : public UpdatePrompts {
 public:
     using UrlOpener = std::function<void(const QUrl& url)>;
@@ -26,7 +27,8 @@ public:
     UpdateDialogs(const UpdateDialogs&) = delete;
     UpdateDialogs& operator=(const UpdateDialogs&) = delete;
 
-    void offerUpdate(const UpdateOffer& offer, const std::string& currentVersion) override;
+    void offerUpdate(const UpdateOffer& offer, const std::string& currentVersion, UpdateCheckKind origin,
+                     std::function<void(UpdateOfferAnswer)> answer) override;
     void reportUpToDate(const std::string& currentVersion) override;
     void reportCheckFailed(const std::string& reason) override;
     void offerRelaunch(std::function<void(bool relaunch)> answer) override;

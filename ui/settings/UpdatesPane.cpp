@@ -22,7 +22,7 @@ UpdatesPane::UpdatesPane(UpdateController& updates, QWidget* parent) : QWidget(p
     help_->setFont(settingslook::scaledFont(font(), 11));
     settingslook::setTextColour(*help_, settingslook::secondaryText(help_->palette()));
 
-    checkNow_ = new QPushButton(QStringLiteral("Check Now\u2026"), this);
+    checkNow_ = new QPushButton(this);
     checkNow_->setMinimumWidth(130);
     connect(checkNow_, &QPushButton::clicked, this, [this] { updates_.checkForUpdates(); });
 
@@ -43,6 +43,13 @@ UpdatesPane::UpdatesPane(UpdateController& updates, QWidget* parent) : QWidget(p
     layout->addLayout(button);
 
     refresh();
+    showCheckRunning(updates_.isUserCheckRunning());
+    updates_.setUserCheckObserver([this](bool running) { showCheckRunning(running); });
+}
+
+UpdatesPane::~UpdatesPane()
+{
+    updates_.setUserCheckObserver({});
 }
 
 QSize UpdatesPane::sizeHint() const
@@ -53,6 +60,12 @@ QSize UpdatesPane::sizeHint() const
 void UpdatesPane::onAutoToggled(bool checked)
 {
     updates_.setAutomaticallyChecksForUpdates(checked);
+}
+
+void UpdatesPane::showCheckRunning(bool running)
+{
+    checkNow_->setText(running ? QStringLiteral("Checking\u2026") : QStringLiteral("Check Now\u2026"));
+    checkNow_->setEnabled(!running);
 }
 
 void UpdatesPane::showEvent(QShowEvent* event)

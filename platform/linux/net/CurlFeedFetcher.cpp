@@ -1,5 +1,7 @@
 #include "platform/linux/net/CurlFeedFetcher.h"
 
+#include "core/version/BuildVersion.h"
+
 #include <curl/curl.h>
 
 #include <array>
@@ -65,7 +67,9 @@ FeedFetchResult CurlFeedFetcher::fetch(const std::string& url)
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(options_.connectTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT, static_cast<long>(options_.totalTimeout.count()));
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Korvane");
+    // The Updates pane tells the user that a check sends the app version; this is where it goes.
+    const std::string userAgent = "Korvane/" + std::string(korvaneVersion());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.c_str());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText.data());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &appendBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);

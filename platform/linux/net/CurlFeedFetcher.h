@@ -10,7 +10,8 @@ namespace korvane {
 
 // Fetches the update feed with libcurl: https only (redirects too), the server's certificate and
 // host name verified against the system's certificate authorities, a small size limit and time-outs
-// so that a broken server can neither fill memory nor hold a background thread for long.
+// so that a broken server can neither fill memory nor hold a background thread for long. Requests
+// carry the user agent "Korvane/<version>", the only thing about the installation a check reveals.
 class CurlFeedFetcher final : public FeedFetching {
 public:
     struct Options {

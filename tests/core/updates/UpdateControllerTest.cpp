@@ -42,9 +42,12 @@ public:
 // Records what the user would have been shown, one line per prompt.
 class RecordingPrompts final : public UpdatePrompts {
 public:
-    void offerUpdate(const UpdateOffer& offer, const std::string& current) override
+    void offerUpdate(const UpdateOffer& offer, const std::string& current, UpdateCheckKind origin,
+                     std::function<void(UpdateOfferAnswer)> answer) override
     {
-        shown.push_back("offer " + offer.version + " at " + offer.releasePage + " over " + current);
+        shown.push_back("offer " + offer.version + " at " + offer.releasePage + " over " + current +
+                        (origin == UpdateCheckKind::scheduled ? ", quietly" : ", in front"));
+        offerAnswer = std::move(answer);
     }
     void reportUpToDate(const std::string& current) override { shown.push_back("up to date " + current); }
     void reportCheckFailed(const std::string& reason) override { shown.push_back("failed: " + reason); }
@@ -55,6 +58,7 @@ public:
     }
     std::vector<std::string> shown;
     std::function<void(bool)> relaunchAnswer;
+    std::function<void(UpdateOfferAnswer)> offerAnswer;
 };
 
 class UpdateControllerTest : public ::testing::Test {
@@ -73,7 +77,9 @@ protected:
         collaborators.wallClock = [this] { return kEpoch + clockShift + static_cast<std::int64_t>(queue->now()); };
         collaborators.log = log.sink();
         collaborators.currentVersion = "0.1.0";
-        return UpdateController::create(*settings, std::move(collaborators));
+        auto controller = UpdateController::create(*settings, std::move(collaborators));
+        controller->setUserCheckObserver([this](bool running) { buttonBusy.push_back(running); });
+        return controller;
     }
 
     // Runs what is due now, fetches included, as the application's two queues would.
@@ -98,7 +104,8 @@ protected:
     testing::RecordingLog log;
     bool busy = false;
     int relaunches = 0;
-    std::int64_t clockShift = 0;  // the user (or NTP) moving the wall clock
+    std::vector<bool> buttonBusy;  // what the Updates pane's button was told, in order
+    std::int64_t clockShift = 0;   // the user (or NTP) moving the wall clock
 };
 
 TEST_F(UpdateControllerTest, ScheduledChecksRunAtMostOnceADayAndRememberTheLastOne)
@@ -177,7 +184,7 @@ TEST_F(UpdateControllerTest, CheckNowRunsWhileDictatingAndShowsEveryOutcome)
         std::string shown;
     };
     const Case cases[] = {
-        {{feedFor("0.2.0"), {}}, "offer 0.2.0 at https://korvane.app/releases/0.2.0 over 0.1.0"},
+        {{feedFor("0.2.0"), {}}, "offer 0.2.0 at https://korvane.app/releases/0.2.0 over 0.1.0, in front"},
         {{feedFor("0.1.0"), {}}, "up to date 0.1.0"},
         {{feedFor("0.0.9"), {}}, "up to date 0.1.0"},
         {{feedFor("0.1.0-rc.1"), {}}, "up to date 0.1.0"},
@@ -190,12 +197,14 @@ TEST_F(UpdateControllerTest, CheckNowRunsWhileDictatingAndShowsEveryOutcome)
     controller->start();
     for (const Case& c : cases) {
         prompts->shown.clear();
+        buttonBusy.clear();
         fetcher->answer = c.answer;
         controller->checkForUpdates();
-        EXPECT_TRUE(controller->isChecking());
+        EXPECT_TRUE(controller->isUserCheckRunning());
         settle();
-        EXPECT_FALSE(controller->isChecking());
+        EXPECT_FALSE(controller->isUserCheckRunning());
         EXPECT_THAT(prompts->shown, ElementsAre(c.shown));
+        EXPECT_THAT(buttonBusy, ElementsAre(true, false)) << "the button is given back whatever the outcome";
     }
     EXPECT_EQ(fetcher->urls.size(), std::size(cases));
 }
@@ -206,7 +215,8 @@ TEST_F(UpdateControllerTest, ScheduledCheckOffersOnlyANewerVersion)
     auto controller = makeController();
     controller->start();
     advance(UpdateController::kLaunchDelay);
-    EXPECT_THAT(prompts->shown, ElementsAre("offer 0.1.1 at https://korvane.app/releases/0.1.1 over 0.1.0"));
+    EXPECT_THAT(prompts->shown, ElementsAre("offer 0.1.1 at https://korvane.app/releases/0.1.1 over 0.1.0, quietly"));
+    EXPECT_THAT(buttonBusy, IsEmpty()) << "a scheduled check leaves the Check Now button alone";
 
     prompts->shown.clear();
     fetcher->answer = {std::nullopt, "Could not resolve host"};
@@ -222,10 +232,86 @@ TEST_F(UpdateControllerTest, CheckNowDuringAScheduledFetchShowsThatFetchsOutcome
     auto controller = makeController();
     controller->start();
     queue->advance(UpdateController::kLaunchDelay);  // the scheduled fetch is queued, not yet run
+    EXPECT_THAT(buttonBusy, IsEmpty());
     controller->checkForUpdates();
+    EXPECT_THAT(buttonBusy, ElementsAre(true));
     settle();
     EXPECT_EQ(fetcher->urls.size(), 1u);
     EXPECT_THAT(prompts->shown, ElementsAre("up to date 0.1.0"));
+    EXPECT_THAT(buttonBusy, ElementsAre(true, false));
+}
+
+TEST_F(UpdateControllerTest, ScheduledOfferWaitsUntilTheDictationStartedDuringTheFetchEnds)
+{
+    fetcher->answer = {feedFor("0.2.0"), {}};
+    auto controller = makeController();
+    controller->start();
+    queue->advance(UpdateController::kLaunchDelay);  // the check passes the gate while idle
+    busy = true;                                     // and a dictation starts during the slow fetch
+    settle();
+    EXPECT_THAT(prompts->shown, IsEmpty());
+    EXPECT_THAT(log.linesStartingWith("Update offer"), ElementsAre("Update offer postponed until dictation finishes"));
+    advance(60.0);
+    EXPECT_THAT(prompts->shown, IsEmpty()) << "never while busy";
+
+    busy = false;
+    advance(UpdateController::kOfferRetryInterval);
+    EXPECT_THAT(prompts->shown, ElementsAre("offer 0.2.0 at https://korvane.app/releases/0.2.0 over 0.1.0, quietly"));
+    advance(60.0);
+    EXPECT_EQ(prompts->shown.size(), 1u) << "offered once";
+
+    // "Check Now…" while a scheduled offer waits shows its own answer, and the waiting one is dropped.
+    prompts->shown.clear();
+    queue->advance(kDay);
+    busy = true;
+    settle();
+    ASSERT_EQ(fetcher->urls.size(), 2u);
+    ASSERT_THAT(prompts->shown, IsEmpty());
+    controller->checkForUpdates();
+    settle();
+    busy = false;
+    advance(60.0);
+    EXPECT_THAT(prompts->shown, ElementsAre("offer 0.2.0 at https://korvane.app/releases/0.2.0 over 0.1.0, in front"));
+}
+
+TEST_F(UpdateControllerTest, SkippingAVersionSilencesScheduledOffersUpToIt)
+{
+    fetcher->answer = {feedFor("0.2.0"), {}};
+    auto controller = makeController();
+    controller->start();
+    controller->checkForUpdates();
+    settle();
+    ASSERT_TRUE(prompts->offerAnswer);
+    prompts->offerAnswer(UpdateOfferAnswer::later);
+    EXPECT_EQ(controller->skippedVersion(), std::nullopt);
+    controller->checkForUpdates();
+    settle();
+    prompts->offerAnswer(UpdateOfferAnswer::skipVersion);
+    EXPECT_EQ(AppSettings(home.path() / "settings.json").defaults().string("skippedUpdateVersion"), "0.2.0");
+
+    struct Case {
+        std::string feed;
+        UpdateCheckKind kind;
+        bool offered;
+    };
+    const Case cases[] = {
+        {"0.2.0", UpdateCheckKind::scheduled, false},
+        {"0.2", UpdateCheckKind::scheduled, false},    // the same version written shorter
+        {"0.1.5", UpdateCheckKind::scheduled, false},  // older than the skipped one, newer than ours
+        {"0.2.1", UpdateCheckKind::scheduled, true},
+        {"0.2.0", UpdateCheckKind::userInitiated, true},  // "Check Now…" still shows it
+    };
+    for (const Case& c : cases) {
+        prompts->shown.clear();
+        fetcher->answer = {feedFor(c.feed), {}};
+        if (c.kind == UpdateCheckKind::scheduled) {
+            advance(kDay);
+        } else {
+            controller->checkForUpdates();
+            settle();
+        }
+        EXPECT_EQ(prompts->shown.size(), c.offered ? 1u : 0u) << c.feed;
+    }
 }
 
 TEST_F(UpdateControllerTest, TheAutomaticSwitchIsStoredAndStartsOrStopsTheSchedule)

@@ -18,6 +18,7 @@
 namespace korvane {
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;
@@ -29,7 +30,8 @@ std::string feedFor(const std::string& version)
 
 class RecordingPrompts final : public UpdatePrompts {
 public:
-    void offerUpdate(const UpdateOffer& offer, const std::string&) override
+    void offerUpdate(const UpdateOffer& offer, const std::string&, UpdateCheckKind,
+                     std::function<void(UpdateOfferAnswer)>) override
     {
         shown.push_back("offer " + offer.version);
     }
@@ -99,6 +101,8 @@ TEST_F(UpdateCheckHttpsTest, OffersOnlyANewerVersionAndReportsAMalformedFeed)
         EXPECT_THAT(checkNow(*controller), ElementsAre(c.shown)) << c.feed;
     }
     EXPECT_EQ(server.requestCount("/feed.json"), std::size(cases));
+    // The help text promises that a check sends the app version: here it is.
+    EXPECT_THAT(server.headerValues("/feed.json", "User-Agent"), Each("Korvane/" KORVANE_TEST_PROJECT_VERSION));
     EXPECT_TRUE(settings.lastUpdateCheck().has_value());
 }
 

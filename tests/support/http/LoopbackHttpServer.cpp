@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -41,6 +42,37 @@ const char* reasonPhrase(int status)
     default:
         return "Status";
     }
+}
+
+std::string lowerCase(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+// "Name: value" lines after the request line, up to the blank line; names in lower case.
+std::vector<std::pair<std::string, std::string>> parseHeaders(const std::string& request)
+{
+    std::vector<std::pair<std::string, std::string>> headers;
+    const std::size_t end = request.find("\r\n\r\n");
+    std::size_t line = request.find("\r\n");
+    while (line != std::string::npos && line < end) {
+        const std::size_t start = line + 2;
+        line = request.find("\r\n", start);
+        const std::string_view text(request.data() + start, std::min(line, end) - start);
+        const std::size_t colon = text.find(':');
+        if (colon == std::string_view::npos) {
+            continue;
+        }
+        std::string_view value = text.substr(colon + 1);
+        while (!value.empty() && value.front() == ' ') {
+            value.remove_prefix(1);
+        }
+        headers.emplace_back(lowerCase(text.substr(0, colon)), std::string(value));
+    }
+    return headers;
 }
 
 // Sends everything unless the peer went away.
@@ -306,7 +338,7 @@ std::size_t LoopbackHttpServer::requestCount(std::string_view path) const
     std::lock_guard lock(mutex_);
     std::size_t count = 0;
     for (const auto& requested : requests_) {
-        count += requested == path ? 1 : 0;
+        count += requested.path == path ? 1 : 0;
     }
     return count;
 }
@@ -314,13 +346,38 @@ std::size_t LoopbackHttpServer::requestCount(std::string_view path) const
 std::vector<std::string> LoopbackHttpServer::requestedPaths() const
 {
     std::lock_guard lock(mutex_);
-    return requests_;
+    std::vector<std::string> paths;
+    for (const auto& requested : requests_) {
+        paths.push_back(requested.path);
+    }
+    return paths;
 }
 
-HttpResponse LoopbackHttpServer::responseFor(const std::string& path)
+std::vector<std::string> LoopbackHttpServer::headerValues(std::string_view path, std::string_view name) const
+{
+    const std::string wanted = lowerCase(name);
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> values;
+    for (const auto& requested : requests_) {
+        if (requested.path != path) {
+            continue;
+        }
+        std::string value;
+        for (const auto& [header, headerValue] : requested.headers) {
+            if (header == wanted) {
+                value = headerValue;
+            }
+        }
+        values.push_back(value);
+    }
+    return values;
+}
+
+HttpResponse LoopbackHttpServer::responseFor(Request request)
 {
     std::lock_guard lock(mutex_);
-    requests_.push_back(path);
+    const std::string path = request.path;
+    requests_.push_back(std::move(request));
     if (const auto found = routes_.find(path); found != routes_.end()) {
         return found->second;
     }
@@ -403,7 +460,7 @@ void LoopbackHttpServer::handleConnection(int fd)
     }
     std::string path = request.substr(methodEnd + 1, targetEnd - methodEnd - 1);
     path = path.substr(0, path.find('?'));
-    const HttpResponse response = responseFor(path);
+    const HttpResponse response = responseFor({path, parseHeaders(request)});
 
     if (response.stallBeforeResponse) {
         waitUntilStoppedOrClosed(fd);

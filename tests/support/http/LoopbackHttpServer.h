@@ -83,6 +83,9 @@ public:
     // How many requests reached `path`, and every requested path in order.
     std::size_t requestCount(std::string_view path) const;
     std::vector<std::string> requestedPaths() const;
+    // The value of header `name` (case-insensitive) in each request to `path`, in order; empty for a
+    // request without it.
+    std::vector<std::string> headerValues(std::string_view path, std::string_view name) const;
 
 private:
     class Stream;
@@ -93,7 +96,12 @@ private:
     bool waitUntilStoppedOrClosed(int fd) const;
     // Waits until `fd` is ready for `events`; false when the server is stopping.
     bool waitFor(int fd, short events) const;
-    HttpResponse responseFor(const std::string& path);
+    struct Request {
+        std::string path;
+        std::vector<std::pair<std::string, std::string>> headers;  // names in lower case
+    };
+
+    HttpResponse responseFor(Request request);
 
     int listenFd_ = -1;
     int wakeRead_ = -1;
@@ -102,7 +110,7 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable handshakeFailed_;
     std::map<std::string, HttpResponse, std::less<>> routes_;
-    std::vector<std::string> requests_;
+    std::vector<Request> requests_;
     std::size_t failedHandshakes_ = 0;
     ssl_ctx_st* tls_ = nullptr;
     std::vector<std::thread> connections_;

@@ -3,7 +3,6 @@
 #include "core/scheduling/VirtualMainQueue.h"
 #include "core/settings/AppSettings.h"
 #include "core/updates/UpdateController.h"
-#include "core/version/BuildVersion.h"
 #include "tests/support/TempHome.h"
 #include "ui/settings/AboutPane.h"
 #include "ui/settings/UpdateDialogs.h"
@@ -15,12 +14,14 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,8 +48,10 @@ public:
     FeedFetchResult fetch(const std::string& url) override
     {
         urls.push_back(url);
-        return {R"({"version": "0.2.0", "releasePage": "https://korvane.app/releases/0.2.0", "notes": "New."})", {}};
+        return answer;
     }
+    FeedFetchResult answer{
+        R"({"version": "0.2.0", "releasePage": "https://korvane.app/releases/0.2.0", "notes": "New."})", {}};
     std::vector<std::string> urls;
 };
 
@@ -77,8 +80,17 @@ protected:
         collaborators.prompts = dialogs;
         collaborators.isBusy = [] { return false; };
         collaborators.log = [](std::string_view) {};
+        collaborators.wallClock = [this] { return 1'800'000'000 + static_cast<std::int64_t>(queue->now()); };
         collaborators.currentVersion = "0.1.0";
         updates = UpdateController::create(*settings, std::move(collaborators));
+    }
+
+    // Runs the fetches and what they post back, as the application's queues would.
+    void settle()
+    {
+        do {
+            queue->runUntilIdle();
+        } while (background->runAll() > 0);
     }
 
     std::filesystem::path file() const { return home.path() / "settings.json"; }
@@ -124,8 +136,7 @@ TEST_F(UpdatesAboutPaneTest, CheckNowOffersTheNewerVersionAndItsReleasePage)
     UpdatesPane pane(*updates);
     pane.show();
     QTest::mouseClick(pane.checkNowButton(), Qt::LeftButton);
-    background->runAll();
-    queue->runUntilIdle();
+    settle();
     EXPECT_EQ(fetcher->urls.size(), 1u);
 
     QMessageBox* offer = dialogs->updateDialog();
@@ -138,6 +149,45 @@ TEST_F(UpdatesAboutPaneTest, CheckNowOffersTheNewerVersionAndItsReleasePage)
     ASSERT_NE(open, nullptr);
     open->click();
     EXPECT_THAT(opened, ElementsAre("https://korvane.app/releases/0.2.0"));
+}
+
+TEST_F(UpdatesAboutPaneTest, CheckNowShowsThatItRunsUntilItsOutcomeWhateverThatIs)
+{
+    UpdatesPane pane(*updates);
+    pane.show();
+    const FeedFetchResult answers[] = {fetcher->answer, {std::nullopt, "Could not resolve host"}};
+    for (const FeedFetchResult& answer : answers) {
+        fetcher->answer = answer;
+        QTest::mouseClick(pane.checkNowButton(), Qt::LeftButton);
+        EXPECT_FALSE(pane.checkNowButton()->isEnabled());
+        EXPECT_EQ(pane.checkNowButton()->text(), QString::fromUtf8("Checking\u2026"));
+        settle();
+        EXPECT_TRUE(pane.checkNowButton()->isEnabled()) << answer.error;
+        EXPECT_EQ(pane.checkNowButton()->text(), QString::fromUtf8("Check Now\u2026")) << answer.error;
+    }
+    EXPECT_EQ(fetcher->urls.size(), std::size(answers));
+}
+
+TEST_F(UpdatesAboutPaneTest, SkipThisVersionKeepsTheDailyCheckQuietAboutIt)
+{
+    updates->start();
+    UpdatesPane pane(*updates);
+    pane.show();
+    QTest::mouseClick(pane.checkNowButton(), Qt::LeftButton);
+    settle();
+    ASSERT_NE(dialogs->updateDialog(), nullptr);
+    QAbstractButton* skip = buttonTitled(*dialogs->updateDialog(), "Skip This Version");
+    ASSERT_NE(skip, nullptr);
+    skip->click();
+    QApplication::processEvents();
+    EXPECT_EQ(AppSettings(file()).defaults().string("skippedUpdateVersion"), "0.2.0");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(dialogs->updateDialog(), nullptr) << "the dialog closed";
+
+    queue->advance(UpdateController::kCheckInterval);
+    settle();
+    EXPECT_EQ(fetcher->urls.size(), 2u);
+    EXPECT_EQ(dialogs->updateDialog(), nullptr) << "the skipped version is not offered again";
 }
 
 TEST_F(UpdatesAboutPaneTest, RelaunchDialogAnswersOnceWhicheverWayItCloses)
@@ -161,18 +211,16 @@ TEST_F(UpdatesAboutPaneTest, AboutShowsNameVersionAndHomePage)
     struct Case {
         std::string version;
         std::string build;
-        QString shown;
+        std::string shown;
     };
     const Case cases[] = {
         {"0.3.0", "1a2b3c4", "Version 0.3.0 (1a2b3c4)"},
         {"0.3.0", "", "Version 0.3.0"},
         {"", "77", "Version unknown (77)"},
-        {std::string(korvaneVersion()), std::string(korvaneBuild()),
-         QString::fromStdString(versionText(korvaneVersion(), korvaneBuild()))},
     };
     for (const Case& c : cases) {
         AboutPane pane(c.version, c.build, [this](const QUrl& url) { opened.push_back(url.toString()); });
-        EXPECT_EQ(pane.versionLabel()->text(), c.shown);
+        EXPECT_EQ(pane.versionLabel()->text().toStdString(), c.shown);
     }
     AboutPane pane("0.3.0", "", [this](const QUrl& url) { opened.push_back(url.toString()); });
     pane.show();
@@ -182,9 +230,19 @@ TEST_F(UpdatesAboutPaneTest, AboutShowsNameVersionAndHomePage)
     EXPECT_THAT(opened, IsEmpty());
     QTest::mouseClick(pane.websiteButton(), Qt::LeftButton);
     EXPECT_THAT(opened, ElementsAre("https://korvane.app/"));
-    // The running build's own values reach the default pane.
-    EXPECT_EQ(AboutPane().versionLabel()->text(),
-              QString::fromStdString(versionText(korvaneVersion(), korvaneBuild())));
+    // The default pane shows what this binary was built as: the project version, and the build value
+    // the build was configured with, else the commit built from this checkout.
+    const QString shown = AboutPane().versionLabel()->text();
+    const QString version = QRegularExpression::escape(QStringLiteral(KORVANE_TEST_PROJECT_VERSION));
+    const QString configured = QStringLiteral(KORVANE_TEST_CONFIGURED_BUILD);
+    QString build = " \\(" + QRegularExpression::escape(configured) + "\\)";
+    if (configured.isEmpty()) {
+        const bool checkout = std::filesystem::exists(std::filesystem::path(KORVANE_TEST_SOURCE_DIR) / ".git");
+        build = checkout ? QStringLiteral(" \\([0-9a-f]{7,}(-dirty)?\\)") : QString();
+    }
+    EXPECT_TRUE(
+        QRegularExpression(QRegularExpression::anchoredPattern("Version " + version + build)).match(shown).hasMatch())
+        << shown.toStdString();
 }
 
 }  // namespace
