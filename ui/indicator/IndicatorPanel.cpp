@@ -24,9 +24,14 @@ QPainterPath pill(const QRectF& bounds)
 
 }  // namespace
 
+// Bypassing the window manager (override-redirect) is what keeps the panel above a focused
+// full-screen window: window managers stack such a window in a layer above their keep-above
+// one, and only windows they do not manage stay over it. It also keeps the panel on every
+// desktop, since a window manager hides only the windows it manages when the desktop changes,
+// and it never offers the panel the focus.
 IndicatorPanel::IndicatorPanel(bool translucent)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
-                           Qt::WindowTransparentForInput),
+                           Qt::WindowTransparentForInput | Qt::X11BypassWindowManagerHint),
       translucent_(translucent)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);

@@ -157,9 +157,9 @@ void QtIndicatorSurface::showWithoutActivating()
             rebuilt->setGeometry(panel_->geometry());
             panel_ = std::move(rebuilt);
         }
-        X11PanelHints::showOnAllDesktops(static_cast<std::uintptr_t>(panel_->winId()));
         panel_->show();
     }
+    // Windows mapped or raised since the panel came up may cover it; no window manager raises it.
     panel_->raise();
 }
 

@@ -4,12 +4,10 @@
 
 #include <xcb/xcb.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace korvane::X11PanelHints {
 
@@ -62,41 +60,6 @@ bool compositorRunning()
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
         xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr), &std::free);
     return owner && owner->owner != XCB_WINDOW_NONE;
-}
-
-void showOnAllDesktops(std::uintptr_t window)
-{
-    xcb_connection_t* connection = qtConnection();
-    if (connection == nullptr || window == 0) {
-        return;
-    }
-    const auto id = static_cast<xcb_window_t>(window);
-    // EWMH: the desktop number 0xFFFFFFFF means every desktop.
-    const std::uint32_t allDesktops = 0xFFFFFFFF;
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom(connection, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL,
-                        32, 1, &allDesktops);
-    // The window manager drops _NET_WM_STATE when the window is withdrawn, and Qt writes its own
-    // states (above, for the stays-on-top hint) into it at the next map, keeping those already
-    // there. So merge ours in before every map, without repeating one.
-    const xcb_atom_t stateProperty = atom(connection, "_NET_WM_STATE");
-    std::vector<xcb_atom_t> states;
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> current(
-        xcb_get_property_reply(connection, xcb_get_property(connection, 0, id, stateProperty, XCB_ATOM_ATOM, 0, 64),
-                               nullptr),
-        &std::free);
-    if (current && current->format == 32) {
-        const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(current.get()));
-        states.assign(values, values + xcb_get_property_value_length(current.get()) / 4);
-    }
-    for (const char* name : {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
-        const xcb_atom_t state = atom(connection, name);
-        if (std::find(states.begin(), states.end(), state) == states.end()) {
-            states.push_back(state);
-        }
-    }
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, stateProperty, XCB_ATOM_ATOM, 32,
-                        static_cast<std::uint32_t>(states.size()), states.data());
-    xcb_flush(connection);
 }
 
 }  // namespace korvane::X11PanelHints

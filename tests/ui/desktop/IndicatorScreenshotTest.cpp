@@ -1,10 +1,12 @@
 // The listening indicator on a real X server with a window manager: where the panel lands beside a
 // focused field of another application, what it shows on screen for recording (with a steady
-// level) and for a copied transcript, that the window manager keeps it on every desktop and above,
-// and that the user's window keeps the keyboard focus throughout.
+// level) and for a copied transcript, that it stays on screen on every desktop and over a focused
+// full-screen window, that clicks on it reach the window beneath, and that the user's window keeps
+// the keyboard focus throughout.
 #include "platform/linux/QtMainQueue.h"
 #include "tests/platform/desktop/DesktopFixture.h"
 #include "tests/support/desktop/FieldsClient.h"
+#include "tests/support/desktop/FullScreenClient.h"
 #include "tests/support/process/Programs.h"
 #include "tests/ui/desktop/WidgetDesktop.h"
 #include "ui/indicator/ListeningIndicatorController.h"
@@ -16,12 +18,13 @@
 
 #include <xcb/xcb.h>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace korvane {
 namespace {
@@ -29,7 +32,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::describe;
 using testing::FieldsClient;
-using ::testing::HasSubstr;
+using testing::FullScreenClient;
 using testing::near;
 using Kind = IndicatorChange::Kind;
 
@@ -99,14 +102,6 @@ TEST(IndicatorScreenshot, PanelShowsClearOfTheFocusedFieldWithoutTakingTheFocus)
         << describe(recording, at + QPoint(1, 1));
 
     EXPECT_EQ(activeWindow(), focusedWindow) << "the indicator took the focus";
-    const std::string properties =
-        testing::runProgram({"xprop", "-id", std::to_string(panel.winId()), "_NET_WM_STATE", "_NET_WM_DESKTOP"});
-    // Openbox keeps a window on every desktop through the desktop number alone and drops the
-    // sticky state it was asked for; other window managers keep it.
-    EXPECT_THAT(properties, HasSubstr("_NET_WM_STATE_ABOVE"));
-    EXPECT_THAT(properties, HasSubstr("_NET_WM_STATE_SKIP_PAGER"));
-    EXPECT_THAT(properties, HasSubstr("_NET_WM_DESKTOP(CARDINAL) = 4294967295"));
-
     indicator.show({Kind::copiedToClipboard, "Transcript copied — press Ctrl+V"});
     settle(300ms);
     const QRect copiedFrame = panel.geometry();
@@ -130,8 +125,94 @@ TEST(IndicatorScreenshot, PanelShowsClearOfTheFocusedFieldWithoutTakingTheFocus)
     EXPECT_GT(lightPixels, 200) << "the message is written in light text";
     EXPECT_EQ(activeWindow(), focusedWindow) << "the indicator took the focus";
 
+    // The window manager hides the windows of the desktop left behind; the panel stays.
+    testing::xdotool({"set_desktop", "1"});
+    ASSERT_TRUE(testing::processEventsUntil([] { return testing::xdotool({"get_desktop"}) == "1\n"; }));
+    settle(300ms);
+    const QImage otherDesktop = testing::grabScreen();
+    EXPECT_TRUE(near(otherDesktop.pixelColor(copiedAt + QPoint(18, 23)), QColor(255, 214, 10)))
+        << "on another desktop: " << describe(otherDesktop, copiedAt + QPoint(18, 23));
+    testing::xdotool({"set_desktop", "0"});
+
     indicator.hide();
     EXPECT_TRUE(testing::processEventsUntil([&] { return !panel.isVisible(); }));
+}
+
+// The indicator as the shell drives it, drawing on the Qt panel (built on the first show).
+struct QtIndicator {
+    QObject context;
+    std::shared_ptr<QtMainQueue> queue = std::make_shared<QtMainQueue>(&context);
+    QtIndicatorSurface* surface = nullptr;
+    ListeningIndicatorController controller{queue, [this] {
+                                                auto made = std::make_unique<QtIndicatorSurface>();
+                                                surface = made.get();
+                                                return made;
+                                            }};
+
+    // Shows `kind` and waits until the panel is on screen; its frame in root coordinates.
+    QRect show(Kind kind)
+    {
+        controller.show({kind, {}});
+        EXPECT_TRUE(testing::processEventsUntil(
+            [&] { return surface->panel().windowHandle() && surface->panel().windowHandle()->isExposed(); }));
+        settle(300ms);
+        return surface->panel().geometry();
+    }
+};
+
+// Where the X server sends key presses now.
+xcb_window_t inputFocus()
+{
+    xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> reply(
+        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr), &std::free);
+    return reply ? reply->focus : static_cast<xcb_window_t>(XCB_WINDOW_NONE);
+}
+
+// Full-screen editors and browsers: the window manager stacks a focused full-screen window above
+// every keep-above window, and the panel must show over it all the same.
+TEST(IndicatorScreenshot, PanelShowsOverAFocusedFullScreenWindowWithoutTakingTheFocus)
+{
+    FullScreenClient fullScreen;
+    fullScreen.activate();
+    const QColor clientColour = QColor::fromRgb(FullScreenClient::kColour);
+    ASSERT_TRUE(testing::processEventsUntil([&] { return testing::grabScreen().pixelColor(640, 700) == clientColour; }))
+        << "the full-screen window covers the screen";
+
+    QtIndicator indicator;
+    const QRect frame = indicator.show(Kind::recording);
+    const QPoint background = frame.topLeft() + QPoint(120, 40);
+    const QImage shown = testing::grabScreen();
+    EXPECT_TRUE(near(shown.pixelColor(background), kBackground)) << describe(shown, background);
+    EXPECT_EQ(inputFocus(), fullScreen.window()) << "the indicator took the keyboard focus";
+    EXPECT_EQ(std::stoul(activeWindow()), fullScreen.window()) << "the indicator took the focus";
+
+    // Activated again, the window manager raises the full-screen window to the top of its stack.
+    fullScreen.activate();
+    settle(300ms);
+    const QImage raised = testing::grabScreen();
+    EXPECT_TRUE(near(raised.pixelColor(background), kBackground)) << describe(raised, background);
+    EXPECT_EQ(inputFocus(), fullScreen.window());
+    indicator.controller.hide();
+}
+
+TEST(IndicatorScreenshot, ClickOnThePanelReachesTheWindowBeneath)
+{
+    FullScreenClient fullScreen;
+    fullScreen.activate();
+    QtIndicator indicator;
+    const QRect frame = indicator.show(Kind::recording);
+    const QPoint spot = frame.topLeft() + QPoint(120, 40);
+    const QImage shown = testing::grabScreen();
+    ASSERT_TRUE(near(shown.pixelColor(spot), kBackground)) << "the panel covers the spot: " << describe(shown, spot);
+
+    testing::xdotool({"mousemove", "--sync", std::to_string(spot.x()), std::to_string(spot.y())});
+    testing::xdotool({"click", "1"});
+    const std::optional<FullScreenClient::Press> press = fullScreen.nextPress(5s);
+    ASSERT_TRUE(press) << "the click stopped at the panel";
+    EXPECT_EQ(press->button, 1);
+    EXPECT_EQ(QPoint(press->x, press->y), spot);
+    indicator.controller.hide();
 }
 
 // Plays a compositing manager as far as the panel can tell: owns the _NET_WM_CM_S0 selection.
