@@ -9,10 +9,13 @@ namespace {
 
 Rect devicePixels(const QScreen& screen)
 {
-    // Accessibility extents and X11 coordinates are device pixels; Qt's geometry is scaled.
+    // Accessibility extents and X11 coordinates are device pixels. Qt keeps a screen's top-left
+    // corner in device pixels and scales only its size (a 2x screen at 1920,0 is 1920,0 960x540),
+    // so only the size goes back to device pixels (to within a pixel at fractional ratios, where
+    // Qt rounded the scaled size).
     const double ratio = screen.devicePixelRatio();
     const QRect geometry = screen.geometry();
-    return {geometry.x() * ratio, geometry.y() * ratio, geometry.width() * ratio, geometry.height() * ratio};
+    return {double(geometry.x()), double(geometry.y()), geometry.width() * ratio, geometry.height() * ratio};
 }
 
 }  // namespace
