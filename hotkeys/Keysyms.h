@@ -7,6 +7,12 @@
 // own definitions). Printable ASCII keys are their character code ('a' is the keysym of A).
 namespace korvane::keysyms {
 
+// The ISO lock, latch and shift keys (Level 3 is AltGr), and those that switch the layout group,
+// lie from kIsoLock through kIsoLevel5Lock.
+inline constexpr std::uint32_t kIsoLock = 0xfe01;
+inline constexpr std::uint32_t kIsoLevel3Shift = 0xfe03;
+inline constexpr std::uint32_t kIsoNextGroup = 0xfe08;
+inline constexpr std::uint32_t kIsoLevel5Lock = 0xfe13;
 inline constexpr std::uint32_t kBackSpace = 0xff08;
 inline constexpr std::uint32_t kTab = 0xff09;
 inline constexpr std::uint32_t kReturn = 0xff0d;
@@ -21,6 +27,7 @@ inline constexpr std::uint32_t kPageUp = 0xff55;    // XK_Prior
 inline constexpr std::uint32_t kPageDown = 0xff56;  // XK_Next
 inline constexpr std::uint32_t kEnd = 0xff57;
 inline constexpr std::uint32_t kInsert = 0xff63;
+inline constexpr std::uint32_t kModeSwitch = 0xff7e;  // also XK_ISO_Group_Shift
 inline constexpr std::uint32_t kNumLock = 0xff7f;
 inline constexpr std::uint32_t kKeypadEnter = 0xff8d;
 inline constexpr std::uint32_t kKeypadMultiply = 0xffaa;

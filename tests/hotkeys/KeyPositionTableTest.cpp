@@ -77,6 +77,10 @@ TEST(Keysyms, AreTheNumbersXDefines)
 {
     using namespace keysyms;
     const std::pair<std::uint32_t, std::uint32_t> pairs[] = {
+        {kIsoLock, XK_ISO_Lock},
+        {kIsoLevel3Shift, XK_ISO_Level3_Shift},
+        {kIsoNextGroup, XK_ISO_Next_Group},
+        {kIsoLevel5Lock, XK_ISO_Level5_Lock},
         {kBackSpace, XK_BackSpace},
         {kTab, XK_Tab},
         {kReturn, XK_Return},
@@ -91,6 +95,7 @@ TEST(Keysyms, AreTheNumbersXDefines)
         {kPageDown, XK_Next},
         {kEnd, XK_End},
         {kInsert, XK_Insert},
+        {kModeSwitch, XK_Mode_switch},
         {kNumLock, XK_Num_Lock},
         {kKeypadEnter, XK_KP_Enter},
         {kKeypadMultiply, XK_KP_Multiply},

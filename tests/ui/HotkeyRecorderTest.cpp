@@ -3,6 +3,7 @@
 #include "ui/logic/HotkeyRecorder.h"
 #include "core/scheduling/VirtualMainQueue.h"
 #include "hotkeys/HotkeyValidationMessages.h"
+#include "hotkeys/Keysyms.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,38 @@ HotkeyRecorderDisplay shown(std::string held, std::string candidate, std::string
                             bool canUse)
 {
     return {std::move(held), std::move(candidate), std::string(message), tone, canUse};
+}
+
+TEST(HotkeyRecorderKeys, AKeyIsAModifierAKeyToIgnoreOrAnOrdinaryKeyByItsFirstKeysym)
+{
+    using namespace keysyms;
+    struct Case {
+        const char* what;
+        std::uint32_t keysym;
+        std::optional<ChordModifier> modifier;
+        bool ignored;
+    };
+    const std::vector<Case> cases{
+        {"right Control", kControlR, M::control, false},
+        {"right Alt", kAltR, M::option, false},
+        {"left Shift", kShiftL, M::shift, false},
+        {"Super", kSuperL, M::function, false},
+        {"Meta first on a key", kMetaL, M::function, false},
+        {"Hyper first on a key", kHyperR, M::function, false},
+        {"Caps Lock", kCapsLock, std::nullopt, true},
+        {"Num Lock", kNumLock, std::nullopt, true},
+        {"Scroll Lock", kScrollLock, std::nullopt, true},
+        {"AltGr", kIsoLevel3Shift, std::nullopt, true},
+        {"the next layout", kIsoNextGroup, std::nullopt, true},
+        {"Level 5 Lock", kIsoLevel5Lock, std::nullopt, true},
+        {"Mode switch", kModeSwitch, std::nullopt, true},
+        {"a dead key", 0xfe50, std::nullopt, false},
+        {"K", 'k', std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HotkeyRecorder::modifierOfKey(c.keysym), c.modifier) << c.what;
+        EXPECT_EQ(HotkeyRecorder::ignoresKey(c.keysym), c.ignored) << c.what;
+    }
 }
 
 TEST_F(HotkeyRecorderTest, KeyPressesGiveACandidateOrSayWhyNot)

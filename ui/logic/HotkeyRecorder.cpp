@@ -1,6 +1,7 @@
 #include "ui/logic/HotkeyRecorder.h"
 
 #include "core/scheduling/WeakTask.h"
+#include "hotkeys/Keysyms.h"
 
 #include <utility>
 
@@ -14,6 +15,49 @@ HotkeyRecorder::HotkeyRecorder(std::shared_ptr<MainQueue> mainQueue, std::functi
 }
 
 HotkeyRecorder::~HotkeyRecorder() = default;
+
+std::optional<ChordModifier> HotkeyRecorder::modifierOfKey(std::uint32_t baseKeysym)
+{
+    using namespace keysyms;
+    switch (baseKeysym) {
+    case kControlL:
+    case kControlR:
+        return ChordModifier::control;
+    case kAltL:
+    case kAltR:
+        return ChordModifier::option;
+    case kShiftL:
+    case kShiftR:
+        return ChordModifier::shift;
+    case kSuperL:
+    case kSuperR:
+    case kMetaL:
+    case kMetaR:
+    case kHyperL:
+    case kHyperR:
+        return ChordModifier::function;
+    default:
+        return std::nullopt;
+    }
+}
+
+bool HotkeyRecorder::ignoresKey(std::uint32_t baseKeysym)
+{
+    using namespace keysyms;
+    if (baseKeysym >= kIsoLock && baseKeysym <= kIsoLevel5Lock) {
+        return true;
+    }
+    switch (baseKeysym) {
+    case kCapsLock:
+    case kShiftLock:
+    case kNumLock:
+    case kScrollLock:
+    case kModeSwitch:
+        return true;
+    default:
+        return false;
+    }
+}
 
 void HotkeyRecorder::modifiersChanged(ChordModifierSet held)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/scheduling/MainQueue.h"
+#include "hotkeys/ChordModifier.h"
 #include "hotkeys/ChordModifierSet.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "hotkeys/HotkeyValidationMessages.h"
@@ -36,6 +37,19 @@ public:
     static constexpr std::uint16_t kEscapeKeyCode = 53;
 
     enum class KeyResult { recorded, cancel };
+
+    // What a key is to the recorder is told by its keysym at the first level of the first group:
+    // the level changes with the modifiers already held (Shift+Alt_L is Meta_L on a US keymap),
+    // what the key is must not.
+
+    // The modifier a key plays: Control, Alt and Shift as themselves, and the logo keys (Super, and
+    // Meta or Hyper where a keymap puts them first on a key) as 🌐, as their modifier is read from
+    // key events. Nothing for other keys.
+    static std::optional<ChordModifier> modifierOfKey(std::uint32_t baseKeysym);
+
+    // Lock keys, level shifts such as AltGr, and layout group switches choose characters rather
+    // than shortcuts: pressing one changes nothing here.
+    static bool ignoresKey(std::uint32_t baseKeysym);
 
     // `currentModifiers` reads the modifiers held right now, to check before promoting a chord
     // that it is still held; `initiallyHeld` is what is held when the recorder opens. `onChange`

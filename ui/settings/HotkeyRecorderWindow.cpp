@@ -1,5 +1,6 @@
 #include "ui/settings/HotkeyRecorderWindow.h"
 
+#include "hotkeys/KeyPositionTable.h"
 #include "ui/logic/HotkeyRecorder.h"
 #include "ui/settings/RecorderKeys.h"
 #include "ui/settings/SettingsLook.h"
@@ -151,11 +152,15 @@ void HotkeyRecorderWindow::handleKey(QKeyEvent& event)
     if (!recorder_ || !completion_) {
         return;
     }
+    const std::optional<std::uint32_t> keysym = baseKeysymOf(event);
+    if (!keysym || HotkeyRecorder::ignoresKey(*keysym)) {
+        return;
+    }
     const bool press = event.type() == QEvent::KeyPress;
-    if (const std::optional<ChordModifier> modifier = chordModifierOfKey(event.key())) {
+    if (const std::optional<ChordModifier> modifier = HotkeyRecorder::modifierOfKey(*keysym)) {
         // Platforms differ in whether a modifier key's own event already carries its modifier, so
         // the key itself decides: down on a press, up on a release.
-        ChordModifierSet held = chordModifiersOf(event.modifiers());
+        ChordModifierSet held = chordModifiersOf(event);
         if (press) {
             held.insert(*modifier);
         } else {
@@ -171,11 +176,11 @@ void HotkeyRecorderWindow::handleKey(QKeyEvent& event)
     if (!press || event.isAutoRepeat()) {
         return;
     }
-    const std::optional<std::uint16_t> keyCode = macKeyCodeOf(event);
+    const std::optional<std::uint16_t> keyCode = KeyPositionTable::keyCode(*keysym);
     if (!keyCode) {
         return;
     }
-    if (recorder_->keyPressed(chordModifiersOf(event.modifiers()), *keyCode) == HotkeyRecorder::KeyResult::cancel) {
+    if (recorder_->keyPressed(chordModifiersOf(event), *keyCode) == HotkeyRecorder::KeyResult::cancel) {
         onCancel();
         return;
     }

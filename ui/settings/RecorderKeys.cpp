@@ -1,6 +1,5 @@
 #include "ui/settings/RecorderKeys.h"
 
-#include "hotkeys/KeyPositionTable.h"
 #include "hotkeys/Keysyms.h"
 
 #include <QGuiApplication>
@@ -32,7 +31,8 @@ std::optional<std::uint32_t> baseKeysymOnX11(const QKeyEvent& event)
 }
 
 // For platforms without native key information (offscreen, and events made by tests): the keysym
-// that Qt's key names. Printable ASCII keys are their lower-case character.
+// that Qt's key names. Printable ASCII keys are their lower-case character; a modifier key is its
+// left-hand one.
 std::optional<std::uint32_t> keysymOfQtKey(int key)
 {
     using namespace keysyms;
@@ -75,6 +75,32 @@ std::optional<std::uint32_t> keysymOfQtKey(int key)
         return kPageUp;
     case Qt::Key_PageDown:
         return kPageDown;
+    case Qt::Key_Shift:
+        return kShiftL;
+    case Qt::Key_Control:
+        return kControlL;
+    case Qt::Key_Alt:
+        return kAltL;
+    case Qt::Key_Meta:
+        return kMetaL;
+    case Qt::Key_Super_L:
+        return kSuperL;
+    case Qt::Key_Super_R:
+        return kSuperR;
+    case Qt::Key_Hyper_L:
+        return kHyperL;
+    case Qt::Key_Hyper_R:
+        return kHyperR;
+    case Qt::Key_CapsLock:
+        return kCapsLock;
+    case Qt::Key_NumLock:
+        return kNumLock;
+    case Qt::Key_ScrollLock:
+        return kScrollLock;
+    case Qt::Key_AltGr:
+        return kIsoLevel3Shift;
+    case Qt::Key_Mode_switch:
+        return kModeSwitch;
     default:
         return std::nullopt;
     }
@@ -100,34 +126,17 @@ ChordModifierSet chordModifiersOf(Qt::KeyboardModifiers modifiers)
     return set;
 }
 
-std::optional<ChordModifier> chordModifierOfKey(int qtKey)
+ChordModifierSet chordModifiersOf(const QKeyEvent& event)
 {
-    switch (qtKey) {
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-        return ChordModifier::function;
-    case Qt::Key_Control:
-        return ChordModifier::control;
-    case Qt::Key_Alt:
-        return ChordModifier::option;
-    case Qt::Key_Shift:
-        return ChordModifier::shift;
-    default:
-        return std::nullopt;
-    }
+    return chordModifiersOf(static_cast<const QInputEvent&>(event).modifiers());
 }
 
-std::optional<std::uint16_t> macKeyCodeOf(const QKeyEvent& event)
+std::optional<std::uint32_t> baseKeysymOf(const QKeyEvent& event)
 {
-    std::optional<std::uint32_t> keysym = baseKeysymOnX11(event);
-    if (!keysym) {
-        keysym = keysymOfQtKey(event.key());
+    if (const std::optional<std::uint32_t> keysym = baseKeysymOnX11(event)) {
+        return keysym;
     }
-    if (!keysym) {
-        return std::nullopt;
-    }
-    return KeyPositionTable::keyCode(*keysym);
+    return keysymOfQtKey(event.key());
 }
 
 }  // namespace korvane

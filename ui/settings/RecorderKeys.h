@@ -1,6 +1,5 @@
 #pragma once
 
-#include "hotkeys/ChordModifier.h"
 #include "hotkeys/ChordModifierSet.h"
 
 #include <Qt>
@@ -18,13 +17,16 @@ namespace korvane {
 // the function key, whose role the logo key plays here. Command has no Qt modifier of its own.
 ChordModifierSet chordModifiersOf(Qt::KeyboardModifiers modifiers);
 
-// The modifier a key plays when it is itself a modifier key; nothing for other keys (AltGr and the
-// lock keys included, which choose characters rather than shortcuts).
-std::optional<ChordModifier> chordModifierOfKey(int qtKey);
+// The modifiers of a key event as the window system sent them (on X11: those held before the key
+// went down or up). QKeyEvent::modifiers() flips, for a modifier key, the modifier of its Qt key,
+// which is the key at the current level: Alt pressed after Shift is Meta there, and the flip would
+// add a 🌐 nobody holds.
+ChordModifierSet chordModifiersOf(const QKeyEvent& event);
 
-// The Mac key code that stands for the pressed key, by its position: on X11 from the key's first
-// keysym in the first group (so Shift+1 is still the 1 key, and a Cyrillic layout's letters are
-// their US positions), elsewhere from Qt's key. Nothing for keys no binding can name.
-std::optional<std::uint16_t> macKeyCodeOf(const QKeyEvent& event);
+// The keysym of the pressed key at its first level in the first group, by which it is known
+// whatever else is held: on X11 from the server's keymap (so Shift+1 is still the 1 key, Alt
+// pressed after Shift still Alt_L, and a Cyrillic layout's letters their US positions), elsewhere
+// the keysym that Qt's key names. Nothing for keys without one.
+std::optional<std::uint32_t> baseKeysymOf(const QKeyEvent& event);
 
 }  // namespace korvane
