@@ -2,7 +2,6 @@
 
 #include "core/scheduling/WeakTask.h"
 
-#include <array>
 #include <string>
 #include <utility>
 
@@ -19,19 +18,6 @@ std::string targetList(ChordModifierSet modifiers)
     }
     return text + "]";
 }
-
-struct FlagBit {
-    std::uint64_t bit;
-    ChordModifier modifier;
-};
-
-constexpr std::array<FlagBit, 5> kFlagBits{{
-    {0x800000, ChordModifier::function},
-    {0x040000, ChordModifier::control},
-    {0x080000, ChordModifier::option},
-    {0x020000, ChordModifier::shift},
-    {0x100000, ChordModifier::command},
-}};
 
 }  // namespace
 
@@ -51,17 +37,6 @@ ModifierChordBackend::ModifierChordBackend(Passkey, ChordModifierSet modifiers, 
 ModifierChordBackend::~ModifierChordBackend()
 {
     stop();
-}
-
-ChordModifierSet ModifierChordBackend::modifiers(std::uint64_t flags)
-{
-    ChordModifierSet modifiers;
-    for (const FlagBit& flag : kFlagBits) {
-        if ((flags & flag.bit) != 0) {
-            modifiers.insert(flag.modifier);
-        }
-    }
-    return modifiers;
 }
 
 bool ModifierChordBackend::start()

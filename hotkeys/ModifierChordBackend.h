@@ -43,11 +43,6 @@ public:
 
     ChordModifierSet target() const { return target_; }
 
-    // The modifiers named by the modifier flag bits the shortcut recorder works with (function
-    // 0x800000, control 0x40000, option 0x80000, shift 0x20000, command 0x100000); every other bit,
-    // caps lock (0x10000) among them, is ignored, so caps lock never changes the chord held.
-    static ChordModifierSet modifiers(std::uint64_t flags);
-
 private:
     void handleChange(ChordModifierSet held);
     void deliver(HotkeyEvent event);

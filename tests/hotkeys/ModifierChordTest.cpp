@@ -57,15 +57,6 @@ TEST(ModifierChordState, FiresOnExactlyTheChordAndReleasesOnAnyOtherSet)
     }
 }
 
-TEST(ModifierChordBackend, ConvertsTheModifierFlagBitsIgnoringEveryOtherBit)
-{
-    EXPECT_EQ(ModifierChordBackend::modifiers(0x800000 | 0x100000 | 0x10000),
-              (ChordModifierSet{M::function, M::command}));
-    EXPECT_EQ(ModifierChordBackend::modifiers(0x040000 | 0x080000 | 0x020000),
-              (ChordModifierSet{M::control, M::option, M::shift}));
-    EXPECT_EQ(ModifierChordBackend::modifiers(~std::uint64_t{0x9e0000}), ChordModifierSet{});
-}
-
 class ModifierChordBackendTest : public ::testing::Test {
 protected:
     std::shared_ptr<ModifierChordBackend> make()
