@@ -169,9 +169,7 @@ void ApplicationShell::handleHotkeyEvent(HotkeyEvent event)
 
 std::string ApplicationShell::hotkeyHint() const
 {
-    return hotkeyCoordinator_ && hotkeyCoordinator_->isRegistered()
-               ? " — press " + settings_.hotkeyBinding().displayText()
-               : std::string();
+    return hotkeyCoordinator_ ? hotkeyCoordinator_->hotkeyHint() : std::string();
 }
 
 void ApplicationShell::handleStatus(const DictationStatus& status)

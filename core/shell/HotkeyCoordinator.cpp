@@ -1,5 +1,6 @@
 #include "core/shell/HotkeyCoordinator.h"
 
+#include "core/dictation/StatusPresentation.h"
 #include "core/scheduling/WeakTask.h"
 #include "core/settings/AppSettings.h"
 #include "core/shell/HotkeyAlertTexts.h"
@@ -82,6 +83,12 @@ void HotkeyCoordinator::pauseHotkey()
     if (backend_) {
         backend_->stop();
     }
+}
+
+std::string HotkeyCoordinator::hotkeyHint() const
+{
+    return korvane::hotkeyHint(registered_ ? std::optional<std::string>(settings_.hotkeyBinding().displayText())
+                                           : std::nullopt);
 }
 
 void HotkeyCoordinator::reportHotkeyFailure(const HotkeyBinding& attempted, const HotkeyBinding& kept)

@@ -70,6 +70,10 @@ public:
 
     // Whether the last registration succeeded.
     bool isRegistered() const { return registered_; }
+
+    // What the ready status line ends with: " — press " and the stored shortcut while it is
+    // registered, nothing while it is not (telling someone to press keys that do nothing misleads).
+    std::string hotkeyHint() const;
     bool isWaitingForAccessibility() const { return activeWait_.has_value(); }
 
 private:

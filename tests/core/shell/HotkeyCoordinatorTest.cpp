@@ -139,6 +139,7 @@ struct ApplyCase {
     std::string statusLine;  // empty: the shortcut wiring wrote none
     HotkeyBinding storedAfter;
     bool registered;
+    std::string hint;  // what the ready status line ends with
     std::optional<ShellAlert> alert;
     bool waiting;
 };
@@ -165,6 +166,7 @@ TEST_P(ApplyHotkey, StoresRegistersAndReports)
     EXPECT_EQ(lastStatusLine(), c.statusLine);
     EXPECT_EQ(settings.hotkeyBinding(), c.storedAfter) << settings.hotkeyBinding().displayText();
     EXPECT_EQ(coordinator->isRegistered(), c.registered);
+    EXPECT_EQ(coordinator->hotkeyHint(), c.hint);
     if (c.alert) {
         ASSERT_EQ(alerts->shown.size(), 1U);
         EXPECT_EQ(alerts->shown[0].message, c.alert->message);
@@ -192,6 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   kCtrlShiftSpace,
                   true,
+                  " — press ⌃⇧Space",
                   std::nullopt,
                   false},
         ApplyCase{"TheStoredOneOnlyReRegisters",
@@ -202,6 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   kCtrlShiftSpace,
                   true,
+                  " — press ⌃⇧Space",
                   std::nullopt,
                   false},
         ApplyCase{"NothingWithTheStoredChordNowUntrusted",
@@ -212,6 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Status: Hotkey unavailable (🌐⌃)",
                   kGlobeControl,
                   false,
+                  "",
                   std::nullopt,
                   true},
         ApplyCase{"AFreeKeyCombinationIsSet",
@@ -222,6 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Status: Hotkey set to ⌥Space",
                   kOptionSpace,
                   true,
+                  " — press ⌥Space",
                   std::nullopt,
                   false},
         ApplyCase{"AChordWithThePermissionIsSet",
@@ -232,6 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Status: Hotkey set to 🌐⌥",
                   kGlobeOption,
                   true,
+                  " — press 🌐⌥",
                   std::nullopt,
                   false},
         ApplyCase{"AKeyCombinationHeldElsewhereKeepsTheOldOne",
@@ -242,6 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Status: ⌥Space unavailable -- kept ⌃⇧Space",
                   kCtrlShiftSpace,
                   true,
+                  " — press ⌃⇧Space",
                   ShellAlert{"Could not register ⌥Space",
                              "Another app is probably already using that shortcut.\n\nStill using ⌃⇧Space.",
                              {"OK"}},
@@ -254,6 +262,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Status: 🌐⌥ unavailable -- kept ⌃⇧Space",
                   kCtrlShiftSpace,
                   true,
+                  " — press ⌃⇧Space",
                   ShellAlert{"Could not register 🌐⌥", kChordAdvice + "\n\nStill using ⌃⇧Space.", {"OK"}},
                   false},
         ApplyCase{"TwoChordsWithoutThePermissionStartTheWait",
@@ -264,6 +273,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Status: Hotkey unavailable (🌐⌃)",
                   kGlobeControl,
                   false,
+                  "",
                   ShellAlert{"Could not register 🌐⌥", kChordAdvice + "\n\nStill using 🌐⌃.", {"OK"}},
                   true},
         ApplyCase{"BothKeyCombinationsHeldElsewhereDoNotWait",
@@ -274,6 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Status: Hotkey unavailable (⌃⇧Space)",
                   kCtrlShiftSpace,
                   false,
+                  "",
                   ShellAlert{"Could not register ⌥Space",
                              "Another app is probably already using that shortcut.\n\nStill using ⌃⇧Space.",
                              {"OK"}},
@@ -288,6 +299,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Status: Space unavailable -- kept ⌃⇧Space",
                   kCtrlShiftSpace,
                   true,
+                  " — press ⌃⇧Space",
                   ShellAlert{"Could not register Space",
                              "Another app is probably already using that shortcut.\n\nStill using ⌃⇧Space.",
                              {"OK"}},
