@@ -15,6 +15,10 @@ struct ClipboardFormat {
     friend bool operator==(const ClipboardFormat&, const ClipboardFormat&) = default;
 };
 
+// The two X11 selections a paste reads from: CLIPBOARD for Ctrl+V, PRIMARY for the terminals that
+// paste the selection.
+enum class ClipboardSelection { clipboard, primary };
+
 // What the clipboard offered, every format in the order offered (the X11 CLIPBOARD holds one item).
 // Empty for an empty clipboard.
 using ClipboardSnapshot = std::vector<ClipboardFormat>;
@@ -48,9 +52,11 @@ public:
     // Puts the text on the clipboard as plain text with no marker, so it stays for the user.
     virtual bool copyPlainText(const std::string& text) = 0;
 
-    // How many times another application asked for the contents of our last write (requests for
-    // the list of formats or for our markers alone do not count): a target that pasted has asked.
-    virtual std::uint64_t dataRequestsSinceWrite() const = 0;
+    // How many times the application in front asked for the contents of our last write to that
+    // selection: a target that pasted has asked. Requests for the list of formats or for our markers
+    // alone do not count, nor requests of other applications (a clipboard manager copying every new
+    // owner's text reads first and must not be taken for the target).
+    virtual std::uint64_t dataRequestsSinceWrite(ClipboardSelection selection) const = 0;
 };
 
 }  // namespace korvane

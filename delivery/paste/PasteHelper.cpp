@@ -163,12 +163,22 @@ void PasteHelper::sendChord(const std::shared_ptr<Attempt>& attempt)
     pendingRestore_ = SavedClipboard{attempt->snapshot, attempt->expectedChangeCount};
     ports_.mainQueue->postAfter(
         kRestoreDelay,
-        weakTask(shared_from_this(), [contents = attempt->snapshot, expected = attempt->expectedChangeCount](
-                                         PasteHelper& self) { self.restore(contents, expected, 0); }));
+        weakTask(shared_from_this(), [contents = attempt->snapshot, expected = attempt->expectedChangeCount,
+                                      alsoPrimary = attempt->keys.alsoPrimary](PasteHelper& self) {
+            self.restore(contents, expected, alsoPrimary, 0);
+        }));
     attempt->completion(PasteResult::sent);
 }
 
-void PasteHelper::restore(const SavedContents& contents, std::uint64_t expectedChangeCount, int pollsDone)
+bool PasteHelper::targetHasRead(bool alsoPrimary) const
+{
+    const Clipboard& clipboard = *ports_.clipboard;
+    return clipboard.dataRequestsSinceWrite(ClipboardSelection::clipboard) > 0 ||
+           (alsoPrimary && clipboard.dataRequestsSinceWrite(ClipboardSelection::primary) > 0);
+}
+
+void PasteHelper::restore(const SavedContents& contents, std::uint64_t expectedChangeCount, bool alsoPrimary,
+                          int pollsDone)
 {
     Clipboard& clipboard = *ports_.clipboard;
     if (clipboard.changeCount() != expectedChangeCount) {
@@ -176,17 +186,18 @@ void PasteHelper::restore(const SavedContents& contents, std::uint64_t expectedC
         ports_.log("Skipping clipboard restore: pasteboard changed externally");
         return;
     }
-    if (clipboard.dataRequestsSinceWrite() == 0) {
+    if (!targetHasRead(alsoPrimary)) {
         if (pollsDone == 0) {
             ports_.log("Clipboard restore waiting for the target to read the transcript");
         }
         if (pollsDone < kReadPolls) {
             // The pending restore stays meanwhile: a paste during the wait must still find the
             // user's contents to reuse, not snapshot our transcript as if it were theirs.
-            ports_.mainQueue->postAfter(kReadPollInterval, weakTask(shared_from_this(), [contents, expectedChangeCount,
-                                                                                         pollsDone](PasteHelper& self) {
-                                            self.restore(contents, expectedChangeCount, pollsDone + 1);
-                                        }));
+            ports_.mainQueue->postAfter(
+                kReadPollInterval, weakTask(shared_from_this(),
+                                            [contents, expectedChangeCount, alsoPrimary, pollsDone](PasteHelper& self) {
+                                                self.restore(contents, expectedChangeCount, alsoPrimary, pollsDone + 1);
+                                            }));
             return;
         }
         ports_.log("Clipboard restore: target never read the transcript");

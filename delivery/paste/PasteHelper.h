@@ -60,7 +60,9 @@ private:
     void waitForModifiers(const std::shared_ptr<Attempt>& attempt, int poll);
     void checkModifiers(const std::shared_ptr<Attempt>& attempt, int poll);
     void sendChord(const std::shared_ptr<Attempt>& attempt);
-    void restore(const SavedContents& contents, std::uint64_t expectedChangeCount, int pollsDone);
+    // `alsoPrimary`: the target pastes PRIMARY, so its read of either selection counts.
+    void restore(const SavedContents& contents, std::uint64_t expectedChangeCount, bool alsoPrimary, int pollsDone);
+    bool targetHasRead(bool alsoPrimary) const;
     void forgetPendingRestore(std::uint64_t expectedChangeCount);
 
     Ports ports_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "delivery/paste/Clipboard.h"
+#include "tests/support/DeliveryPrinting.h"
 #include "tests/support/fakes/CallJournal.h"
 
 #include <memory>
@@ -39,6 +40,7 @@ public:
         journal_("primary " + text);
         if (!failPrimary) {
             primary = text;
+            primaryRequests = 0;
         }
         return !failPrimary;
     }
@@ -57,7 +59,10 @@ public:
         take(plainText(text));
         return true;
     }
-    std::uint64_t dataRequestsSinceWrite() const override { return dataRequests; }
+    std::uint64_t dataRequestsSinceWrite(ClipboardSelection selection) const override
+    {
+        return selection == ClipboardSelection::primary ? primaryRequests : dataRequests;
+    }
 
     // Another application takes the clipboard; a password manager marks its contents secret.
     void otherApplicationCopies(const ClipboardSnapshot& theirs, bool secret = false)
@@ -68,7 +73,8 @@ public:
 
     ClipboardSnapshot contents;
     std::string primary;
-    std::uint64_t dataRequests = 0;  // the target asking for our last write's data
+    std::uint64_t dataRequests = 0;     // the target asking for our last write's data
+    std::uint64_t primaryRequests = 0;  // the same for PRIMARY
     bool failWrites = false;
     bool failPrimary = false;
 

@@ -206,6 +206,7 @@ struct RestoreCase {
     double settledAt;  // when the clipboard gets its final contents
     ClipboardSnapshot finalContents;
     std::string lastLine;
+    PasteKeys keys = {};
 };
 
 TEST(PasteHelper, RestoreWaitsForTheTargetToReadClearsWhatItMayNotKeepAndNeverOverwritesAnotherWriter)
@@ -215,6 +216,11 @@ TEST(PasteHelper, RestoreWaitsForTheTargetToReadClearsWhatItMayNotKeepAndNeverOv
          "Clipboard restore waiting for the target to read the transcript"},
         {"never reads", [](Harness&) {}, 6.05, plainText("before"),
          "Clipboard restore: target never read the transcript"},
+        {"terminal reads PRIMARY", [](Harness& h) { h.at(0.06, [&h] { h.clipboard.primaryRequests = 1; }); }, 1.05,
+         plainText("before"), "Cmd+V sent via CGEvent", kPrimaryKeys},
+        // What a Ctrl+V target reads is the clipboard; a PRIMARY read is some other paste.
+        {"Ctrl+V target, PRIMARY read", [](Harness& h) { h.at(0.06, [&h] { h.clipboard.primaryRequests = 1; }); }, 6.05,
+         plainText("before"), "Clipboard restore: target never read the transcript"},
         {"user copies after the chord",
          [](Harness& h) { h.at(0.55, [&h] { h.clipboard.otherApplicationCopies(plainText("theirs")); }); }, 0.55,
          plainText("theirs"), kSkipped},
@@ -249,7 +255,7 @@ TEST(PasteHelper, RestoreWaitsForTheTargetToReadClearsWhatItMayNotKeepAndNeverOv
         SCOPED_TRACE(c.name);
         Harness h;
         c.meddle(h);
-        h.paste("one");
+        h.paste("one", c.keys);
         h.queue->advance(c.settledAt - 0.02);
         EXPECT_NE(h.clipboard.contents, c.finalContents);
         h.queue->advance(0.03);
