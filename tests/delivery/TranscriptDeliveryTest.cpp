@@ -1,6 +1,7 @@
 // The delivery decisions over a scripted desktop on virtual time.
 #include "delivery/TranscriptDelivery.h"
 #include "core/scheduling/VirtualMainQueue.h"
+#include "tests/support/DeliveryPrinting.h"
 #include "tests/support/RecordingLog.h"
 
 #include <gmock/gmock.h>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace korvane {
@@ -230,6 +232,25 @@ TEST(TranscriptDelivery, LeadingSpaceOnlyBetweenTwoWordLikeCharacters)
     for (const auto& [previous, text, expected] : cases) {
         EXPECT_EQ(TranscriptDelivery::needsLeadingSpace(text, previous), expected)
             << "'" << previous.value_or("(none)") << "' then '" << text << "'";
+    }
+}
+
+// Failure messages name outcomes and show clipboard bytes legibly instead of dumping raw memory.
+TEST(TranscriptDelivery, FailureMessagesShowOutcomesAndClipboardFormatsReadably)
+{
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {::testing::PrintToString(Outcome::pasteSent(5)), "pasteSent(5 chars)"},
+        {::testing::PrintToString(Outcome::copiedToClipboard(Reason::targetUnavailable, 3)),
+         "copiedToClipboard(targetUnavailable, 3 chars)"},
+        {::testing::PrintToString(Outcome::notDelivered(Reason::noAccessibility)), "notDelivered(noAccessibility)"},
+        {::testing::PrintToString(PasteResult::clipboardChanged), "clipboardChanged"},
+        {::testing::PrintToString(ClipboardSnapshot{{"text/plain", "say \"hi\""}}),
+         "{ {text/plain: \"say \\\"hi\\\"\"} }"},
+        {::testing::PrintToString(ClipboardFormat{"image/png", "\x89PNG\r\n" + std::string(60, 'x')}),
+         "{image/png: \"\\x89PNG\\x0d\\x0a" + std::string(42, 'x') + "\"... (66 bytes)}"},
+    };
+    for (const auto& [printed, expected] : cases) {
+        EXPECT_EQ(printed, expected);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ports/TranscriptDelivering.h"
+#include "tests/support/DeliveryPrinting.h"
 #include "tests/support/fakes/CallJournal.h"
 
 #include <cstddef>
