@@ -27,7 +27,8 @@ struct TranscriptDeliveryEnvironment {
                        std::function<bool()> isTargetFrontmost, std::function<void(PasteResult)> completion)>
         paste;
     // Waits before looking at the focus: the target's own window needs a moment to take the focus
-    // back from our indicator, longer after an activation, longest when no target is known.
+    // back from our indicator, longer after an activation, longest when no target is known. The
+    // live delivery keeps these values.
     double frontmostDelay = 0.05;
     double activationDelay = 0.4;
     double fallbackDelay = 0.5;

@@ -63,9 +63,7 @@ std::shared_ptr<TranscriptDelivering> makeLinuxDelivery(std::shared_ptr<MainQueu
                                             overrides ? overrides() : std::map<std::string, std::string>{});
         helper->paste(text, keys, std::move(isTargetFrontmost), std::move(completion));
     };
-    environment.frontmostDelay = 0.05;
-    environment.activationDelay = 0.4;
-    environment.fallbackDelay = 0.5;
+    // The waits stay the delivery's own: they are part of its decisions, not of the desktop.
     environment.schedule = [mainQueue](double seconds, Task task) { mainQueue->postAfter(seconds, std::move(task)); };
     environment.log = parts.log;
     return std::make_shared<EnvironmentDelivery>(std::move(environment));

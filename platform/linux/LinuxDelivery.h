@@ -19,7 +19,7 @@ class X11WindowActivation;
 
 // The live delivery on X11: the decisions of TranscriptDelivery and the paste helper over the
 // focus tracker, the AT-SPI focus queries, window activation, the clipboard and XTest, with the
-// waits of 0.05 s (target in front), 0.4 s (after activating it) and 0.5 s (no target known).
+// delivery's own waits before the paste (TranscriptDeliveryEnvironment).
 struct LinuxDeliveryParts {
     std::function<bool()> isTrusted;
     FocusTracker* tracker = nullptr;
