@@ -149,16 +149,21 @@ struct QtIndicator {
                                                 return made;
                                             }};
 
-    // Shows `kind` and waits until the panel is on screen; its frame in root coordinates.
+    // Shows `kind` and waits until the panel is exposed; its frame in root coordinates.
     QRect show(Kind kind)
     {
         controller.show({kind, {}});
         EXPECT_TRUE(testing::processEventsUntil(
             [&] { return surface->panel().windowHandle() && surface->panel().windowHandle()->isExposed(); }));
-        settle(300ms);
         return surface->panel().geometry();
     }
 };
+
+// Waits until the screen shows `colour` at `point`: painting lags behind exposure under load.
+bool screenShows(QPoint point, QColor colour)
+{
+    return testing::processEventsUntil([&] { return near(testing::grabScreen().pixelColor(point), colour); });
+}
 
 // Where the X server sends key presses now.
 xcb_window_t inputFocus()
@@ -176,14 +181,12 @@ TEST(IndicatorScreenshot, PanelShowsOverAFocusedFullScreenWindowWithoutTakingThe
     FullScreenClient fullScreen;
     fullScreen.activate();
     const QColor clientColour = QColor::fromRgb(FullScreenClient::kColour);
-    ASSERT_TRUE(testing::processEventsUntil([&] { return testing::grabScreen().pixelColor(640, 700) == clientColour; }))
-        << "the full-screen window covers the screen";
+    ASSERT_TRUE(screenShows(QPoint(640, 700), clientColour)) << "the full-screen window covers the screen";
 
     QtIndicator indicator;
     const QRect frame = indicator.show(Kind::recording);
     const QPoint background = frame.topLeft() + QPoint(120, 40);
-    const QImage shown = testing::grabScreen();
-    EXPECT_TRUE(near(shown.pixelColor(background), kBackground)) << describe(shown, background);
+    EXPECT_TRUE(screenShows(background, kBackground)) << describe(testing::grabScreen(), background);
     EXPECT_EQ(inputFocus(), fullScreen.window()) << "the indicator took the keyboard focus";
     EXPECT_EQ(std::stoul(activeWindow()), fullScreen.window()) << "the indicator took the focus";
 
@@ -203,8 +206,8 @@ TEST(IndicatorScreenshot, ClickOnThePanelReachesTheWindowBeneath)
     QtIndicator indicator;
     const QRect frame = indicator.show(Kind::recording);
     const QPoint spot = frame.topLeft() + QPoint(120, 40);
-    const QImage shown = testing::grabScreen();
-    ASSERT_TRUE(near(shown.pixelColor(spot), kBackground)) << "the panel covers the spot: " << describe(shown, spot);
+    ASSERT_TRUE(screenShows(spot, kBackground))
+        << "the panel covers the spot: " << describe(testing::grabScreen(), spot);
 
     testing::xdotool({"mousemove", "--sync", std::to_string(spot.x()), std::to_string(spot.y())});
     testing::xdotool({"click", "1"});
