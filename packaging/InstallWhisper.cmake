@@ -2,7 +2,9 @@
 # build's prefix into the private library folder, each under the name the programs ask for (its
 # soname), and points their own RUNPATH, which names the build machine's prefix, at that folder.
 # Set by the install rules: KORVANE_PROGRAMS (the built programs), KORVANE_WHISPER_LIBRARY (the
-# pinned whisper library) and KORVANE_PRIVATE_LIBDIR.
+# pinned whisper library), KORVANE_PRIVATE_LIBDIR and KORVANE_STRIP (the strip program). A stripped
+# install (cmake --install --strip, and the Debian package) strips these libraries as it strips
+# the programs.
 get_filename_component(whisper_dir "${KORVANE_WHISPER_LIBRARY}" DIRECTORY)
 file(GET_RUNTIME_DEPENDENCIES
   EXECUTABLES ${KORVANE_PROGRAMS}
@@ -23,6 +25,10 @@ foreach(library IN LISTS resolved)
        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   # Stops the installation with the reason when the library carries no RUNPATH to replace.
   file(RPATH_SET FILE "$ENV{DESTDIR}${destination}/${soname}" NEW_RPATH "$ORIGIN")
+  if(CMAKE_INSTALL_DO_STRIP AND KORVANE_STRIP)
+    execute_process(COMMAND "${KORVANE_STRIP}" --strip-unneeded "$ENV{DESTDIR}${destination}/${soname}"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()
   list(APPEND bundled "${soname}")
 endforeach()
 if(NOT bundled MATCHES "libwhisper")

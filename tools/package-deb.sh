@@ -21,7 +21,7 @@ if ! grep -q '^KORVANE_WITH_APP:BOOL=ON' "$build/CMakeCache.txt"; then
 fi
 
 echo "package: building the programs and icons in $build" >&2
-cmake --build "$build" --target korvane korvane-transcribe korvane_icons -j "$(nproc)" >&2
+cmake --build "$build" --target korvane korvane-transcribe korvane_icons korvane_package_docs -j "$(nproc)" >&2
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -35,4 +35,19 @@ if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
   cat "$out/cpack.log" >&2
   exit 1
 fi
+# CPack has no way to add a field of our own to the control file: open the package again and put
+# the licence (the same as in /usr/share/doc/korvane/copyright) before the description. CPack also
+# adds maintainer scripts that run ldconfig because the package has libraries under /usr/lib; ours
+# live in a private folder the dynamic linker never searches, so there is nothing to refresh.
+repack="$(mktemp -d "${TMPDIR:-/tmp}/korvane-repack.XXXXXX")"
+trap 'rm -rf "$repack"' EXIT
+dpkg-deb -R "${debs[0]}" "$repack/root"
+sed -i '/^Description:/i License: MIT' "$repack/root/DEBIAN/control"
+for script in postinst postrm; do
+  file="$repack/root/DEBIAN/$script"
+  if [ -f "$file" ] && ! grep -v -E '^(#!/bin/sh|set -e|if \[ "\$1" = "[a-z]+" \]; then|[[:space:]]*ldconfig|fi|[[:space:]]*)$' "$file" | grep -q .; then
+    rm "$file"
+  fi
+done
+dpkg-deb --root-owner-group -Zxz -b "$repack/root" "${debs[0]}" >/dev/null
 echo "${debs[0]}"

@@ -20,8 +20,8 @@ packages=(
   python3-gi gir1.2-gtk-3.0 libatk-adaptor
   # a tray host for the tray icon and the end-to-end test
   trayer
-  # packaging: the .deb, and the checks of its desktop entry and AppStream metadata
-  dpkg-dev fakeroot file desktop-file-utils appstream
+  # packaging: the .deb, and the checks of its desktop entry, AppStream metadata and Debian policy
+  dpkg-dev fakeroot file desktop-file-utils appstream lintian
 )
 # npm fetches the pinned whisper.cpp source; a machine with Node.js from elsewhere already has it.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

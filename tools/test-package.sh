@@ -40,7 +40,8 @@ depends="$(field Depends)"
 for library in libc6 libstdc++6 libqt6widgets6 libqt6network6 libpulse0 libcurl4 libicu72 libx11-6 libatspi2.0-0; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library (computed by dpkg-shlibdeps): $depends"
 done
-pass "control fields: korvane $version, Depends: $depends"
+[ "$(field License)" = MIT ] || fail "License field is '$(field License)'"
+pass "control fields: korvane $version, License: MIT, Depends: $depends"
 
 # --- file list: everything under /usr, nothing a user does not run or see
 mapfile -t files < <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./|/|')
@@ -50,6 +51,8 @@ expected=(
   /usr/share/applications/korvane.desktop
   /usr/share/metainfo/app.korvane.Korvane.metainfo.xml
   /usr/share/icons/hicolor/scalable/apps/korvane.svg
+  /usr/share/doc/korvane/copyright
+  /usr/share/doc/korvane/changelog.Debian.gz
 )
 for size in 16 22 24 32 48 64 128 256 512; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/korvane.png")
@@ -89,11 +92,24 @@ grep -qx 'Categories=Utility;Accessibility;' "$install_root/usr/share/applicatio
   fail "desktop entry categories"
 grep -qx 'StartupNotify=false' "$install_root/usr/share/applications/korvane.desktop" || fail "StartupNotify"
 pass "desktop-file-validate"
-appstreamcli validate --no-net "$install_root/usr/share/metainfo/app.korvane.Korvane.metainfo.xml" >"$work/appstream.txt" 2>&1 ||
+appstreamcli validate --pedantic --no-net "$install_root/usr/share/metainfo/app.korvane.Korvane.metainfo.xml" >"$work/appstream.txt" 2>&1 ||
   { cat "$work/appstream.txt"; fail "appstreamcli validate"; }
 grep -q "<release version=\"${version%-*}\"" "$install_root/usr/share/metainfo/app.korvane.Korvane.metainfo.xml" ||
   fail "the AppStream metadata does not name release ${version%-*}"
-pass "appstreamcli validate --no-net"
+grep -q '<project_license>MIT</project_license>' "$install_root/usr/share/metainfo/app.korvane.Korvane.metainfo.xml" ||
+  fail "the AppStream metadata names no project licence"
+pass "appstreamcli validate --pedantic --no-net"
+
+# Debian's own package checker: errors fail the test, warnings are printed.
+lintian_status=0
+lintian --no-tag-display-limit --fail-on error "$deb" >"$work/lintian.txt" 2>&1 || lintian_status=$?
+cat "$work/lintian.txt"
+[ $lintian_status -eq 0 ] && ! grep -q '^E: ' "$work/lintian.txt" || fail "lintian reports errors (status $lintian_status)"
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+  "$install_root/usr/share/doc/korvane/copyright" || fail "the copyright file is not in the machine-readable format"
+zcat "$install_root/usr/share/doc/korvane/changelog.Debian.gz" | head -n 1 | grep -qF "korvane ($version)" ||
+  fail "the changelog does not start with this version"
+pass "lintian without errors, copyright and changelog"
 
 # Each PNG has the size of its folder; each SVG is a well-formed SVG document.
 python3 - "$install_root/usr/share/icons/hicolor" <<'PY' || fail "icons"
