@@ -1,5 +1,7 @@
 #include "core/shell/HotkeyAlertTexts.h"
 
+#include "hotkeys/ShortcutLabel.h"
+
 #include <string>
 
 namespace korvane {
@@ -18,14 +20,14 @@ constexpr const char* kWhatTrustMeansHere =
 ShellAlert hotkeyFailureAlert(const HotkeyBinding& attempted, const HotkeyBinding& kept)
 {
     ShellAlert alert;
-    alert.message = "Could not register " + attempted.displayText();
+    alert.message = "Could not register " + shortcutLabel(attempted);
     if (attempted.isModifierChord()) {
         alert.informativeText = std::string("A modifier-only shortcut needs Accessibility permission. ") +
                                 kWhatTrustMeansHere + " Log in to an X11 session, then try again.\n\nStill using " +
-                                kept.displayText() + ".";
+                                shortcutLabel(kept) + ".";
     } else {
         alert.informativeText =
-            "Another app is probably already using that shortcut.\n\nStill using " + kept.displayText() + ".";
+            "Another app is probably already using that shortcut.\n\nStill using " + shortcutLabel(kept) + ".";
     }
     alert.buttons = {"OK"};
     return alert;
@@ -34,8 +36,8 @@ ShellAlert hotkeyFailureAlert(const HotkeyBinding& attempted, const HotkeyBindin
 ShellAlert hotkeyInactiveAlert(const HotkeyBinding& binding)
 {
     ShellAlert alert;
-    alert.message = binding.displayText() + " is not active";
-    alert.informativeText = std::string("A shortcut that uses 🌐 needs Accessibility permission. ") +
+    alert.message = shortcutLabel(binding) + " is not active";
+    alert.informativeText = std::string("A shortcut that uses Super needs Accessibility permission. ") +
                             kWhatTrustMeansHere +
                             " Choose an X11 (Xorg) session on the login screen.\n\nThe shortcut starts working the "
                             "next time you open the Korvane menu. Until then, use Start Dictation from the menu.";

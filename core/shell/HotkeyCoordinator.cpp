@@ -4,6 +4,7 @@
 #include "core/scheduling/WeakTask.h"
 #include "core/settings/AppSettings.h"
 #include "core/shell/HotkeyAlertTexts.h"
+#include "hotkeys/ShortcutLabel.h"
 
 #include <stdexcept>
 #include <utility>
@@ -64,12 +65,12 @@ void HotkeyCoordinator::applyHotkey(std::optional<HotkeyBinding> binding)
     // A binding the store refuses (an invalid one) must not be reported as set: the registration
     // below would otherwise succeed with the old shortcut still stored.
     if (settings_.setHotkeyBinding(*binding) && registerHotkey()) {
-        ports_.setStatusLine("Status: Hotkey set to " + binding->displayText());
+        ports_.setStatusLine("Status: Hotkey set to " + shortcutLabel(*binding));
         return;
     }
     settings_.setHotkeyBinding(current);
     if (registerHotkey()) {
-        ports_.setStatusLine("Status: " + binding->displayText() + " unavailable -- kept " + current.displayText());
+        ports_.setStatusLine("Status: " + shortcutLabel(*binding) + " unavailable -- kept " + shortcutLabel(current));
     } else {
         showUnavailable();
         retryHotkeyWhenAccessibilityGranted();
@@ -87,7 +88,7 @@ void HotkeyCoordinator::pauseHotkey()
 
 std::string HotkeyCoordinator::hotkeyHint() const
 {
-    return korvane::hotkeyHint(registered_ ? std::optional<std::string>(settings_.hotkeyBinding().displayText())
+    return korvane::hotkeyHint(registered_ ? std::optional<std::string>(shortcutLabel(settings_.hotkeyBinding()))
                                            : std::nullopt);
 }
 
@@ -98,7 +99,7 @@ void HotkeyCoordinator::reportHotkeyFailure(const HotkeyBinding& attempted, cons
 
 void HotkeyCoordinator::showUnavailable()
 {
-    ports_.setStatusLine("Status: Hotkey unavailable (" + settings_.hotkeyBinding().displayText() + ")");
+    ports_.setStatusLine("Status: Hotkey unavailable (" + shortcutLabel(settings_.hotkeyBinding()) + ")");
 }
 
 void HotkeyCoordinator::retryHotkeyWhenAccessibilityGranted()
@@ -142,7 +143,7 @@ void HotkeyCoordinator::stopWaiting()
 
 void HotkeyCoordinator::registerHotkeyAfterAccessibilityGrant()
 {
-    const std::string shortcut = settings_.hotkeyBinding().displayText();
+    const std::string shortcut = shortcutLabel(settings_.hotkeyBinding());
     if (registerHotkey()) {
         log("Accessibility granted -- hotkey registered");
         ports_.setStatusLine("Status: Hotkey ready (" + shortcut + ")");

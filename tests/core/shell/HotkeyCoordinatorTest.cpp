@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   kCtrlShiftSpace,
                   true,
-                  " — press ⌃⇧Space",
+                  " — press Ctrl+Shift+Space",
                   std::nullopt,
                   false},
         ApplyCase{"TheStoredOneOnlyReRegisters",
@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   kCtrlShiftSpace,
                   true,
-                  " — press ⌃⇧Space",
+                  " — press Ctrl+Shift+Space",
                   std::nullopt,
                   false},
         ApplyCase{"NothingWithTheStoredChordNowUntrusted",
@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   {},
                   std::nullopt,
-                  "Status: Hotkey unavailable (🌐⌃)",
+                  "Status: Hotkey unavailable (Ctrl+Super)",
                   kGlobeControl,
                   false,
                   "",
@@ -224,10 +224,10 @@ INSTANTIATE_TEST_SUITE_P(
                   true,
                   {},
                   kOptionSpace,
-                  "Status: Hotkey set to ⌥Space",
+                  "Status: Hotkey set to Alt+Space",
                   kOptionSpace,
                   true,
-                  " — press ⌥Space",
+                  " — press Alt+Space",
                   std::nullopt,
                   false},
         ApplyCase{"AChordWithThePermissionIsSet",
@@ -235,10 +235,10 @@ INSTANTIATE_TEST_SUITE_P(
                   true,
                   {},
                   kGlobeOption,
-                  "Status: Hotkey set to 🌐⌥",
+                  "Status: Hotkey set to Alt+Super",
                   kGlobeOption,
                   true,
-                  " — press 🌐⌥",
+                  " — press Alt+Super",
                   std::nullopt,
                   false},
         ApplyCase{"AKeyCombinationHeldElsewhereKeepsTheOldOne",
@@ -246,47 +246,48 @@ INSTANTIATE_TEST_SUITE_P(
                   true,
                   {"⌥Space"},
                   kOptionSpace,
-                  "Status: ⌥Space unavailable -- kept ⌃⇧Space",
+                  "Status: Alt+Space unavailable -- kept Ctrl+Shift+Space",
                   kCtrlShiftSpace,
                   true,
-                  " — press ⌃⇧Space",
-                  ShellAlert{"Could not register ⌥Space",
-                             "Another app is probably already using that shortcut.\n\nStill using ⌃⇧Space.",
+                  " — press Ctrl+Shift+Space",
+                  ShellAlert{"Could not register Alt+Space",
+                             "Another app is probably already using that shortcut.\n\nStill using Ctrl+Shift+Space.",
                              {"OK"}},
                   false},
-        ApplyCase{"AChordWithoutThePermissionKeepsTheOldKeyCombination",
-                  kCtrlShiftSpace,
-                  false,
-                  {},
-                  kGlobeOption,
-                  "Status: 🌐⌥ unavailable -- kept ⌃⇧Space",
-                  kCtrlShiftSpace,
-                  true,
-                  " — press ⌃⇧Space",
-                  ShellAlert{"Could not register 🌐⌥", kChordAdvice + "\n\nStill using ⌃⇧Space.", {"OK"}},
-                  false},
+        ApplyCase{
+            "AChordWithoutThePermissionKeepsTheOldKeyCombination",
+            kCtrlShiftSpace,
+            false,
+            {},
+            kGlobeOption,
+            "Status: Alt+Super unavailable -- kept Ctrl+Shift+Space",
+            kCtrlShiftSpace,
+            true,
+            " — press Ctrl+Shift+Space",
+            ShellAlert{"Could not register Alt+Super", kChordAdvice + "\n\nStill using Ctrl+Shift+Space.", {"OK"}},
+            false},
         ApplyCase{"TwoChordsWithoutThePermissionStartTheWait",
                   kGlobeControl,
                   false,
                   {},
                   kGlobeOption,
-                  "Status: Hotkey unavailable (🌐⌃)",
+                  "Status: Hotkey unavailable (Ctrl+Super)",
                   kGlobeControl,
                   false,
                   "",
-                  ShellAlert{"Could not register 🌐⌥", kChordAdvice + "\n\nStill using 🌐⌃.", {"OK"}},
+                  ShellAlert{"Could not register Alt+Super", kChordAdvice + "\n\nStill using Ctrl+Super.", {"OK"}},
                   true},
         ApplyCase{"BothKeyCombinationsHeldElsewhereDoNotWait",
                   kCtrlShiftSpace,
                   true,
                   {"⌥Space", "⌃⇧Space"},
                   kOptionSpace,
-                  "Status: Hotkey unavailable (⌃⇧Space)",
+                  "Status: Hotkey unavailable (Ctrl+Shift+Space)",
                   kCtrlShiftSpace,
                   false,
                   "",
-                  ShellAlert{"Could not register ⌥Space",
-                             "Another app is probably already using that shortcut.\n\nStill using ⌃⇧Space.",
+                  ShellAlert{"Could not register Alt+Space",
+                             "Another app is probably already using that shortcut.\n\nStill using Ctrl+Shift+Space.",
                              {"OK"}},
                   false},
         // The store refuses a binding without modifiers; the old shortcut registering again must
@@ -296,12 +297,12 @@ INSTANTIATE_TEST_SUITE_P(
                   true,
                   {},
                   kBareSpace,
-                  "Status: Space unavailable -- kept ⌃⇧Space",
+                  "Status: Space unavailable -- kept Ctrl+Shift+Space",
                   kCtrlShiftSpace,
                   true,
-                  " — press ⌃⇧Space",
+                  " — press Ctrl+Shift+Space",
                   ShellAlert{"Could not register Space",
-                             "Another app is probably already using that shortcut.\n\nStill using ⌃⇧Space.",
+                             "Another app is probably already using that shortcut.\n\nStill using Ctrl+Shift+Space.",
                              {"OK"}},
                   false}),
     [](const ::testing::TestParamInfo<ApplyCase>& param) { return std::string(param.param.name); });
@@ -321,7 +322,7 @@ TEST_F(HotkeyCoordinatorTest, LaunchWithAHeldKeyCombinationSaysSoAndDoesNotWait)
     desktop.trusted = false;
     auto coordinator = makeCoordinator();
     EXPECT_FALSE(coordinator->registerStoredHotkey());
-    EXPECT_EQ(statusLines, std::vector<std::string>{"Status: Hotkey unavailable (⌃⇧Space)"});
+    EXPECT_EQ(statusLines, std::vector<std::string>{"Status: Hotkey unavailable (Ctrl+Shift+Space)"});
     EXPECT_FALSE(coordinator->isWaitingForAccessibility());
     EXPECT_EQ(queue->pendingCount(), 0U);
 }
@@ -343,7 +344,7 @@ TEST_F(HotkeyCoordinatorTest, APermissionGrantedDuringTheWaitRegistersTheChordWi
     desktop.trusted = false;
     auto coordinator = makeCoordinator();
     EXPECT_FALSE(coordinator->registerStoredHotkey());
-    EXPECT_EQ(lastStatusLine(), "Status: Hotkey unavailable (🌐⌥)");
+    EXPECT_EQ(lastStatusLine(), "Status: Hotkey unavailable (Alt+Super)");
     EXPECT_EQ(logged(kWaiting), 1U);
 
     queue->advance(10.5);
@@ -352,7 +353,7 @@ TEST_F(HotkeyCoordinatorTest, APermissionGrantedDuringTheWaitRegistersTheChordWi
     queue->advance(1.5);  // the check at 12 s
     EXPECT_TRUE(coordinator->isRegistered());
     EXPECT_FALSE(coordinator->isWaitingForAccessibility());
-    EXPECT_EQ(lastStatusLine(), "Status: Hotkey ready (🌐⌥)");
+    EXPECT_EQ(lastStatusLine(), "Status: Hotkey ready (Alt+Super)");
     EXPECT_EQ(logged(kGranted), 1U) << log.text();
 
     // The wait is over: no further checks, no second registration, no alert later.
@@ -380,8 +381,10 @@ TEST_F(HotkeyCoordinatorTest, TheWaitEndsAfterTwoMinutesWithOneWarning)
     EXPECT_EQ(logged(kGaveUp), 1U) << log.text();
     ASSERT_EQ(alerts->shown.size(), 1U);
     EXPECT_EQ(alerts->shown[0], hotkeyInactiveAlert(kGlobeOption));
-    EXPECT_EQ(alerts->shown[0].message, "🌐⌥ is not active");
+    EXPECT_EQ(alerts->shown[0].message, "Alt+Super is not active");
     EXPECT_EQ(alerts->shown[0].buttons, (std::vector<std::string>{"Open Accessibility Settings", "Not Now"}));
+    EXPECT_EQ(alerts->shown[0].informativeText.rfind("A shortcut that uses Super needs Accessibility permission.", 0),
+              0U);
     EXPECT_NE(alerts->shown[0].informativeText.find("\n\nThe shortcut starts working the next time you open the "
                                                     "Korvane menu. Until then, use Start Dictation from the menu."),
               std::string::npos);
@@ -448,7 +451,7 @@ TEST_F(HotkeyCoordinatorTest, OpeningTheMenuRegistersTheChordOnceThePermissionCa
     desktop.trusted = true;
     coordinator->menuWillOpen();
     EXPECT_TRUE(coordinator->isRegistered());
-    EXPECT_EQ(lastStatusLine(), "Status: Hotkey ready (🌐⌥)");
+    EXPECT_EQ(lastStatusLine(), "Status: Hotkey ready (Alt+Super)");
     EXPECT_EQ(logged(kGranted), 1U);
 
     coordinator->menuWillOpen();  // registered: nothing more
@@ -482,7 +485,7 @@ TEST_F(HotkeyCoordinatorTest, AGrantThatStillCannotRegisterSaysUnavailable)
     queue->advance(2);
     EXPECT_FALSE(coordinator->isRegistered());
     EXPECT_FALSE(coordinator->isWaitingForAccessibility());
-    EXPECT_EQ(lastStatusLine(), "Status: Hotkey unavailable (🌐⌥)");
+    EXPECT_EQ(lastStatusLine(), "Status: Hotkey unavailable (Alt+Super)");
     EXPECT_EQ(logged(kGranted), 0U);
 }
 
