@@ -35,8 +35,9 @@ struct TextRange {
     std::int64_t length = 0;
 };
 
-// One accessible element of another application, as the focus logic queries it. Every query is
-// bounded by the adapter's time-out (0.5 s), so a hung application only costs that.
+// One accessible element of another application, as the focus logic queries it. Its queries share
+// the time-out of the lookup that found it (0.5 s for the lookup and all of them together), so one
+// inspection of a hung application costs at most that.
 class AccessibleElement {
 public:
     virtual ~AccessibleElement() = default;

@@ -67,8 +67,8 @@ LinuxPlatform::LinuxPlatform(LogSink log) : log_(std::move(log))
         const std::optional<ActiveApplication> front = window->activeApplication();
         return front ? front->processId : std::nullopt;
     };
-    environment.isRunning = [window = activeWindow_.get()](const std::string& bundleId) {
-        return !window->windowsOfClass(bundleId).empty();
+    environment.processesOf = [window = activeWindow_.get()](const std::string& bundleId) {
+        return window->processesOfClass(bundleId);
     };
     environment.desktopScreens = [] { return desktopScreens(); };
     accessibility_ = std::make_shared<AtspiAccessibility>(std::move(environment));

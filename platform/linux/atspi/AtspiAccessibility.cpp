@@ -7,9 +7,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace korvane {
 
@@ -77,25 +82,48 @@ private:
     GError* error_ = nullptr;
 };
 
-// Tracks whether one application answers in time: a request that took (nearly) the whole time-out
-// is taken as no answer, and then every later request through the same gate fails at once.
-class ResponseGate {
+// The time one inspection may take, shared by the lookup of the focused element and every query of
+// the element it found. Each request to the application gets part of what is left (libatspi's
+// time-out is set before it); a request that took (nearly) all it was given is taken as no answer,
+// and then every later request fails at once.
+class Budget {
 public:
-    explicit ResponseGate(std::chrono::milliseconds timeout) : timeout_(timeout) {}
-    bool isOpen() const { return !hung_; }
-    void markHung() { hung_ = true; }
+    // How many calls libatspi may make to the application behind one request: a state read that
+    // misses its cache, an interface lookup before the call itself.
+    enum class Calls { one, upToTwo };
+
+    Budget(std::chrono::milliseconds total, std::chrono::milliseconds idleTimeout)
+        : deadline_(Clock::now() + total), idleTimeout_(idleTimeout)
+    {
+    }
+
+    bool isOpen() const { return !hung_ && Clock::now() < deadline_; }
+    // Whether a request went unanswered or the time is up.
+    bool ranOut() const { return hung_ || Clock::now() >= deadline_; }
 
     // Runs `request` (which returns true on success) and gives the status to report.
     template <class Request>
-    int run(Request&& request)
+    int run(Request&& request, Calls calls = Calls::upToTwo)
     {
         if (hung_) {
             return AccessibilityStatus::noReply;
         }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+        if (left.count() <= 0) {
+            hung_ = true;
+            return AccessibilityStatus::noReply;
+        }
+        const std::chrono::milliseconds allowed =
+            std::max(std::chrono::milliseconds(1), calls == Calls::one ? left : left / 2);
+        // No grace for applications that just joined the bus (-1): the budget is the budget.
+        atspi_set_timeout(static_cast<gint>(allowed.count()), -1);
         const Clock::time_point start = Clock::now();
         const bool answered = request();
+        const Clock::duration took = Clock::now() - start;
+        // libatspi's own calls between inspections (while it dispatches events) get the usual time.
+        atspi_set_timeout(static_cast<gint>(idleTimeout_.count()), -1);
         // libatspi hides some time-outs behind empty or cached answers, so the clock decides.
-        if (Clock::now() - start >= timeout_ * 9 / 10) {
+        if (took >= allowed * 9 / 10) {
             hung_ = true;
             return AccessibilityStatus::noReply;
         }
@@ -103,19 +131,30 @@ public:
     }
 
 private:
-    std::chrono::milliseconds timeout_;
+    Clock::time_point deadline_;
+    std::chrono::milliseconds idleTimeout_;
     bool hung_ = false;
 };
+
+// The unique bus name of the application an object belongs to; libatspi knows it without asking.
+std::string busNameOf(AtspiAccessible* accessible)
+{
+    if (accessible == nullptr || accessible->parent.app == nullptr || accessible->parent.app->bus_name == nullptr) {
+        return {};
+    }
+    return accessible->parent.app->bus_name;
+}
 
 std::optional<std::string> axRoleName(AtspiRole role, bool multiLine)
 {
     switch (role) {
-    case ATSPI_ROLE_ENTRY:
     case ATSPI_ROLE_PASSWORD_TEXT:
         return "AXTextField";
+    case ATSPI_ROLE_ENTRY:
     case ATSPI_ROLE_TEXT:
-        // GTK and Qt give single-line fields the plain text role; only multi-line ones say so in
-        // their states (Qt's line edits do not carry the single-line state).
+        // GTK and Qt give single-line fields the plain text role, Chromium gives text areas the
+        // entry role; only multi-line ones say so in their states (Qt's line edits do not carry the
+        // single-line state).
         return multiLine ? "AXTextArea" : "AXTextField";
     case ATSPI_ROLE_TERMINAL:
         return "AXTextArea";
@@ -163,35 +202,33 @@ std::optional<std::string> axRoleName(AtspiRole role, bool multiLine)
     return name;
 }
 
-// One focused element of another application.
+// One focused element of another application; its queries spend the budget of the lookup that
+// found it.
 class AtspiElement final : public AccessibleElement {
 public:
-    AtspiElement(Accessible accessible, std::chrono::milliseconds timeout, Rect primaryYDown)
-        : accessible_(std::move(accessible)), gate_(timeout), primary_(primaryYDown)
+    AtspiElement(Accessible accessible, std::shared_ptr<Budget> budget, Rect primaryYDown)
+        : accessible_(std::move(accessible)), budget_(std::move(budget)), primary_(primaryYDown)
     {
     }
 
     Answer<std::string> role() override
     {
         AtspiRole role = ATSPI_ROLE_INVALID;
-        bool multiLine = false;
-        ErrorSlot error;
-        const int status = gate_.run([&] {
-            role = atspi_accessible_get_role(accessible_.get(), error.out());
-            if (error.failed()) {
-                return false;
-            }
-            if (role == ATSPI_ROLE_TEXT) {
-                const std::optional<bool> multi = hasState(ATSPI_STATE_MULTI_LINE);
-                if (!multi) {
-                    return false;
-                }
-                multiLine = *multi;
-            }
-            return true;
-        });
+        const int status = readRole(role);
         if (status != AccessibilityStatus::success) {
             return Answer<std::string>::failed(status);
+        }
+        bool multiLine = false;
+        if (role == ATSPI_ROLE_TEXT || role == ATSPI_ROLE_ENTRY) {
+            std::optional<bool> multi;
+            const int stateStatus = budget_->run([&] {
+                multi = hasState(ATSPI_STATE_MULTI_LINE);
+                return multi.has_value();
+            });
+            if (stateStatus != AccessibilityStatus::success) {
+                return Answer<std::string>::failed(stateStatus);
+            }
+            multiLine = *multi;
         }
         return {AccessibilityStatus::success, axRoleName(role, multiLine)};
     }
@@ -199,11 +236,7 @@ public:
     Answer<std::string> subrole() override
     {
         AtspiRole role = ATSPI_ROLE_INVALID;
-        ErrorSlot error;
-        const int status = gate_.run([&] {
-            role = atspi_accessible_get_role(accessible_.get(), error.out());
-            return !error.failed();
-        });
+        const int status = readRole(role);
         if (status != AccessibilityStatus::success) {
             return Answer<std::string>::failed(status);
         }
@@ -220,7 +253,7 @@ public:
     Answer<bool> isValueSettable() override
     {
         std::optional<bool> editable;
-        const int status = gate_.run([&] {
+        const int status = budget_->run([&] {
             editable = hasState(ATSPI_STATE_EDITABLE);
             return editable.has_value();
         });
@@ -230,7 +263,7 @@ public:
     Answer<bool> isSelectedTextSettable() override
     {
         bool editableText = false;
-        const int status = gate_.run([&] {
+        const int status = budget_->run([&] {
             AtspiEditableText* iface = atspi_accessible_get_editable_text_iface(accessible_.get());
             editableText = iface != nullptr;
             if (iface != nullptr) {
@@ -243,20 +276,25 @@ public:
 
     Answer<TextRange> selectedTextRange() override
     {
-        ObjectRef<AtspiText> text(atspi_accessible_get_text_iface(accessible_.get()));
-        if (!text) {
-            return Answer<TextRange>::failed(AccessibilityStatus::unsupported);
+        ObjectRef<AtspiText> text;
+        if (const int status = textInterface(text); status != AccessibilityStatus::success) {
+            return Answer<TextRange>::failed(status);
         }
         TextRange range;
         ErrorSlot error;
-        const int status = gate_.run([&] {
-            const gint selections = atspi_text_get_n_selections(text.get(), error.out());
-            if (error.failed()) {
-                return false;
-            }
+        gint selections = 0;
+        int status = budget_->run([&] {
+            selections = atspi_text_get_n_selections(text.get(), error.out());
+            return !error.failed();
+        });
+        if (status != AccessibilityStatus::success) {
+            return Answer<TextRange>::failed(status);
+        }
+        status = budget_->run([&] {
             if (selections > 0) {
                 AtspiRange* selection = atspi_text_get_selection(text.get(), 0, error.out());
                 if (error.failed() || selection == nullptr) {
+                    g_free(selection);
                     return false;
                 }
                 range.location = std::min(selection->start_offset, selection->end_offset);
@@ -274,13 +312,13 @@ public:
 
     Answer<std::string> stringForRange(TextRange range) override
     {
-        ObjectRef<AtspiText> text(atspi_accessible_get_text_iface(accessible_.get()));
-        if (!text) {
-            return Answer<std::string>::failed(AccessibilityStatus::unsupported);
+        ObjectRef<AtspiText> text;
+        if (const int status = textInterface(text); status != AccessibilityStatus::success) {
+            return Answer<std::string>::failed(status);
         }
         std::string value;
         ErrorSlot error;
-        const int status = gate_.run([&] {
+        const int status = budget_->run([&] {
             gchar* characters = atspi_text_get_text(text.get(), static_cast<gint>(range.location),
                                                     static_cast<gint>(range.location + range.length), error.out());
             if (error.failed() || characters == nullptr) {
@@ -297,13 +335,20 @@ public:
 
     Answer<Rect> frameFromTopLeft() override
     {
-        ObjectRef<AtspiComponent> component(atspi_accessible_get_component_iface(accessible_.get()));
+        ObjectRef<AtspiComponent> component;
+        int status = budget_->run([&] {
+            component = ObjectRef<AtspiComponent>(atspi_accessible_get_component_iface(accessible_.get()));
+            return true;
+        });
+        if (status != AccessibilityStatus::success) {
+            return Answer<Rect>::failed(status);
+        }
         if (!component) {
             return Answer<Rect>::failed(AccessibilityStatus::unsupported);
         }
         Rect frame;
         ErrorSlot error;
-        const int status = gate_.run([&] {
+        status = budget_->run([&] {
             AtspiRect* extents = atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out());
             if (error.failed() || extents == nullptr) {
                 g_free(extents);
@@ -318,6 +363,28 @@ public:
     }
 
 private:
+    int readRole(AtspiRole& role)
+    {
+        ErrorSlot error;
+        return budget_->run([&] {
+            role = atspi_accessible_get_role(accessible_.get(), error.out());
+            return !error.failed();
+        });
+    }
+
+    // The text interface: the status of the lookup, `unsupported` when the element has none.
+    int textInterface(ObjectRef<AtspiText>& text)
+    {
+        const int status = budget_->run([&] {
+            text = ObjectRef<AtspiText>(atspi_accessible_get_text_iface(accessible_.get()));
+            return true;
+        });
+        if (status == AccessibilityStatus::success && !text) {
+            return AccessibilityStatus::unsupported;
+        }
+        return status;
+    }
+
     std::optional<bool> hasState(AtspiStateType state)
     {
         ObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(accessible_.get()));
@@ -328,7 +395,7 @@ private:
     }
 
     Accessible accessible_;
-    ResponseGate gate_;
+    std::shared_ptr<Budget> budget_;
     Rect primary_;
 };
 
@@ -349,10 +416,7 @@ public:
         : environment_(std::move(environment)), timeout_(timeout)
     {
         atspi_init();
-        // libatspi may make two calls to the application behind one query (a state read that
-        // misses its cache does), so each call gets half of the budget.
-        const auto perCall = static_cast<gint>(callTimeout().count());
-        atspi_set_timeout(perCall, perCall);
+        atspi_set_timeout(static_cast<gint>(idleTimeout().count()), -1);
         listener_ = atspi_event_listener_new(&Impl::focusChanged, this, nullptr);
         ErrorSlot error;
         atspi_event_listener_register(listener_, "object:state-changed:focused", error.out());
@@ -373,22 +437,20 @@ public:
         if (!pid) {
             return Result::failed(noApplication);
         }
-        const Accessible application = applicationOf(*pid);
+        const auto budget = std::make_shared<Budget>(timeout_, idleTimeout());
+        const Accessible application = applicationOf(*pid, *budget);
         if (!application) {
-            return Result::failed(noApplication);
+            return Result::failed(budget->ranOut() ? AccessibilityStatus::noReply : noApplication);
         }
+        wake(application, *budget);
         const std::vector<Rect> desktop =
             environment_.desktopScreens ? environment_.desktopScreens() : std::vector<Rect>{};
         const Rect primary = desktop.empty() ? Rect{} : desktop.front();
-        ResponseGate gate(callTimeout());
-        Accessible focused = find(application, gate, Clock::now() + timeout_);
-        if (!focused && !gate.isOpen()) {
-            return Result::failed(AccessibilityStatus::noReply);
-        }
+        Accessible focused = find(application, *budget);
         if (!focused) {
-            return Result::failed(AccessibilityStatus::failure);
+            return Result::failed(budget->ranOut() ? AccessibilityStatus::noReply : AccessibilityStatus::failure);
         }
-        return Result::ok(std::make_shared<AtspiElement>(std::move(focused), callTimeout(), primary));
+        return Result::ok(std::make_shared<AtspiElement>(std::move(focused), budget, primary));
     }
 
     std::vector<Rect> screens()
@@ -402,92 +464,138 @@ public:
         return converted;
     }
 
+    // Records that the application with that bus name was asked to build its tree; false when it
+    // already was.
+    bool markAsked(const std::string& busName)
+    {
+        const std::lock_guard lock(askedLock_);
+        return asked_.insert(busName).second;
+    }
+
     std::string lastLookup_ = "none";
     Environment environment_;
-
-    std::chrono::milliseconds callTimeout() const { return timeout_ / 2; }
+    std::chrono::milliseconds timeout_;
 
 private:
+    // What libatspi's own calls get outside an inspection.
+    std::chrono::milliseconds idleTimeout() const { return timeout_ / 2; }
+
+    // Remembers the object per application without asking anything: this runs for every focus
+    // change on the desktop, and a busy application must not hold up our event loop.
     static void focusChanged(AtspiEvent* event, void* self)
     {
         auto* impl = static_cast<Impl*>(self);
         if (event->detail1 == 1 && event->source != nullptr) {
-            if (AtspiAccessible* application = atspi_accessible_get_application(event->source, nullptr)) {
-                impl->remembered_[application] = {Accessible(application), Accessible::retain(event->source)};
+            if (std::string busName = busNameOf(event->source); !busName.empty()) {
+                impl->remembered_[std::move(busName)] = Accessible::retain(event->source);
             }
         }
         g_boxed_free(ATSPI_TYPE_EVENT, event);
     }
 
-    Accessible applicationOf(long pid)
+    Accessible applicationOf(long pid, Budget& budget)
     {
         Accessible desktop(atspi_get_desktop(0));
         if (!desktop) {
             return {};
         }
         ErrorSlot error;
-        const gint count = atspi_accessible_get_child_count(desktop.get(), error.out());
-        for (gint index = 0; index < count; ++index) {
-            Accessible application(atspi_accessible_get_child_at_index(desktop.get(), index, error.out()));
-            if (!application) {
+        gint count = 0;
+        budget.run([&] {
+            count = atspi_accessible_get_child_count(desktop.get(), error.out());
+            return !error.failed();
+        });
+        for (gint index = 0; index < count && budget.isOpen(); ++index) {
+            Accessible application;
+            budget.run([&] {
+                application = Accessible(atspi_accessible_get_child_at_index(desktop.get(), index, error.out()));
+                return static_cast<bool>(application);
+            });
+            const std::string busName = busNameOf(application.get());
+            if (busName.empty()) {
                 continue;
             }
-            if (static_cast<long>(atspi_accessible_get_process_id(application.get(), error.out())) == pid &&
-                !error.failed()) {
+            auto known = processes_.find(busName);
+            if (known == processes_.end()) {
+                long process = -1;
+                if (budget.run([&] {
+                        process = static_cast<long>(atspi_accessible_get_process_id(application.get(), error.out()));
+                        return !error.failed();
+                    }) != AccessibilityStatus::success) {
+                    continue;
+                }
+                // A bus name is never given to another connection, so its process never changes.
+                known = processes_.emplace(busName, process).first;
+            }
+            if (known->second == pid) {
                 return application;
             }
         }
         return {};
     }
 
-    // The focused object of one application, quickest way first.
-    Accessible find(const Accessible& application, ResponseGate& gate, Clock::time_point deadline)
+    // Asks the application once to build its accessibility tree (Chromium builds the tree of its
+    // pages only when an assistive technology reads an object's attributes); other toolkits just
+    // answer.
+    void wake(const Accessible& application, Budget& budget)
     {
-        if (const auto found = remembered_.find(application.get()); found != remembered_.end()) {
-            const Accessible candidate = found->second.second;
+        if (!markAsked(busNameOf(application.get()))) {
+            return;
+        }
+        budget.run([&] {
+            ErrorSlot error;
+            GHashTable* attributes = atspi_accessible_get_attributes(application.get(), error.out());
+            if (attributes != nullptr) {
+                g_hash_table_unref(attributes);
+            }
+            return !error.failed();
+        });
+    }
+
+    // The focused object of one application, quickest way first.
+    Accessible find(const Accessible& application, Budget& budget)
+    {
+        if (const auto found = remembered_.find(busNameOf(application.get())); found != remembered_.end()) {
+            const Accessible candidate = found->second;
             bool focused = false;
-            gate.run([&] {
-                ObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(candidate.get()));
-                focused = states && atspi_state_set_contains(states.get(), ATSPI_STATE_FOCUSED) != FALSE;
-                return static_cast<bool>(states);
+            budget.run([&] {
+                focused = hasState(candidate.get(), ATSPI_STATE_FOCUSED);
+                return true;
             });
             if (focused) {
                 lastLookup_ = "remembered";
                 return candidate;
             }
         }
-        if (!gate.isOpen()) {
-            return {};
-        }
         // The application searches its own tree in one request, which takes a while in big trees:
-        // it gets what is left of the whole budget, and a match counts however long it took.
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const Clock::time_point searchStart = Clock::now();
-        atspi_set_timeout(static_cast<gint>(std::max<std::int64_t>(left.count(), 1)), static_cast<gint>(left.count()));
-        Accessible viaCollection = searchWithCollection(application);
-        const auto perCall = static_cast<gint>(callTimeout().count());
-        atspi_set_timeout(perCall, perCall);
-        if (viaCollection) {
-            lastLookup_ = "collection";
-            return viaCollection;
+        // it gets all that is left of the budget.
+        ObjectRef<AtspiCollection> collection;
+        budget.run([&] {
+            collection = ObjectRef<AtspiCollection>(atspi_accessible_get_collection_iface(application.get()));
+            return true;
+        });
+        if (collection) {
+            Accessible viaCollection;
+            budget.run(
+                [&] {
+                    viaCollection = searchWithCollection(collection);
+                    return true;
+                },
+                Budget::Calls::one);
+            if (viaCollection && !budget.ranOut()) {
+                lastLookup_ = "collection";
+                return viaCollection;
+            }
         }
-        if (Clock::now() - searchStart >= left * 9 / 10) {
-            gate.markHung();
-            return {};
-        }
-        if (Accessible walked = walk(application, deadline); walked) {
+        if (Accessible walked = walk(application, budget); walked) {
             lastLookup_ = "walk";
             return walked;
         }
         return {};
     }
 
-    static Accessible searchWithCollection(const Accessible& application)
+    static Accessible searchWithCollection(const ObjectRef<AtspiCollection>& collection)
     {
-        ObjectRef<AtspiCollection> collection(atspi_accessible_get_collection_iface(application.get()));
-        if (!collection) {
-            return {};
-        }
         ObjectRef<AtspiStateSet> states(atspi_state_set_new(nullptr));
         atspi_state_set_add(states.get(), ATSPI_STATE_FOCUSED);
         ObjectRef<AtspiMatchRule> rule(
@@ -509,32 +617,54 @@ private:
         return found;
     }
 
-    // Breadth first through the showing objects, the active window first; bounded in objects and
-    // by a deadline, so a huge tree costs at most a time-out.
-    Accessible walk(const Accessible& application, Clock::time_point deadline)
+    // Breadth first through the showing objects, the active window first; bounded in objects, and
+    // every request spends the inspection's budget, so a tree that stops answering half-way costs
+    // no more than one that never answered.
+    Accessible walk(const Accessible& application, Budget& budget)
     {
         std::deque<Accessible> pending{application};
         std::size_t visited = 0;
         ErrorSlot error;
-        while (!pending.empty() && visited < kWalkObjectLimit && Clock::now() < deadline) {
+        while (!pending.empty() && visited < kWalkObjectLimit && budget.isOpen()) {
             Accessible node = std::move(pending.front());
             pending.pop_front();
             ++visited;
-            ObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(node.get()));
             const bool isApplication = node.get() == application.get();
-            if (!isApplication && (!states || !atspi_state_set_contains(states.get(), ATSPI_STATE_SHOWING))) {
-                continue;
+            if (!isApplication) {
+                ObjectRef<AtspiStateSet> states;
+                if (budget.run([&] {
+                        states = ObjectRef<AtspiStateSet>(atspi_accessible_get_state_set(node.get()));
+                        return static_cast<bool>(states);
+                    }) != AccessibilityStatus::success ||
+                    !atspi_state_set_contains(states.get(), ATSPI_STATE_SHOWING)) {
+                    continue;
+                }
+                if (atspi_state_set_contains(states.get(), ATSPI_STATE_FOCUSED)) {
+                    return node;
+                }
             }
-            if (!isApplication && atspi_state_set_contains(states.get(), ATSPI_STATE_FOCUSED)) {
-                return node;
-            }
-            const gint children = atspi_accessible_get_child_count(node.get(), error.out());
-            for (gint index = 0; index < children; ++index) {
-                Accessible child(atspi_accessible_get_child_at_index(node.get(), index, error.out()));
+            gint children = 0;
+            budget.run([&] {
+                children = atspi_accessible_get_child_count(node.get(), error.out());
+                return !error.failed();
+            });
+            for (gint index = 0; index < children && budget.isOpen(); ++index) {
+                Accessible child;
+                budget.run([&] {
+                    child = Accessible(atspi_accessible_get_child_at_index(node.get(), index, error.out()));
+                    return static_cast<bool>(child);
+                });
                 if (!child) {
                     continue;
                 }
-                if (isApplication && hasState(child.get(), ATSPI_STATE_ACTIVE)) {
+                bool active = false;
+                if (isApplication) {
+                    budget.run([&] {
+                        active = hasState(child.get(), ATSPI_STATE_ACTIVE);
+                        return true;
+                    });
+                }
+                if (active) {
                     pending.push_front(std::move(child));
                 } else {
                     pending.push_back(std::move(child));
@@ -544,11 +674,13 @@ private:
         return {};
     }
 
-    std::chrono::milliseconds timeout_;
     AtspiEventListener* listener_ = nullptr;
-    // Per application: the application (kept alive so its address stays unique) and its object
-    // that last gained the focus.
-    std::map<AtspiAccessible*, std::pair<Accessible, Accessible>> remembered_;
+    // Per application (by bus name): its object that last gained the focus, and its process.
+    std::map<std::string, Accessible> remembered_;
+    std::map<std::string, long> processes_;
+    // The applications already asked to build their trees, from either thread.
+    std::mutex askedLock_;
+    std::set<std::string> asked_;
 };
 
 AtspiAccessibility::AtspiAccessibility(Environment environment, std::chrono::milliseconds timeout)
@@ -613,19 +745,120 @@ int setBusEnabled(GDBusConnection* bus, std::chrono::milliseconds timeout)
     return status;
 }
 
+using VariantRef = std::unique_ptr<GVariant, decltype(&g_variant_unref)>;
+
+// Calls one method with what is left until `deadline`; the reply, or nothing and the status in
+// `status`.
+VariantRef callBefore(GDBusConnection* bus, const char* name, const char* path, const char* interface,
+                      const char* method, GVariant* parameters, const char* replyType, Clock::time_point deadline,
+                      int& status)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+        if (parameters != nullptr) {
+            g_variant_unref(g_variant_ref_sink(parameters));
+        }
+        status = AccessibilityStatus::noReply;
+        return {nullptr, &g_variant_unref};
+    }
+    GError* error = nullptr;
+    const Clock::time_point start = Clock::now();
+    GVariant* reply =
+        g_dbus_connection_call_sync(bus, name, path, interface, method, parameters, G_VARIANT_TYPE(replyType),
+                                    G_DBUS_CALL_FLAGS_NO_AUTO_START, static_cast<gint>(left.count()), nullptr, &error);
+    status = statusOf(error, start, left);
+    if (error != nullptr) {
+        g_error_free(error);
+    }
+    return {reply, &g_variant_unref};
+}
+
+// Asks every application on the accessibility bus that runs in one of `processes` for the
+// attributes of its root object, over a connection of our own, before `deadline`. The status: success
+// when one of them answered, noApplication when none of them is on the bus.
+int askToBuildTrees(GDBusConnection* session, const std::vector<long>& processes, Clock::time_point deadline,
+                    const std::function<void(const std::string&)>& markAsked)
+{
+    int status = AccessibilityStatus::success;
+    const VariantRef address =
+        callBefore(session, kBusName, kBusPath, "org.a11y.Bus", "GetAddress", nullptr, "(s)", deadline, status);
+    if (!address) {
+        return status;
+    }
+    const gchar* where = nullptr;
+    g_variant_get(address.get(), "(&s)", &where);
+    ErrorSlot error;
+    ObjectRef<GDBusConnection> bus(g_dbus_connection_new_for_address_sync(
+        where,
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, error.out()));
+    if (!bus) {
+        return AccessibilityStatus::failure;
+    }
+    int result = AtspiAccessibility::noApplication;
+    if (const VariantRef children =
+            callBefore(bus.get(), "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root",
+                       "org.a11y.atspi.Accessible", "GetChildren", nullptr, "(a(so))", deadline, status);
+        !children) {
+        result = status;
+    } else {
+        GVariantIter* applications = nullptr;
+        g_variant_get(children.get(), "(a(so))", &applications);
+        const gchar* name = nullptr;
+        const gchar* path = nullptr;
+        while (g_variant_iter_next(applications, "(&s&o)", &name, &path)) {
+            const VariantRef owner =
+                callBefore(bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                           "GetConnectionUnixProcessID", g_variant_new("(s)", name), "(u)", deadline, status);
+            if (!owner) {
+                if (status == AccessibilityStatus::noReply) {
+                    result = status;
+                    break;
+                }
+                continue;
+            }
+            guint32 process = 0;
+            g_variant_get(owner.get(), "(u)", &process);
+            if (std::find(processes.begin(), processes.end(), static_cast<long>(process)) == processes.end()) {
+                continue;
+            }
+            markAsked(name);
+            const VariantRef attributes = callBefore(bus.get(), name, path, "org.a11y.atspi.Accessible",
+                                                     "GetAttributes", nullptr, "(a{ss})", deadline, status);
+            if (attributes) {
+                result = AccessibilityStatus::success;
+            } else if (result != AccessibilityStatus::success) {
+                result = status;
+            }
+        }
+        g_variant_iter_free(applications);
+    }
+    g_dbus_connection_close_sync(bus.get(), nullptr, nullptr);
+    return result;
+}
+
 }  // namespace
 
 std::optional<int> AtspiAccessibility::enableAccessibility(const std::string& bundleId)
 {
-    if (!impl_->environment_.isRunning || !impl_->environment_.isRunning(bundleId)) {
+    const std::vector<long> processes =
+        impl_->environment_.processesOf ? impl_->environment_.processesOf(bundleId) : std::vector<long>{};
+    if (processes.empty()) {
         return std::nullopt;
     }
+    const Clock::time_point deadline = Clock::now() + impl_->timeout_;
     ErrorSlot error;
     ObjectRef<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
     if (!bus) {
         return AccessibilityStatus::failure;
     }
-    return setBusEnabled(bus.get(), std::chrono::milliseconds(500));
+    // Toolkits that only join the bus while it is on need it on; Chromium then also needs asking.
+    if (const int status = setBusEnabled(bus.get(), impl_->timeout_); status != AccessibilityStatus::success) {
+        return status;
+    }
+    return askToBuildTrees(bus.get(), processes, deadline,
+                           [impl = impl_.get()](const std::string& busName) { impl->markAsked(busName); });
 }
 
 void ensureAccessibilityBusEnabled(const LogSink& log, std::chrono::milliseconds timeout)

@@ -22,12 +22,18 @@ namespace korvane {
 // -> AXTextField with subrole AXSecureTextField, multi-line text and terminals -> AXTextArea, ...);
 // roles without such a name come out as "atspi:" and the AT-SPI role name.
 //
-// Every request to another application gives up after `timeout`; once an application failed to
-// answer in time, the rest of that element's queries fail at once with status noReply, so a hung
-// application costs one time-out per inspection. Extra status numbers of this adapter:
-// noApplication (4): the active window belongs to no application on the accessibility bus.
+// One lookup and every query of the element it found share one budget (`timeout`): each request
+// to the application may take only part of what is left of it, and once a request went unanswered
+// the rest fail at once with status noReply. So one inspection of a hung application, however far
+// into the tree it got, costs at most `timeout`.
 //
-// Main thread only, except enableAccessibility() (any thread: it uses its own bus connection).
+// Chromium and the applications built on it build the accessibility tree of their pages only once
+// an assistive technology reads their attributes; each application is asked that way once, by the
+// first lookup in it or by enableAccessibility(), whichever comes first. Extra status numbers of
+// this adapter: noApplication (4): the active window (or, for enableAccessibility(), any window of
+// that class) belongs to no application on the accessibility bus.
+//
+// Main thread only, except enableAccessibility() (any thread: it uses its own bus connections).
 class AtspiAccessibility final : public AccessibilityService {
 public:
     static constexpr int noApplication = 4;
@@ -36,8 +42,8 @@ public:
         std::function<bool()> isTrusted;
         // The process id of the active window; nothing when there is none or it does not say.
         std::function<std::optional<long>()> activeProcessId;
-        // Whether a top-level window of that class exists.
-        std::function<bool(const std::string& bundleId)> isRunning;
+        // The process ids of the top-level windows of that class; empty when there is none.
+        std::function<std::vector<long>(const std::string& bundleId)> processesOf;
         // The screens in X11 root coordinates (y downwards), the primary screen first.
         std::function<std::vector<Rect>()> desktopScreens;
     };
@@ -64,8 +70,11 @@ private:
 };
 
 // Asks the session's accessibility bus whether accessibility is on (org.a11y.Status IsEnabled) and
-// switches it on when it is off, so that toolkits that only build their trees on request (Qt,
-// Chromium, Electron) expose them. Logs the outcome; blocks for at most `timeout`. Any thread.
+// switches it on when it is off, so that toolkits that only join the bus when it is on (Qt, and
+// Chromium and Electron, which look only when they start) expose their trees. Never switches
+// anything off, and leaves ScreenReaderEnabled alone: applications take that for a screen reader
+// and change how they behave for the user. Logs the outcome; blocks for at most `timeout`. Any
+// thread.
 void ensureAccessibilityBusEnabled(const LogSink& log,
                                    std::chrono::milliseconds timeout = std::chrono::milliseconds(500));
 

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace korvane {
@@ -130,6 +131,19 @@ std::vector<unsigned long> X11ActiveWindow::windowsOfClass(const std::string& bu
         }
     }
     return matching;
+}
+
+std::vector<long> X11ActiveWindow::processesOfClass(const std::string& bundleId)
+{
+    std::vector<long> processes;
+    for (const unsigned long window : windowsOfClass(bundleId)) {
+        const std::optional<ActiveApplication> application = applicationOf(window);
+        if (application && application->processId &&
+            std::find(processes.begin(), processes.end(), *application->processId) == processes.end()) {
+            processes.push_back(*application->processId);
+        }
+    }
+    return processes;
 }
 
 }  // namespace korvane

@@ -29,6 +29,9 @@ public:
     // The top-level windows the window manager lists whose class is `bundleId`, from the bottom of
     // the stack to the top where it says (_NET_CLIENT_LIST_STACKING), else in mapping order.
     std::vector<unsigned long> windowsOfClass(const std::string& bundleId);
+    // The process ids of the windows windowsOfClass() lists, each once; windows that do not name
+    // their process are left out.
+    std::vector<long> processesOfClass(const std::string& bundleId);
     // The application of one window; nothing when the window is gone or has no class.
     std::optional<ActiveApplication> applicationOf(unsigned long window);
     // The window _NET_ACTIVE_WINDOW names; 0 when none.

@@ -88,6 +88,11 @@ FieldsClient::Geometry FieldsClient::geometry(const std::string& field)
     return geometry;
 }
 
+void FieldsClient::stopWhenWalked()
+{
+    ask("stop-when-walked", "armed");
+}
+
 std::string FieldsClient::ask(const std::string& request, const std::string& answerPrefix)
 {
     process_.writeLine(request);

@@ -47,6 +47,10 @@ public:
 
     // Stops (SIGSTOP) or resumes (SIGCONT) the client, to play a hung application.
     void signal(int number) const { process_.signal(number); }
+    // Qt only: the client stops itself the next time an accessibility client asks its window for a
+    // child, to play an application that hangs half-way through a walk of its tree. signal(SIGCONT)
+    // resumes it.
+    void stopWhenWalked();
 
 private:
     std::string ask(const std::string& command, const std::string& answerPrefix);

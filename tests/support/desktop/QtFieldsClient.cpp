@@ -4,8 +4,13 @@
 //   focus NAME     -> "focused NAME"
 //   text NAME      -> "text NAME <contents, newlines as \n>"
 //   geometry NAME  -> "geometry NAME x y width height" (root window coordinates, device pixels)
+//   stop-when-walked -> "armed"; the next time an accessibility client asks the window for one of
+//                     its children, the client stops itself (SIGSTOP) before it answers: an
+//                     application that hangs in the middle of a walk of its tree
 //   quit
 // With --objects N the window also holds N labels, for tests of large accessibility trees.
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +22,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -44,6 +50,29 @@ QString textOf(QWidget* widget)
     return {};
 }
 
+QWidget* stoppingWindow = nullptr;
+bool stopWhenWalked = false;
+
+// The window's accessible object as Qt makes it, except that it can be armed to stop the process.
+class StoppingWindowAccessible final : public QAccessibleWidget {
+public:
+    explicit StoppingWindowAccessible(QWidget* window) : QAccessibleWidget(window) {}
+
+    QAccessibleInterface* child(int index) const override
+    {
+        if (stopWhenWalked) {
+            stopWhenWalked = false;
+            std::raise(SIGSTOP);
+        }
+        return QAccessibleWidget::child(index);
+    }
+};
+
+QAccessibleInterface* accessibleFor(const QString&, QObject* object)
+{
+    return object != nullptr && object == stoppingWindow ? new StoppingWindowAccessible(stoppingWindow) : nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -57,6 +86,8 @@ int main(int argc, char** argv)
     }
 
     QWidget window;
+    stoppingWindow = &window;
+    QAccessible::installFactory(accessibleFor);
     window.setWindowTitle("Qt fields");
     auto* layout = new QVBoxLayout(&window);
     auto* single = new QLineEdit;
@@ -98,6 +129,11 @@ int main(int argc, char** argv)
         const QString name = parts.size() > 1 ? parts.at(1) : QString();
         if (verb == "quit") {
             QApplication::quit();
+            return;
+        }
+        if (verb == "stop-when-walked") {
+            stopWhenWalked = true;
+            answer("armed");
             return;
         }
         const auto found = widgets.find(name);
