@@ -18,6 +18,8 @@ packages=(
   at-spi2-core dbus-x11 dbus-bin ca-certificates openssl
   # toolkit windows the desktop tests read and type into (GTK 3 through Python, with its AT-SPI bridge)
   python3-gi gir1.2-gtk-3.0 libatk-adaptor
+  # a browser as a dictation target (its accessibility tree is built only on request)
+  chromium
   # a tray host for the tray icon and the end-to-end test
   trayer
   # packaging: the .deb, and the checks of its desktop entry, AppStream metadata and Debian policy
