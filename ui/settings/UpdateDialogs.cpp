@@ -1,6 +1,7 @@
 #include "ui/settings/UpdateDialogs.h"
 
 #include <QDesktopServices>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -12,7 +13,11 @@ namespace korvane {
 
 namespace {
 
-// A modeless dialog that deletes itself when closed; any earlier one in `slot` goes first.
+// Narrower than this, a message box cuts its own title ("Korvane Update") short in most themes.
+constexpr int minimumDialogWidth = 360;
+
+// A modeless dialog that deletes itself when closed; any earlier one in `slot` goes first. It has a
+// close button and no minimize or maximize buttons: it is a question, not a window to keep around.
 QMessageBox* replaceDialog(QPointer<QMessageBox>& slot, QMessageBox::Icon icon, const QString& text,
                            const QString& informative)
 {
@@ -25,6 +30,13 @@ QMessageBox* replaceDialog(QPointer<QMessageBox>& slot, QMessageBox::Icon icon, 
     box->setTextFormat(Qt::PlainText);
     box->setInformativeText(informative);
     box->setWindowModality(Qt::NonModal);
+    box->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // QMessageBox sizes itself from its texts and ignores a minimum width set on it; a spacer across
+    // its grid is what it honours.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        grid->addItem(new QSpacerItem(minimumDialogWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     slot = box;
     return box;
 }

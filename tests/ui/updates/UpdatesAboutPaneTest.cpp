@@ -3,8 +3,10 @@
 #include "core/scheduling/VirtualMainQueue.h"
 #include "core/settings/AppSettings.h"
 #include "core/updates/UpdateController.h"
+#include "core/version/Credits.h"
 #include "tests/support/TempHome.h"
 #include "ui/settings/AboutPane.h"
+#include "ui/settings/CreditsDialog.h"
 #include "ui/settings/UpdateDialogs.h"
 #include "ui/settings/UpdatesPane.h"
 
@@ -15,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTest>
 #include <QUrl>
 
@@ -22,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -145,6 +149,13 @@ TEST_F(UpdatesAboutPaneTest, CheckNowOffersTheNewerVersionAndItsReleasePage)
     EXPECT_EQ(offer->informativeText(),
               "Korvane 0.2.0 is available; you have 0.1.0. Its release page tells how to install it.");
     EXPECT_EQ(offer->detailedText(), "New.");
+    // Even a short answer is wide enough for its title, and none is a window to minimize or maximize.
+    dialogs->reportUpToDate("0.1");
+    for (const QMessageBox* box : {offer, dialogs->resultDialog()}) {
+        EXPECT_GE(box->width(), 360) << box->text().toStdString();
+        EXPECT_FALSE(box->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+        EXPECT_TRUE(box->windowFlags() & Qt::WindowCloseButtonHint);
+    }
     QAbstractButton* open = buttonTitled(*offer, "Open Release Page");
     ASSERT_NE(open, nullptr);
     open->click();
@@ -230,6 +241,7 @@ TEST_F(UpdatesAboutPaneTest, AboutShowsNameVersionAndHomePage)
     EXPECT_THAT(opened, IsEmpty());
     QTest::mouseClick(pane.websiteButton(), Qt::LeftButton);
     EXPECT_THAT(opened, ElementsAre("https://korvane.app/"));
+    EXPECT_EQ(pane.copyrightLabel()->text(), "\u00a9 2026 The Korvane developers\nReleased under the MIT licence");
     // The default pane shows what this binary was built as: the project version, and the build value
     // the build was configured with, else the commit built from this checkout.
     const QString shown = AboutPane().versionLabel()->text();
@@ -243,6 +255,36 @@ TEST_F(UpdatesAboutPaneTest, AboutShowsNameVersionAndHomePage)
     EXPECT_TRUE(
         QRegularExpression(QRegularExpression::anchoredPattern("Version " + version + build)).match(shown).hasMatch())
         << shown.toStdString();
+}
+
+TEST_F(UpdatesAboutPaneTest, CreditsListTheLibrariesAndTheirLicences)
+{
+    AboutPane pane("0.3.0", "", [](const QUrl&) {});
+    pane.show();
+    EXPECT_EQ(pane.creditsButton()->text(), "Credits\u2026");
+    QTest::mouseClick(pane.creditsButton(), Qt::LeftButton);
+    ASSERT_NE(pane.creditsDialog(), nullptr);
+    EXPECT_TRUE(pane.creditsDialog()->isVisible());
+    const QTableWidget& table = *pane.creditsDialog()->table();
+    std::map<std::string, std::string> licences;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        licences[table.item(row, 0)->text().toStdString()] = table.item(row, 2)->text().toStdString();
+    }
+    // What a distributor must pass on: whisper.cpp and ggml ship inside the package, the rest is linked.
+    const std::map<std::string, std::string> required{
+        {"whisper.cpp", "MIT"},           {"ggml", "MIT"},          {"Qt", "LGPL-3.0-only"},
+        {"ICU", "Unicode-DFS-2016"},      {"libcurl", "curl"},      {"OpenSSL", "Apache-2.0"},
+        {"libsoxr", "LGPL-2.1-or-later"}, {"nlohmann/json", "MIT"},
+    };
+    for (const auto& [name, licence] : required) {
+        EXPECT_EQ(licences[name], licence) << name;
+    }
+    // The command line's list is the same one.
+    const std::string text = creditsText();
+    EXPECT_EQ(text.rfind("Korvane is released under the MIT licence.\n", 0), 0U) << text;
+    for (const Credit& credit : thirdPartyCredits()) {
+        EXPECT_NE(text.find(std::string(credit.name) + " \u2014 "), std::string::npos) << credit.name;
+    }
 }
 
 }  // namespace
