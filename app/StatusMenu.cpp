@@ -35,6 +35,7 @@ QColor colourFor(DictationStatus::Kind kind)
     case DictationStatus::Kind::ready:
     case DictationStatus::Kind::pasteSent:
     case DictationStatus::Kind::noSpeech:
+    case DictationStatus::Kind::cancelled:
         break;
     }
     return QColor(142, 142, 147);

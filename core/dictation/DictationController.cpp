@@ -245,6 +245,7 @@ void DictationController::start()
     state_ = State::recording();
     emitStatus(world_.recorder->fellBackToDefaultInput() ? DictationStatus::recordingFromDefaultInput()
                                                          : DictationStatus::recording());
+    ++dictationCount_;
     if (modelReleased_ && !loadingModelName_) {
         // The model was freed while idle: it loads while the user speaks, and the stop waits for it.
         log("Reloading model " + *lastReadyModel_ + " while recording");
@@ -268,16 +269,56 @@ void DictationController::stop()
     }
     state_ = State::transcribing();
     emitStatus(DictationStatus::transcribing());
-    world_.mainQueue->postAfter(
-        kStopTail, weakTask(shared_from_this(), [](DictationController& self) { self.finishRecording(); }));
+    world_.mainQueue->postAfter(kStopTail,
+                                weakTask(shared_from_this(), [dictation = dictationCount_](DictationController& self) {
+                                    self.finishRecording(dictation);
+                                }));
 }
 
-void DictationController::finishRecording()
+void DictationController::cancel()
+{
+    requireMainThread(*world_.mainQueue, "DictationController::cancel");
+    switch (state_.kind()) {
+    case State::Kind::idle:
+    case State::Kind::modelReady:
+        return;
+    case State::Kind::pasting:
+        // The transcript may already be on the clipboard or on its way into the application;
+        // calling it back half-way would leave the user's clipboard in an unknown state.
+        log("Cancel ignored: state=" + toString(state_));
+        return;
+    case State::Kind::recording:
+    case State::Kind::transcribing:
+        break;
+    }
+    log("Dictation cancelled while " + toString(state_));
+    if (state_.kind() == State::Kind::recording || inStopTail_) {
+        inStopTail_ = false;
+        world_.recorder->stop();  // the audio is dropped unheard
+    }
+    // A transcription under way runs to its end on the background queue; its result finds the
+    // dictation gone and is dropped (awaitsTranscript).
+    recordingTargetApp_.reset();
+    waitingRecording_.reset();
+    finish(DictationStatus::cancelled());
+    inStopTail_ = true;
+}
+
+bool DictationController::awaitsTranscript(std::uint64_t dictation) const
+{
+    return dictation == dictationCount_ && state_.kind() == State::Kind::transcribing;
+}
+
+void DictationController::finishRecording(std::uint64_t dictation)
 {
     requireMainThread(*world_.mainQueue, "DictationController::finishRecording");
     std::vector<float> samples = world_.recorder->stop();
     std::optional<std::string> target = std::exchange(recordingTargetApp_, std::nullopt);
     if (samples.empty()) {
+    if (!awaitsTranscript(dictation)) {
+        return;  // cancelled during the tail, which already stopped the recorder
+    }
+    inStopTail_ = false;
         finish(DictationStatus::error("No audio"));
         return;
     }
@@ -312,14 +353,14 @@ void DictationController::beginTranscription(std::vector<float> samples, std::op
 {
     log("Target app: " + target.value_or("nil"));
     world_.backgroundQueue->post(
-        weakTask(shared_from_this(),
-                 [samples = std::move(samples), target = std::move(target)](DictationController& self) mutable {
-                     transcribeInBackground(self.shared_from_this(), std::move(samples), std::move(target));
-                 }));
+        weakTask(shared_from_this(), [dictation = dictationCount_, samples = std::move(samples),
+                                      target = std::move(target)](DictationController& self) mutable {
+            transcribeInBackground(self.shared_from_this(), dictation, std::move(samples), std::move(target));
+        }));
 }
 
-void DictationController::transcribeInBackground(std::shared_ptr<DictationController> self, std::vector<float> samples,
-                                                 std::optional<std::string> targetApp)
+void DictationController::transcribeInBackground(std::shared_ptr<DictationController> self, std::uint64_t dictation,
+                                                 std::vector<float> samples, std::optional<std::string> targetApp)
 {
     const std::shared_ptr<MainQueue> mainQueue = self->world_.mainQueue;
     std::string cleaned;
@@ -329,27 +370,44 @@ void DictationController::transcribeInBackground(std::shared_ptr<DictationContro
         cleaned = self->world_.cleaner->clean(raw);
     } catch (...) {
         self->log("Transcription error: " + describeCurrentException());
-        mainQueue->post([self = std::move(self)] { self->finish(DictationStatus::error("Transcription error")); });
+        mainQueue->post([self = std::move(self), dictation] {
+            self->transcriptionEnded(dictation, DictationStatus::error("Transcription error"));
+        });
         return;
     }
     samples = {};  // up to ten minutes of audio; no reason to keep it until the task is destroyed
 
     if (cleaned.empty()) {
-        mainQueue->post([self = std::move(self)] { self->finish(DictationStatus::noSpeech()); });
+        mainQueue->post(
+            [self = std::move(self), dictation] { self->transcriptionEnded(dictation, DictationStatus::noSpeech()); });
         return;
     }
     self->log("Transcribed " + std::to_string(graphemeCount(cleaned)) + " characters");
-    mainQueue->post([self = std::move(self), cleaned = std::move(cleaned), targetApp = std::move(targetApp)]() mutable {
-        self->transcriptReady(std::move(cleaned), std::move(targetApp));
-    });
+    mainQueue->post(
+        [self = std::move(self), dictation, cleaned = std::move(cleaned), targetApp = std::move(targetApp)]() mutable {
+            self->transcriptReady(dictation, std::move(cleaned), std::move(targetApp));
+        });
 }
 
-void DictationController::transcriptReady(std::string text, std::optional<std::string> targetApp)
+void DictationController::transcriptionEnded(std::uint64_t dictation, const DictationStatus& message)
+{
+    requireMainThread(*world_.mainQueue, "DictationController::transcriptionEnded");
+    if (awaitsTranscript(dictation)) {
+        finish(message);
+    }
+}
+
+void DictationController::transcriptReady(std::uint64_t dictation, std::string text,
+                                          std::optional<std::string> targetApp)
 {
     requireMainThread(*world_.mainQueue, "DictationController::transcriptReady");
     if (state_.kind() != State::Kind::transcribing) {
         log("Paste skipped: state changed to " + toString(state_));
         return;
+    if (dictation != dictationCount_) {
+        log("Transcript of a cancelled dictation dropped");
+        return;
+    }
     }
     lastTranscript_ = text;
     state_ = State::pasting();

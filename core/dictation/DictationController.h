@@ -97,6 +97,11 @@ public:
     // Ends the recording phase; the recorder runs on for kStopTail seconds.
     void stop();
 
+    // Calls off a recording or transcribing dictation: the audio and any transcript that is still
+    // to come are dropped, nothing is delivered, and the status is `cancelled`. Ignored (and
+    // logged) once the transcript is with delivery; does nothing when no dictation runs.
+    void cancel();
+
     // Main-thread reads.
     const State& state() const;
     bool isBusy() const;
@@ -125,17 +130,21 @@ private:
     void handleToggle();
     void handleCapReached();
 
-    void finishRecording();
+    void finishRecording(std::uint64_t dictation);
     void beginTranscription(std::vector<float> samples, std::optional<std::string> targetApp);
     void resumeWaitingRecording(const std::string& name, bool loaded);
 
     // Idle unload: the one timer measures the idle spell that begins when a dictation or a load
+    // Whether a result of dictation number `dictation` is still awaited: it is the latest one and
+    // has been neither cancelled nor followed by another.
+    bool awaitsTranscript(std::uint64_t dictation) const;
     // ends; activity in between only moves the spell's start, the timer re-arms itself for the rest.
     std::optional<std::int64_t> unloadMinutes() const;
     void beginIdleSpell();
     void armUnloadTimer(double seconds);
     void unloadTimerFired();
-    void transcriptReady(std::string text, std::optional<std::string> targetApp);
+    void transcriptReady(std::uint64_t dictation, std::string text, std::optional<std::string> targetApp);
+    void transcriptionEnded(std::uint64_t dictation, const DictationStatus& message);
     void deliver(const std::string& text, const std::optional<std::string>& targetApp);
     void deliveryFinished(std::uint64_t delivery, const std::optional<std::string>& targetApp,
                           const DeliveryOutcome& outcome);
@@ -149,8 +158,8 @@ private:
     // reference to the continuation it posts to the main queue.
     static void loadInBackground(std::shared_ptr<DictationController> self, std::string name,
                                  std::function<void(bool)> completion);
-    static void transcribeInBackground(std::shared_ptr<DictationController> self, std::vector<float> samples,
-                                       std::optional<std::string> targetApp);
+    static void transcribeInBackground(std::shared_ptr<DictationController> self, std::uint64_t dictation,
+                                       std::vector<float> samples, std::optional<std::string> targetApp);
 
     const DictationCollaborators world_;
 
@@ -167,6 +176,10 @@ private:
     // A recording that waits for the model's reload before it can be transcribed.
     struct WaitingRecording {
         std::vector<float> samples;
+    // Numbers each recording, so that the stop tail and the transcription of a cancelled
+    // dictation find, when they come back, that they belong to no dictation any more.
+    std::uint64_t dictationCount_ = 0;
+    bool inStopTail_ = false;  // the recorder runs on after a stop request
         std::optional<std::string> targetApp;
     };
     bool modelReleased_ = false;  // freed after idling; the next dictation loads it while recording

@@ -79,6 +79,11 @@ DictationStatus DictationStatus::noSpeech()
     return DictationStatus(Kind::noSpeech);
 }
 
+DictationStatus DictationStatus::cancelled()
+{
+    return DictationStatus(Kind::cancelled);
+}
+
 std::string toString(const DictationStatus& status)
 {
     auto quoted = [](const std::string& text) { return "\"" + text + "\""; };
@@ -105,6 +110,8 @@ std::string toString(const DictationStatus& status)
         return "transcribing";
     case DictationStatus::Kind::noSpeech:
         return "noSpeech";
+    case DictationStatus::Kind::cancelled:
+        return "cancelled";
     }
     return "unknown";
 }

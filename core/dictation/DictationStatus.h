@@ -25,6 +25,7 @@ public:
         recordingLimitReached,
         transcribing,
         noSpeech,
+        cancelled,
     };
 
     static DictationStatus loading(std::string modelName);
@@ -40,6 +41,8 @@ public:
     static DictationStatus recordingLimitReached();
     static DictationStatus transcribing();
     static DictationStatus noSpeech();
+    // The user called the dictation off; nothing was delivered.
+    static DictationStatus cancelled();
 
     Kind kind() const { return kind_; }
     const std::string& modelName() const { return text_; }

@@ -65,6 +65,9 @@ StatusPresentation presentStatus(const DictationStatus& status, std::string_view
                 IndicatorChange{IndicatorChange::Kind::transcribing, {}}};
     case Kind::noSpeech:
         return {kMicOff, "Status: No speech detected", std::nullopt, hidden()};
+    case Kind::cancelled:
+        // The indicator going away is the answer to the user's Escape; the line says why.
+        return {kMicOff, "Status: Dictation cancelled", kStartDictation, hidden()};
     }
     return {kMicOff, "Status: " + toString(status), std::nullopt, std::nullopt};
 }

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -264,6 +265,96 @@ TEST_F(DictationControllerDictation, DeliveryThatFailsWithoutAnOutcomeDoesNotStr
     EXPECT_EQ(h.dictation().state(), State::modelReady("small"));
     EXPECT_EQ(h.dictation().lastTranscript(), "hello world") << "still available to Copy Last Transcript";
     EXPECT_EQ(h.log->lines().back(), "Transcript could not be delivered: clipboard owner vanished");
+}
+
+TEST_F(DictationControllerDictation, CancelDropsTheDictationAndTheNextOneStillPastes)
+{
+    struct Case {
+        std::string moment;
+        std::function<void()> reach;  // from ready to the moment of cancelling
+        std::vector<Status> before;   // the statuses up to then
+        std::string logLine;
+    };
+    const std::vector<Case> cases = {
+        {"recording", [&] { h.dictation().start(); }, {Status::recording()}, "Dictation cancelled while recording"},
+        {"stop tail",
+         [&] {
+             h.dictation().start();
+             h.dictation().stop();
+             h.mainQueue->advance(0.1);
+         },
+         {Status::recording(), Status::transcribing()},
+         "Dictation cancelled while transcribing"},
+        {"transcription under way",
+         [&] {
+             h.dictation().start();
+             h.dictation().stop();
+             h.mainQueue->advance(DictationController::kStopTail);
+         },
+         {Status::recording(), Status::transcribing()},
+         "Dictation cancelled while transcribing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.moment);
+        c.reach();
+
+        h.dictation().cancel();
+
+        EXPECT_FALSE(h.recorder->isRecording());
+        EXPECT_EQ(h.dictation().state(), State::modelReady("small"));
+        h.settle();
+        h.mainQueue->advance(1.0);  // whatever was still under way comes back and is dropped
+        std::vector<Status> expected = c.before;
+        expected.push_back(Status::cancelled());
+        EXPECT_THAT(h.takeStatuses(), ::testing::ElementsAreArray(expected));
+        EXPECT_THAT(h.delivery->requests(), IsEmpty());
+        EXPECT_EQ(h.dictation().lastTranscript(), std::nullopt);
+        EXPECT_THAT(h.log->linesStartingWith("Dictation cancelled"), ElementsAre(c.logLine));
+        h.log->clear();
+    }
+    EXPECT_EQ(h.recorder->stopCount(), 3) << "each cancelled recording stops the microphone exactly once";
+
+    h.delivery->answerImmediately(DeliveryOutcome::pasteSent(11));
+    dictateUntilDelivery();
+    EXPECT_THAT(h.takeStatuses(), ElementsAre(Status::recording(), Status::transcribing(), Status::pasteSent(11)));
+}
+
+TEST_F(DictationControllerDictation, TranscriptOfACancelledDictationNeverReachesTheNextOne)
+{
+    h.dictation().start();
+    h.dictation().stop();
+    h.mainQueue->advance(DictationController::kStopTail);
+    h.dictation().cancel();
+    h.backgroundQueue->runAll();  // the cancelled transcription finishes; its result waits on main
+
+    h.transcriber->setTranscript("the second dictation");
+    h.cleaner->cleanEverythingTo("the second dictation");
+    h.dictation().start();
+    h.dictation().stop();
+    h.mainQueue->runUntilIdle();  // the old result arrives while the new dictation transcribes
+    EXPECT_EQ(h.dictation().state(), State::transcribing());
+    h.finishStopTail();
+
+    ASSERT_EQ(h.delivery->requests().size(), 1u);
+    EXPECT_EQ(h.delivery->requests()[0].text, "the second dictation");
+    EXPECT_THAT(h.log->linesStartingWith("Transcript of a cancelled"),
+                ElementsAre("Transcript of a cancelled dictation dropped"));
+    h.delivery->completeNext(DeliveryOutcome::pasteSent(20));
+    EXPECT_THAT(h.takeStatuses(), ElementsAre(Status::recording(), Status::transcribing(), Status::cancelled(),
+                                              Status::recording(), Status::transcribing(), Status::pasteSent(20)));
+}
+
+TEST_F(DictationControllerDictation, CancelWhileIdleOrPastingChangesNothing)
+{
+    h.dictation().cancel();
+    EXPECT_THAT(h.takeStatuses(), IsEmpty());
+    EXPECT_THAT(h.log->lines(), IsEmpty());
+
+    dictateUntilDelivery();
+    h.dictation().cancel();
+    EXPECT_EQ(h.log->lines().back(), "Cancel ignored: state=pasting");
+    h.delivery->completeNext(DeliveryOutcome::pasteSent(11));
+    EXPECT_THAT(h.takeStatuses(), ElementsAre(Status::recording(), Status::transcribing(), Status::pasteSent(11)));
 }
 
 }  // namespace

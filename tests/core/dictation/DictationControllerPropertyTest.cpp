@@ -21,6 +21,7 @@ bool isFinal(const DictationStatus& status)
     switch (status.kind()) {
     case Kind::error:
     case Kind::noSpeech:
+    case Kind::cancelled:
     case Kind::pasteSent:
     case Kind::copiedToClipboard:
     case Kind::notDelivered:
@@ -43,11 +44,13 @@ public:
         case Kind::recording:
             expect(!inFlight_, "a recording started before the previous dictation ended: " + seen);
             expect(state == DictationState::recording(), "recording status outside recording: " + seen);
+            recordingOpen_ = true;
             break;
         case Kind::transcribing:
             expect(!inFlight_, "two dictations in flight: " + seen);
             expect(state == DictationState::transcribing(), "transcribing status outside transcribing: " + seen);
             inFlight_ = true;
+            recordingOpen_ = false;
             ++dictations_;
             break;
         case Kind::loading:
@@ -65,6 +68,9 @@ public:
         if (inFlight_) {
             inFlight_ = false;
             ++finals_;
+        } else if (status.kind() == Kind::cancelled) {
+            expect(recordingOpen_, "cancelled without a dictation: " + seen);
+            recordingOpen_ = false;
         } else {
             // Only a refused start or a model load may end in an error outside a dictation.
             const bool allowed = status.kind() == Kind::error &&
@@ -94,6 +100,7 @@ private:
 
     const DictationController& controller_;
     bool inFlight_ = false;
+    bool recordingOpen_ = false;  // recording, not yet stopped or cancelled
     int dictations_ = 0;
     int finals_ = 0;
     std::vector<std::string> violations_;
@@ -129,7 +136,7 @@ TEST(DictationControllerProperty, EveryDictationThatReachesTranscribingEndsExact
         h.dictation().setOnStatusChange([&](const DictationStatus& status) { auditor.observe(status); });
 
         for (int step = 0; step < kStepsPerRun; ++step) {
-            switch (std::uniform_int_distribution<int>(0, 11)(rng)) {
+            switch (std::uniform_int_distribution<int>(0, 12)(rng)) {
             case 0:
                 h.dictation().start();
                 break;
@@ -162,6 +169,9 @@ TEST(DictationControllerProperty, EveryDictationThatReachesTranscribingEndsExact
                 break;
             case 10:
                 h.dictation().deleteModel(models[std::uniform_int_distribution<std::size_t>(0, 3)(rng)]);
+                break;
+            case 11:
+                h.dictation().cancel();
                 break;
             default:
                 h.recorder->failStartWith(chance(0.1) ? std::optional<std::string>("inputUnavailable") : std::nullopt);

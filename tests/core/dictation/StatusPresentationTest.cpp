@@ -57,6 +57,7 @@ TEST(StatusPresentation, EveryStatusHasItsRow)
         {Status::transcribing(), "[transcribing...]", "Status: Transcribing...", "Start Dictation",
          IndicatorChange{Indicator::transcribing, {}}},
         {Status::noSpeech(), "[mic off]", "Status: No speech detected", unchanged, hidden},
+        {Status::cancelled(), "[mic off]", "Status: Dictation cancelled", "Start Dictation", hidden},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(toString(row.status));
