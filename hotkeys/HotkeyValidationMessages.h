@@ -23,14 +23,15 @@ struct HotkeyValidationMessage {
 };
 
 inline constexpr std::string_view kAddModifierMessage = "Add at least one modifier key.";
+// The function key's role is played by the logo key, which the user knows as Super.
 inline constexpr std::string_view kFunctionWithKeyMessage =
-    "🌐 (fn) cannot be combined with a regular key. Use 🌐 with another modifier instead.";
+    "Super cannot be combined with a regular key. Use Super with another modifier instead.";
 inline constexpr std::string_view kChordNeedsFunctionMessage =
-    "A modifier-only shortcut must include 🌐 (fn), such as 🌐⌥. Without it, the shortcut would also fire inside "
-    "ordinary shortcuts like ⌃⌥T.";
+    "A modifier-only shortcut must include Super, such as Alt+Super. Without it, the shortcut would also fire inside "
+    "ordinary shortcuts like Ctrl+Alt+T.";
 inline constexpr std::string_view kFunctionKeyNoteMessage =
-    "Note: 🌐 is the Super (logo) key here. Some desktops keep Super combinations for themselves, and then the "
-    "shortcut cannot fire. Test it before relying on it.";
+    "Note: Super is the logo key. Some desktops keep Super combinations for themselves, and then the shortcut "
+    "cannot fire. Test it before relying on it.";
 
 constexpr HotkeyValidationMessage validationMessage(HotkeyRecordingSituation situation)
 {

@@ -141,13 +141,13 @@ TEST(HotkeyValidationMessages, EachSituationHasItsTextAndTone)
     using S = HotkeyRecordingSituation;
     EXPECT_EQ(validationMessage(S::keyWithoutModifier).text, "Add at least one modifier key.");
     EXPECT_EQ(validationMessage(S::keyWithFunction).text,
-              "🌐 (fn) cannot be combined with a regular key. Use 🌐 with another modifier instead.");
+              "Super cannot be combined with a regular key. Use Super with another modifier instead.");
     EXPECT_EQ(validationMessage(S::chordWithoutFunction).text,
-              "A modifier-only shortcut must include 🌐 (fn), such as 🌐⌥. Without it, the shortcut would also "
-              "fire inside ordinary shortcuts like ⌃⌥T.");
+              "A modifier-only shortcut must include Super, such as Alt+Super. Without it, the shortcut would also "
+              "fire inside ordinary shortcuts like Ctrl+Alt+T.");
     EXPECT_EQ(validationMessage(S::validChordCandidate).text,
-              "Note: 🌐 is the Super (logo) key here. Some desktops keep Super combinations for themselves, and "
-              "then the shortcut cannot fire. Test it before relying on it.");
+              "Note: Super is the logo key. Some desktops keep Super combinations for themselves, and then the "
+              "shortcut cannot fire. Test it before relying on it.");
     EXPECT_EQ(validationMessage(S::validKeyComboCandidate).text, "");
 
     EXPECT_EQ(validationMessage(S::validChordCandidate).tone, HotkeyMessageTone::note);

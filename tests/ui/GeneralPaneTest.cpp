@@ -216,44 +216,47 @@ TEST_F(GeneralPaneTest, DeletingAModelAsksFirstAndARefusalIsShown)
 TEST_F(GeneralPaneTest, RecordingAShortcutWithKeysAndAHeldChord)
 {
     world.show();
-    EXPECT_EQ(label("hotkeyLabel")->text(), "⌃⇧Space");
+    EXPECT_EQ(label("hotkeyLabel")->text(), "Ctrl+Shift+Space");
 
     QTest::mouseClick(button("changeHotkeyButton"), Qt::LeftButton);
     HotkeyRecorderWindow* recorder = world.window->generalPane()->recorder();
     ASSERT_NE(recorder, nullptr);
     EXPECT_EQ(world.pauses, 1);
     EXPECT_TRUE(recorder->isVisible());
-    EXPECT_EQ(recorder->findChild<QLabel*>("currentLabel")->text(), "Current: ⌃⇧Space");
+    EXPECT_EQ(recorder->findChild<QLabel*>("currentLabel")->text(), "Current: Ctrl+Shift+Space");
 
     // Control, Shift, then W: Ctrl+W is recorded, not taken by the settings window's Close item.
     QTest::keyPress(recorder, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(recorder->heldLabel()->text(), "⌃⇧");
-    EXPECT_EQ(recorder->candidateLabel()->text(), "Shortcut: ⌃⇧W");
+    EXPECT_EQ(recorder->heldLabel()->text(), "Ctrl+Shift");
+    EXPECT_EQ(recorder->candidateLabel()->text(), "Shortcut: Ctrl+Shift+W");
     EXPECT_TRUE(recorder->useButton()->isEnabled());
     EXPECT_TRUE(world.frame().isVisible());
     QTest::keyRelease(recorder, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(recorder->heldLabel()->text(), "—");
 
-    QTest::keyClick(recorder, Qt::Key_A);
+    // A refusal is said once the key is up, not while the user may still be reaching for more.
+    QTest::keyPress(recorder, Qt::Key_A);
+    EXPECT_EQ(recorder->messageLabel()->text(), "");
+    QTest::keyRelease(recorder, Qt::Key_A);
     EXPECT_EQ(recorder->messageLabel()->text(), "Add at least one modifier key.");
     EXPECT_FALSE(recorder->useButton()->isEnabled());
 
     // Super (🌐) and Alt held still: nothing before 0.6 s, the chord after. The Super key's own
     // event does not carry its modifier yet, as on X11.
     QTest::keyPress(recorder, Qt::Key_Super_L);
-    EXPECT_EQ(recorder->heldLabel()->text(), "🌐");
+    EXPECT_EQ(recorder->heldLabel()->text(), "Super");
     QTest::keyPress(recorder, Qt::Key_Alt, Qt::MetaModifier);
-    EXPECT_EQ(recorder->heldLabel()->text(), "🌐⌥");
+    EXPECT_EQ(recorder->heldLabel()->text(), "Alt+Super");
     world.mainQueue->advance(0.59);
     EXPECT_EQ(recorder->candidateLabel()->text(), "");
     world.mainQueue->advance(0.01);
-    EXPECT_EQ(recorder->candidateLabel()->text(), "Shortcut: 🌐⌥");
+    EXPECT_EQ(recorder->candidateLabel()->text(), "Shortcut: Alt+Super");
     EXPECT_EQ(recorder->messageLabel()->text().toStdString(), std::string(kFunctionKeyNoteMessage));
     EXPECT_FALSE(isRed(recorder->messageLabel()));
 
     QTest::mouseClick(recorder->useButton(), Qt::LeftButton);
     EXPECT_THAT(world.applied, ElementsAre(HotkeyBinding::modifierChord({M::function, M::option})));
-    EXPECT_EQ(label("hotkeyLabel")->text(), "🌐⌥");
+    EXPECT_EQ(label("hotkeyLabel")->text(), "Alt+Super");
     EXPECT_EQ(world.window->generalPane()->recorder(), nullptr);
     EXPECT_FALSE(recorder->isVisible());
 }
@@ -265,11 +268,11 @@ TEST_F(GeneralPaneTest, EscapeCancelsAndTheShortcutIsRegisteredAgain)
     HotkeyRecorderWindow* recorder = world.window->generalPane()->recorder();
     ASSERT_NE(recorder, nullptr);
     QTest::keyClick(recorder, Qt::Key_Space, Qt::AltModifier);
-    EXPECT_EQ(recorder->candidateLabel()->text(), "Shortcut: ⌥Space");
+    EXPECT_EQ(recorder->candidateLabel()->text(), "Shortcut: Alt+Space");
 
     QTest::keyClick(recorder, Qt::Key_Escape);
     EXPECT_THAT(world.applied, ElementsAre(std::nullopt));
-    EXPECT_EQ(label("hotkeyLabel")->text(), "⌃⇧Space");
+    EXPECT_EQ(label("hotkeyLabel")->text(), "Ctrl+Shift+Space");
     EXPECT_EQ(world.settings.hotkeyBinding(), HotkeyBinding::fallback());
     EXPECT_FALSE(recorder->isVisible());
     recorder->onCancel();

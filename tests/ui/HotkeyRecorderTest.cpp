@@ -29,6 +29,7 @@ using M = ChordModifier;
 constexpr std::uint16_t kA = 0;
 constexpr std::uint16_t kSpace = 49;
 constexpr std::uint16_t kEscape = 53;
+constexpr std::uint16_t kKeypad7 = 89;
 
 class HotkeyRecorderTest : public ::testing::Test {
 protected:
@@ -94,55 +95,98 @@ TEST(HotkeyRecorderKeys, AKeyIsAModifierAKeyToIgnoreOrAnOrdinaryKeyByItsFirstKey
     }
 }
 
-TEST_F(HotkeyRecorderTest, KeyPressesGiveACandidateOrSayWhyNot)
+TEST_F(HotkeyRecorderTest, KeyPressesGiveACandidateOrSayWhyNotOnceTheKeysAreUp)
 {
+    const HotkeyMessageTone red = HotkeyMessageTone::error;
     struct Case {
         const char* what;
         ChordModifierSet lastModifierChange;  // the function key counts only from here
         ChordModifierSet eventModifiers;
         std::uint16_t keyCode;
-        HotkeyRecorderDisplay expected;
+        HotkeyRecorderDisplay whileDown;   // the key and the modifiers still held
+        HotkeyRecorderDisplay afterwards;  // the key, then the modifiers let go
     };
     const std::vector<Case> cases{
         {"control shift space",
          {M::control, M::shift},
          {M::control, M::shift},
          kSpace,
-         shown("⌃⇧", "Shortcut: ⌃⇧Space", "", HotkeyMessageTone::error, true)},
-        {"A alone", {}, {}, kA, shown("—", "", kAddModifierMessage, HotkeyMessageTone::error, false)},
+         shown("Ctrl+Shift", "Shortcut: Ctrl+Shift+Space", "", red, true),
+         shown("—", "Shortcut: Ctrl+Shift+Space", "", red, true)},
+        {"A alone", {}, {}, kA, shown("—", "", "", red, false), shown("—", "", kAddModifierMessage, red, false)},
         {"fn held with A",
          {M::function},
          {M::function},
          kA,
-         shown("🌐", "", kFunctionWithKeyMessage, HotkeyMessageTone::error, false)},
+         shown("Super", "", "", red, false),
+         shown("—", "", kFunctionWithKeyMessage, red, false)},
         {"fn and option held with A",
          {M::function, M::option},
          {M::option},
          kA,
-         shown("🌐⌥", "", kFunctionWithKeyMessage, HotkeyMessageTone::error, false)},
+         shown("Alt+Super", "", "", red, false),
+         shown("—", "", kFunctionWithKeyMessage, red, false)},
         {"fn bit on the key event only",
          {},
          {M::function},
          kA,
-         shown("—", "", kAddModifierMessage, HotkeyMessageTone::error, false)},
+         shown("—", "", "", red, false),
+         shown("—", "", kAddModifierMessage, red, false)},
         {"control escape is recorded",
          {M::control},
          {M::control},
          kEscape,
-         shown("⌃", "Shortcut: ⌃Escape", "", HotkeyMessageTone::error, true)},
+         shown("Ctrl", "Shortcut: Ctrl+Escape", "", red, true),
+         shown("—", "Shortcut: Ctrl+Escape", "", red, true)},
+        {"a keypad key",
+         {M::control},
+         {M::control},
+         kKeypad7,
+         shown("Ctrl", "Shortcut: Ctrl+Keypad 7", "", red, true),
+         shown("—", "Shortcut: Ctrl+Keypad 7", "", red, true)},
         {"a key without a name",
          {M::option, M::command},
          {M::option, M::command},
          52,
-         shown("⌥⌘", "Shortcut: ⌥⌘Key52", "", HotkeyMessageTone::error, true)},
+         shown("Alt+Meta", "Shortcut: Alt+Meta+Key52", "", red, true),
+         shown("—", "Shortcut: Alt+Meta+Key52", "", red, true)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         recorder = make({});
         hold(c.lastModifierChange);
         EXPECT_EQ(recorder->keyPressed(c.eventModifiers, c.keyCode), HotkeyRecorder::KeyResult::recorded);
-        EXPECT_EQ(recorder->display(), c.expected);
+        EXPECT_EQ(recorder->display(), c.whileDown);
+        recorder->keyReleased();
+        if (!c.lastModifierChange.empty()) {
+            EXPECT_EQ(recorder->display().message, "") << "modifiers still held";
+        }
+        hold({});
+        EXPECT_EQ(recorder->display(), c.afterwards);
     }
+}
+
+TEST_F(HotkeyRecorderTest, ARefusalOvertakenBeforeTheKeysAreUpIsNeverSaid)
+{
+    // Control and Shift held past the chord wait on the way to Space.
+    hold({M::control, M::shift});
+    queue->advance(1.0);
+    EXPECT_EQ(recorder->display(), shown("Ctrl+Shift", "", "", HotkeyMessageTone::error, false));
+    recorder->keyPressed({M::control, M::shift}, kSpace);
+    recorder->keyReleased();
+    hold({});
+    EXPECT_EQ(recorder->display(), shown("—", "Shortcut: Ctrl+Shift+Space", "", HotkeyMessageTone::error, true));
+
+    // Super with A first, then Alt added to Super for a chord.
+    recorder = make({});
+    hold({M::function});
+    recorder->keyPressed({M::function}, kA);
+    recorder->keyReleased();
+    hold({M::function, M::option});
+    queue->advance(0.6);
+    hold({});
+    EXPECT_EQ(recorder->display(),
+              shown("—", "Shortcut: Alt+Super", kFunctionKeyNoteMessage, HotkeyMessageTone::note, true));
 }
 
 TEST_F(HotkeyRecorderTest, AnInvalidKeyReplacesAnEarlierCandidateAndLettingGoKeepsAValidOne)
@@ -155,12 +199,13 @@ TEST_F(HotkeyRecorderTest, AnInvalidKeyReplacesAnEarlierCandidateAndLettingGoKee
 
     recorder->keyPressed({}, kA);
     EXPECT_EQ(recorder->candidate(), std::nullopt);
+    recorder->keyReleased();
     EXPECT_EQ(recorder->display(), shown("—", "", kAddModifierMessage, HotkeyMessageTone::error, false));
 
     // A single modifier clears the message and starts no wait.
     hold({M::shift});
     queue->advance(1.0);
-    EXPECT_EQ(recorder->display(), shown("⇧", "", "", HotkeyMessageTone::error, false));
+    EXPECT_EQ(recorder->display(), shown("Shift", "", "", HotkeyMessageTone::error, false));
     EXPECT_EQ(changes, 0);
 }
 
@@ -177,17 +222,22 @@ TEST_F(HotkeyRecorderTest, ChordsHeldStillForSixTenthsOfASecondArePromoted)
         const char* what;
         ChordModifierSet held;
         HotkeyRecorderDisplay expected;
+        std::string_view messageOnceLetGo;
     };
     const std::vector<Case> cases{
         {"fn option",
          {M::function, M::option},
-         shown("🌐⌥", "Shortcut: 🌐⌥", kFunctionKeyNoteMessage, HotkeyMessageTone::note, true)},
+         shown("Alt+Super", "Shortcut: Alt+Super", kFunctionKeyNoteMessage, HotkeyMessageTone::note, true),
+         kFunctionKeyNoteMessage},
         {"fn control shift",
          {M::shift, M::function, M::control},
-         shown("🌐⌃⇧", "Shortcut: 🌐⌃⇧", kFunctionKeyNoteMessage, HotkeyMessageTone::note, true)},
+         shown("Ctrl+Shift+Super", "Shortcut: Ctrl+Shift+Super", kFunctionKeyNoteMessage, HotkeyMessageTone::note,
+               true),
+         kFunctionKeyNoteMessage},
         {"option shift",
          {M::option, M::shift},
-         shown("⌥⇧", "", kChordNeedsFunctionMessage, HotkeyMessageTone::error, false)},
+         shown("Alt+Shift", "", "", HotkeyMessageTone::error, false),
+         kChordNeedsFunctionMessage},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -200,6 +250,10 @@ TEST_F(HotkeyRecorderTest, ChordsHeldStillForSixTenthsOfASecondArePromoted)
         queue->advance(0.001);
         EXPECT_EQ(recorder->display(), c.expected);
         EXPECT_EQ(changes, 1);
+        hold({M::option});
+        EXPECT_EQ(recorder->display().message, c.expected.message) << "a modifier still held";
+        hold({});
+        EXPECT_EQ(recorder->display().message, c.messageOnceLetGo);
     }
 }
 
@@ -249,6 +303,8 @@ TEST_F(HotkeyRecorderTest, TheFunctionKeyHeldWhenTheRecorderOpensCounts)
 {
     recorder = make({M::function});
     recorder->keyPressed({}, kA);
+    recorder->keyReleased();
+    hold({});
     EXPECT_EQ(recorder->display().message, kFunctionWithKeyMessage);
 }
 

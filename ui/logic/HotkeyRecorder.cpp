@@ -2,6 +2,7 @@
 
 #include "core/scheduling/WeakTask.h"
 #include "hotkeys/Keysyms.h"
+#include "hotkeys/ShortcutLabel.h"
 
 #include <utility>
 
@@ -64,6 +65,11 @@ void HotkeyRecorder::modifiersChanged(ChordModifierSet held)
     if (stopped_) {
         return;
     }
+    // The first modifier down begins a new attempt, and the last one's message goes. Letting go
+    // keeps the candidate and its message, and says a refusal once nothing is held.
+    if (held_.empty() && !held.empty()) {
+        message_.clear();
+    }
     held_ = held;
     functionKeyHeld_ = held.contains(ChordModifier::function);
     ++chordWait_;
@@ -74,10 +80,8 @@ void HotkeyRecorder::modifiersChanged(ChordModifierSet held)
                                       recorder->promoteChord(held);
                                   }
                               }));
-    } else if (held.size() == 1) {
-        message_.clear();
     }
-    // Letting go of every modifier keeps the candidate and the message.
+    sayRefusalOnceReleased();
 }
 
 void HotkeyRecorder::promoteChord(ChordModifierSet held)
@@ -88,8 +92,7 @@ void HotkeyRecorder::promoteChord(ChordModifierSet held)
         return;
     }
     if (!held.contains(ChordModifier::function)) {
-        candidate_.reset();
-        setMessage(HotkeyRecordingSituation::chordWithoutFunction);
+        refuse(HotkeyRecordingSituation::chordWithoutFunction);
     } else {
         candidate_ = HotkeyBinding::modifierChord(held);
         setMessage(HotkeyRecordingSituation::validChordCandidate);
@@ -117,17 +120,39 @@ HotkeyRecorder::KeyResult HotkeyRecorder::keyPressed(ChordModifierSet modifiers,
     if (keyCode == kEscapeKeyCode && held.empty()) {
         return KeyResult::cancel;
     }
+    keyDown_ = true;
     if (held.contains(ChordModifier::function)) {
-        candidate_.reset();
-        setMessage(HotkeyRecordingSituation::keyWithFunction);
+        refuse(HotkeyRecordingSituation::keyWithFunction);
     } else if (held.empty()) {
-        candidate_.reset();
-        setMessage(HotkeyRecordingSituation::keyWithoutModifier);
+        refuse(HotkeyRecordingSituation::keyWithoutModifier);
     } else {
         candidate_ = HotkeyBinding::keyCombo(held, keyCode);
         setMessage(HotkeyRecordingSituation::validKeyComboCandidate);
     }
     return KeyResult::recorded;
+}
+
+void HotkeyRecorder::keyReleased()
+{
+    if (stopped_) {
+        return;
+    }
+    keyDown_ = false;
+    sayRefusalOnceReleased();
+}
+
+void HotkeyRecorder::refuse(HotkeyRecordingSituation situation)
+{
+    candidate_.reset();
+    message_.clear();
+    refusal_ = situation;
+}
+
+void HotkeyRecorder::sayRefusalOnceReleased()
+{
+    if (refusal_ && held_.empty() && !keyDown_) {
+        setMessage(*refusal_);
+    }
 }
 
 void HotkeyRecorder::stop()
@@ -138,6 +163,7 @@ void HotkeyRecorder::stop()
 
 void HotkeyRecorder::setMessage(HotkeyRecordingSituation situation)
 {
+    refusal_.reset();
     const HotkeyValidationMessage message = validationMessage(situation);
     message_ = std::string(message.text);
     messageTone_ = message.tone;
@@ -146,8 +172,8 @@ void HotkeyRecorder::setMessage(HotkeyRecordingSituation situation)
 HotkeyRecorderDisplay HotkeyRecorder::display() const
 {
     HotkeyRecorderDisplay display;
-    display.held = held_.empty() ? "—" : held_.symbolString();
-    display.candidate = candidate_ ? "Shortcut: " + candidate_->displayText() : std::string();
+    display.held = held_.empty() ? "—" : shortcutLabel(held_);
+    display.candidate = candidate_ ? "Shortcut: " + shortcutLabel(*candidate_) : std::string();
     display.message = message_;
     display.messageTone = messageTone_;
     display.canUse = candidate_.has_value();

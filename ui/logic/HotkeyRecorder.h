@@ -16,9 +16,9 @@ namespace korvane {
 
 // What the recorder window shows at one moment.
 struct HotkeyRecorderDisplay {
-    std::string held;       // the modifiers held as glyphs, "—" when none
-    std::string candidate;  // "Shortcut: " and the candidate's display text, empty without one
-    std::string message;    // why the last input was refused, or the note on 🌐 chords
+    std::string held;       // the modifiers held by name ("Ctrl+Shift"), "—" when none
+    std::string candidate;  // "Shortcut: " and the candidate's label, empty without one
+    std::string message;    // why the last input was refused, or the note on Super chords
     HotkeyMessageTone messageTone = HotkeyMessageTone::error;
     bool canUse = false;  // "Use This" is enabled
 
@@ -29,7 +29,9 @@ struct HotkeyRecorderDisplay {
 // window says about the keys pressed. It sees only the keys pressed in its own window, as reported
 // by the widget: modifier changes and ordinary key presses. A set of two or more modifiers held
 // unchanged for kChordHoldDuration becomes a modifier-only candidate; the wait runs on the main
-// queue, so tests drive it with virtual time. Main thread only.
+// queue, so tests drive it with virtual time. A refusal is said only once every key is up again:
+// while keys are held the user may still be on the way to a valid shortcut (reaching for the
+// letter after two modifiers). Main thread only.
 class HotkeyRecorder {
 public:
     static constexpr double kChordHoldDuration = 0.6;
@@ -69,6 +71,9 @@ public:
     // key's state is taken from the last modifier change instead) and the key's Mac key code.
     KeyResult keyPressed(ChordModifierSet modifiers, std::uint16_t keyCode);
 
+    // The ordinary key last pressed went up.
+    void keyReleased();
+
     // Ends any pending chord wait; nothing changes afterwards.
     void stop();
 
@@ -78,12 +83,17 @@ public:
 private:
     void promoteChord(ChordModifierSet held);
     void setMessage(HotkeyRecordingSituation situation);
+    // Takes back the candidate and keeps the refusal until every key is up.
+    void refuse(HotkeyRecordingSituation situation);
+    void sayRefusalOnceReleased();
 
     std::shared_ptr<MainQueue> mainQueue_;
     std::function<ChordModifierSet()> currentModifiers_;
     std::function<void()> onChange_;
     ChordModifierSet held_;
     bool functionKeyHeld_ = false;
+    bool keyDown_ = false;  // an ordinary key is down
+    std::optional<HotkeyRecordingSituation> refusal_;
     bool stopped_ = false;
     std::uint64_t chordWait_ = 0;  // a pending wait promotes only while this still has its number
     std::optional<HotkeyBinding> candidate_;

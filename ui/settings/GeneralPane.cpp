@@ -2,6 +2,7 @@
 
 #include "core/dictation/DictationController.h"
 #include "core/settings/AppSettings.h"
+#include "hotkeys/ShortcutLabel.h"
 #include "transcription/models/ModelStore.h"
 #include "ui/logic/ModelRows.h"
 #include "ui/settings/HotkeyRecorderWindow.h"
@@ -168,7 +169,7 @@ void GeneralPane::showEvent(QShowEvent* event)
         return;
     }
     refreshLoginItem(std::nullopt);
-    hotkeyLabel_->setText(qt(settings_.hotkeyBinding().displayText()));
+    hotkeyLabel_->setText(qt(shortcutLabel(settings_.hotkeyBinding())));
     holdCheckbox_->setChecked(settings_.hotkeyMode() == HotkeyMode::hold);
     modelPopup_->setCurrentIndex(modelPopup_->findText(qt(storedModel())));
     refreshModelStatus();
@@ -252,7 +253,7 @@ void GeneralPane::onChangeHotkey()
             self->hotkeys_.apply(std::move(result));
         }
         // Whatever is stored now: the old binding again when the new one was refused.
-        self->hotkeyLabel_->setText(qt(self->settings_.hotkeyBinding().displayText()));
+        self->hotkeyLabel_->setText(qt(shortcutLabel(self->settings_.hotkeyBinding())));
     });
 }
 

@@ -1,6 +1,7 @@
 #include "ui/settings/HotkeyRecorderWindow.h"
 
 #include "hotkeys/KeyPositionTable.h"
+#include "hotkeys/ShortcutLabel.h"
 #include "ui/logic/HotkeyRecorder.h"
 #include "ui/settings/RecorderKeys.h"
 #include "ui/settings/SettingsLook.h"
@@ -47,10 +48,11 @@ HotkeyRecorderWindow::HotkeyRecorderWindow(std::shared_ptr<MainQueue> mainQueue,
     // The dialog itself holds the focus, so every key comes here instead of to a button.
     setFocusPolicy(Qt::StrongFocus);
 
-    auto* prompt = makeLabel(this,
-                             "Hold your modifiers and press a key, or hold 🌐 with one or more other modifiers (such as "
-                             "🌐⌥) for a modifier-only shortcut.",
-                             11, QFont::Normal, true);
+    auto* prompt =
+        makeLabel(this,
+                  "Hold your modifiers and press a key, or hold Super with one or more other modifiers (such "
+                  "as Alt+Super) for a modifier-only shortcut.",
+                  11, QFont::Normal, true);
     settingslook::setTextColour(*prompt, settingslook::secondaryText(palette()));
     place(*prompt, 20, 196, 380, 40);
 
@@ -113,7 +115,7 @@ ChordModifierSet HotkeyRecorderWindow::currentModifiers() const
 void HotkeyRecorderWindow::begin(const HotkeyBinding& current, Completion completion)
 {
     completion_ = std::move(completion);
-    currentLabel_->setText(QString::fromStdString("Current: " + current.displayText()));
+    currentLabel_->setText(QString::fromStdString("Current: " + shortcutLabel(current)));
     held_ = currentModifiers();
     recorder_ = std::make_unique<HotkeyRecorder>(
         mainQueue_, [this] { return currentModifiers(); }, held_, [this] { refresh(); });
@@ -173,7 +175,12 @@ void HotkeyRecorderWindow::handleKey(QKeyEvent& event)
         }
         return;
     }
-    if (!press || event.isAutoRepeat()) {
+    if (event.isAutoRepeat()) {
+        return;
+    }
+    if (!press) {
+        recorder_->keyReleased();
+        refresh();
         return;
     }
     const std::optional<std::uint16_t> keyCode = KeyPositionTable::keyCode(*keysym);
