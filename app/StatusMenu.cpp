@@ -80,8 +80,8 @@ StatusMenu::StatusMenu(std::string bindingDisplayText, Actions actions, LogSink 
     });
     QObject::connect(copyTranscript_, &QAction::triggered, this, [this] { copyLastTranscript(); });
     menu_->addSeparator();
+    // No key equivalents on the items: a tray menu never has the keyboard focus to use them.
     QAction* settings = menu_->addAction("Settings…");
-    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     settings->setEnabled(static_cast<bool>(actions_.showSettings));
     QObject::connect(settings, &QAction::triggered, this, [this] {
         if (actions_.showSettings) {
@@ -90,7 +90,6 @@ StatusMenu::StatusMenu(std::string bindingDisplayText, Actions actions, LogSink 
     });
     menu_->addSeparator();
     QAction* quit = menu_->addAction("Quit Korvane");
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     QObject::connect(quit, &QAction::triggered, this, [this] {
         if (actions_.quit) {
             actions_.quit();

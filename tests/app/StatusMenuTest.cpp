@@ -1,4 +1,5 @@
-// The tray menu as the user sees it: its items after a sequence of statuses, Copy Last Transcript,
+// The tray menu as the user sees it: its items (with no key equivalents, since a tray menu never
+// has the keyboard focus) after a sequence of statuses, Copy Last Transcript,
 // and a desktop without a tray host (offscreen).
 #include "app/StatusMenu.h"
 #include "tests/support/RecordingLog.h"
@@ -31,7 +32,10 @@ QStringList itemsOf(const QMenu& menu)
 {
     QStringList items;
     for (const QAction* action : menu.actions()) {
-        items << (action->isSeparator() ? QString("---") : action->text() + (action->isEnabled() ? "" : " (off)"));
+        // A key equivalent would show beside the item's text, as " [Ctrl+Q]".
+        const QString shortcut = action->shortcut().isEmpty() ? QString() : " [" + action->shortcut().toString() + "]";
+        items << (action->isSeparator() ? QString("---")
+                                        : action->text() + shortcut + (action->isEnabled() ? "" : " (off)"));
     }
     return items;
 }
