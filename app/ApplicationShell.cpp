@@ -8,6 +8,7 @@
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
+#include "hotkeys/ShortcutLabel.h"
 #include "platform/linux/updates/DesktopUpdates.h"
 #include "transcription/models/ModelCatalogueFile.h"
 #include "transcription/models/ModelStore.h"
@@ -145,7 +146,7 @@ void ApplicationShell::launch()
     actions.showSettings = [this] { showSettings(); };
     actions.quit = [] { QCoreApplication::quit(); };
     actions.menuWillOpen = [this] { hotkeyCoordinator_->menuWillOpen(); };
-    menu_ = std::make_unique<StatusMenu>(settings_.hotkeyBinding().displayText(), std::move(actions));
+    menu_ = std::make_unique<StatusMenu>(shortcutLabel(settings_.hotkeyBinding()), std::move(actions));
 
     hotkeyCoordinator_->registerStoredHotkey();
 
@@ -174,7 +175,9 @@ std::string ApplicationShell::hotkeyHint() const
 
 void ApplicationShell::handleStatus(const DictationStatus& status)
 {
-    Logger::log("Status changed: " + toString(status));
+    if (const std::optional<std::string> line = statusLog_.lineFor(status)) {
+        Logger::log(*line);
+    }
     if (settingsWindow_) {
         settingsWindow_->refreshModelStatus();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/dictation/DictationController.h"
+#include "core/dictation/StatusChangeLog.h"
 #include "core/ports/PlatformServices.h"
 #include "core/scheduling/BackgroundQueue.h"
 #include "core/scheduling/MainQueue.h"
@@ -91,6 +92,7 @@ private:
     std::unique_ptr<SettingsWindow> settingsWindow_;
     std::shared_ptr<QtShellAlerts> alerts_;
     std::unique_ptr<StatusMenu> menu_;
+    StatusChangeLog statusLog_;
     std::unique_ptr<HotkeyBackendFactory> hotkeys_;
     std::shared_ptr<HotkeyCoordinator> hotkeyCoordinator_;
     // Callbacks handed out hold the shell through this token and do nothing once it is gone.

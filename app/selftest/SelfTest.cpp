@@ -4,6 +4,7 @@
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
+#include "hotkeys/ShortcutLabel.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/QtMainQueue.h"
 #include "transcription/models/ModelCatalogueFile.h"
@@ -53,7 +54,7 @@ SelfTestCheck inputCheck(LinuxPlatform& platform)
 SelfTestCheck shortcutCheck(const SelfTestContext& context)
 {
     const HotkeyBinding binding = context.settings.hotkeyBinding();
-    const std::string shortcut = binding.displayText();
+    const std::string shortcut = shortcutLabel(binding);
     SelfTestCheck check{"Shortcut", Outcome::passed, shortcut + " can be registered", ""};
     if (context.instanceRunning) {
         check.finding = shortcut + " is held by the running Korvane";

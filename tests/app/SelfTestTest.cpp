@@ -135,7 +135,7 @@ TEST_F(SelfTestRun, failsTheShortcutWhenAnotherClientHoldsIt)
     }
 
     EXPECT_EQ(outcome.status, 1) << outcome.output;
-    EXPECT_TRUE(hasLine(outcome.output, "FAIL  Shortcut: ⌃⇧Space could not be registered")) << outcome.output;
+    EXPECT_TRUE(hasLine(outcome.output, "FAIL  Shortcut: Ctrl+Shift+Space could not be registered")) << outcome.output;
     EXPECT_TRUE(hasLine(outcome.output, "ok    X11 session")) << outcome.output;
 }
 

@@ -49,8 +49,8 @@ bool renderTrayMenu(const QDir& directory)
     actions.lastTranscript = [] { return std::optional<std::string>("Dictated words"); };
     actions.showSettings = [] {};
     actions.quit = [] {};
-    korvane::StatusMenu status("⌃⇧Space", std::move(actions), [](std::string_view) {});
-    status.handleStatus(korvane::DictationStatus::ready("small"), " — press ⌃⇧Space");
+    korvane::StatusMenu status("Ctrl+Shift+Space", std::move(actions), [](std::string_view) {});
+    status.handleStatus(korvane::DictationStatus::ready("small"), " — press Ctrl+Shift+Space");
     QMenu& menu = *status.menu();
     menu.adjustSize();
     return save(menu.grab(), directory, "tray-menu.png");

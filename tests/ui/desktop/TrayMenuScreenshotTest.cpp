@@ -24,9 +24,9 @@ TEST(TrayMenuScreenshot, PopsUpWhereAskedWithTheItemsOfARunningDictation)
     actions.lastTranscript = [] { return std::optional<std::string>("earlier words"); };
     actions.showSettings = [] {};
     actions.quit = [] {};
-    StatusMenu status("⌃⇧Space", std::move(actions), [](std::string_view) {});
-    status.handleStatus(DictationStatus::ready("small"), " — press ⌃⇧Space");
-    status.handleStatus(DictationStatus::recording(), " — press ⌃⇧Space");
+    StatusMenu status("Ctrl+Shift+Space", std::move(actions), [](std::string_view) {});
+    status.handleStatus(DictationStatus::ready("small"), " — press Ctrl+Shift+Space");
+    status.handleStatus(DictationStatus::recording(), " — press Ctrl+Shift+Space");
 
     QStringList items;
     for (const QAction* action : status.menu()->actions()) {
