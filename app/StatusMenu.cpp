@@ -69,6 +69,12 @@ StatusMenu::StatusMenu(std::string bindingDisplayText, Actions actions, LogSink 
             actions_.toggleDictation();
         }
     });
+    cancel_ = menu_->addAction("Cancel Dictation");
+    QObject::connect(cancel_, &QAction::triggered, this, [this] {
+        if (actions_.cancelDictation) {
+            actions_.cancelDictation();
+        }
+    });
     copyTranscript_ = menu_->addAction("Copy Last Transcript");
     copyTranscript_->setToolTip("Put the most recent transcript back on the clipboard. Kept in memory only, until "
                                 "the app quits.");
@@ -151,6 +157,7 @@ void StatusMenu::refresh()
     const StatusMenuTexts& texts = model_.texts();
     statusLine_->setText(QString::fromStdString(texts.statusLine));
     dictation_->setText(QString::fromStdString(texts.dictationItemTitle));
+    cancel_->setVisible(texts.cancelDictationVisible);
     copyTranscript_->setEnabled(texts.copyLastTranscriptEnabled);
     if (tray_ != nullptr) {
         tray_->setToolTip(QString::fromStdString(texts.menuBarTitle));

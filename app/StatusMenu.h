@@ -25,6 +25,7 @@ class StatusMenu final : public QObject {
 public:
     struct Actions {
         std::function<void()> toggleDictation;
+        std::function<void()> cancelDictation;  // "Cancel Dictation", shown while a dictation runs
         std::function<std::optional<std::string>()> lastTranscript;
         std::function<void()> showSettings;  // empty: the item stays disabled
         std::function<void()> quit;
@@ -52,6 +53,7 @@ private:
     std::unique_ptr<QMenu> menu_;
     QAction* statusLine_ = nullptr;
     QAction* dictation_ = nullptr;
+    QAction* cancel_ = nullptr;
     QAction* copyTranscript_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     DictationStatus::Kind iconKind_ = DictationStatus::Kind::ready;  // idle until a status says otherwise

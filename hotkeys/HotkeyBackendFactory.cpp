@@ -30,4 +30,10 @@ std::shared_ptr<HotkeyBackend> HotkeyBackendFactory::make(const HotkeyBinding& b
     return nullptr;
 }
 
+std::shared_ptr<HotkeyBackend> HotkeyBackendFactory::makeBareKey(std::uint16_t keyCode, HotkeyCallback callback) const
+{
+    return HotkeyManager::create(HotkeyBinding::keyCombo({}, keyCode), std::move(callback),
+                                 {ports_.keyGrabber, registry_, mainQueue_, log_});
+}
+
 }  // namespace korvane

@@ -7,6 +7,7 @@
 #include "hotkeys/KeyGrabber.h"
 #include "hotkeys/ModifierKeySource.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -30,6 +31,11 @@ public:
     // The backend for `binding`, calling `callback` from the main queue; nothing (logged) for an
     // invalid binding.
     std::shared_ptr<HotkeyBackend> make(const HotkeyBinding& binding, HotkeyCallback callback) const;
+
+    // A key with no modifier (a Mac virtual key code), grabbed while the backend runs: for a key
+    // the application takes from the desktop only briefly, as Escape while a dictation records.
+    // A shortcut the user chooses always has a modifier and goes through make().
+    std::shared_ptr<HotkeyBackend> makeBareKey(std::uint16_t keyCode, HotkeyCallback callback) const;
 
 private:
     Ports ports_;

@@ -32,6 +32,9 @@ QStringList itemsOf(const QMenu& menu)
 {
     QStringList items;
     for (const QAction* action : menu.actions()) {
+        if (!action->isVisible()) {
+            continue;
+        }
         // A key equivalent would show beside the item's text, as " [Ctrl+Q]".
         const QString shortcut = action->shortcut().isEmpty() ? QString() : " [" + action->shortcut().toString() + "]";
         items << (action->isSeparator() ? QString("---")
@@ -48,6 +51,7 @@ protected:
         application();
         StatusMenu::Actions actions;
         actions.toggleDictation = [this] { ++toggles; };
+        actions.cancelDictation = [this] { ++cancels; };
         actions.lastTranscript = [this] { return transcript; };
         actions.menuWillOpen = [this] { ++opened; };
         menu = std::make_unique<StatusMenu>("⌃⇧Space", std::move(actions), log.sink());
@@ -55,6 +59,7 @@ protected:
 
     testing::RecordingLog log;
     int toggles = 0;
+    int cancels = 0;
     int opened = 0;
     std::optional<std::string> transcript;
     std::unique_ptr<StatusMenu> menu;
@@ -72,6 +77,9 @@ TEST_F(StatusMenuTest, ShowsTheItemsAndFollowsADictation)
     EXPECT_EQ(menu->texts().menuBarTitle, "[recording...]");
     menu->menu()->actions().at(1)->trigger();
     EXPECT_EQ(toggles, 1);
+    ASSERT_EQ(itemsOf(*menu->menu()).at(2), "Cancel Dictation");
+    menu->menu()->actions().at(2)->trigger();
+    EXPECT_EQ(cancels, 1);
 
     transcript = "hello";
     menu->handleStatus(DictationStatus::copiedToClipboard(DeliveryFallbackReason::targetNotFrontmost), "");

@@ -36,6 +36,7 @@ void runSteps(const std::vector<Step>& steps, const std::string& hint = kHint)
         EXPECT_EQ(model.texts().statusLine, step.expected.statusLine);
         EXPECT_EQ(model.texts().dictationItemTitle, step.expected.dictationItemTitle);
         EXPECT_EQ(model.texts().copyLastTranscriptEnabled, step.expected.copyLastTranscriptEnabled);
+        EXPECT_EQ(model.texts().cancelDictationVisible, step.expected.cancelDictationVisible);
     }
 }
 
@@ -46,7 +47,7 @@ TEST(StatusMenuModel, ClipboardInstructionSurvivesDownloadProgressUntilTheNextSt
     runSteps({
         {Status::recording(),
          false,
-         {"[recording...]", "Status: Recording...", "Stop Dictation", false},
+         {"[recording...]", "Status: Recording...", "Stop Dictation", false, true},
          IndicatorChange{Indicator::recording, {}}},
         {Status::copiedToClipboard(Reason::targetNotFrontmost),
          true,
@@ -85,27 +86,32 @@ TEST(StatusMenuModel, NotDeliveredAlsoHoldsOffDownloadProgress)
     });
 }
 
-TEST(StatusMenuModel, DictationItemKeepsItsTitleWhereTheStatusNamesNone)
+TEST(StatusMenuModel, DictationItemsFollowTheDictationAndKeepTheirTitleWhereTheStatusNamesNone)
 {
     runSteps({
         {Status::recording(),
          false,
-         {"[recording...]", "Status: Recording...", "Stop Dictation", false},
+         {"[recording...]", "Status: Recording...", "Stop Dictation", false, true},
          IndicatorChange{Indicator::recording, {}}},
         {Status::recordingLimitReached(),
          false,
-         {"[limit reached]", "Status: Recording limit reached -- stop to transcribe", "Stop Dictation", false},
+         {"[limit reached]", "Status: Recording limit reached -- stop to transcribe", "Stop Dictation", false, true},
          IndicatorChange{Indicator::recordingLimitReached, {}}},
         {Status::noSpeech(), false, {"[mic off]", "Status: No speech detected", "Stop Dictation", false}, kHidden},
         {Status::transcribing(),
          false,
-         {"[transcribing...]", "Status: Transcribing...", "Start Dictation", false},
+         {"[transcribing...]", "Status: Transcribing...", "Start Dictation", false, true},
          IndicatorChange{Indicator::transcribing, {}}},
         {Status::recording(),
          true,
-         {"[recording...]", "Status: Recording...", "Stop Dictation", true},
+         {"[recording...]", "Status: Recording...", "Stop Dictation", true, true},
          IndicatorChange{Indicator::recording, {}}},
         {Status::pasteSent(12), true, {"[mic off]", "Status: Paste sent (12 chars)", "Stop Dictation", true}, kHidden},
+        {Status::recording(),
+         true,
+         {"[recording...]", "Status: Recording...", "Stop Dictation", true, true},
+         IndicatorChange{Indicator::recording, {}}},
+        {Status::cancelled(), true, {"[mic off]", "Status: Dictation cancelled", "Start Dictation", true}, kHidden},
         {Status::error("Mic error"),
          true,
          {"[mic off]", "Status: Mic error", "Start Dictation", true},

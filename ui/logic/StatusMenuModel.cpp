@@ -22,6 +22,12 @@ std::optional<IndicatorChange> StatusMenuModel::apply(const DictationStatus& sta
         texts_.dictationItemTitle = std::move(*row.dictationItemTitle);
     }
     texts_.copyLastTranscriptEnabled = hasLastTranscript;
+    // Delivery takes its transcript without a status of its own, so the item stays during the
+    // short paste too; the controller ignores a cancel there.
+    const DictationStatus::Kind kind = status.kind();
+    texts_.cancelDictationVisible = kind == DictationStatus::Kind::recording ||
+                                    kind == DictationStatus::Kind::recordingLimitReached ||
+                                    kind == DictationStatus::Kind::transcribing;
     return row.indicator;
 }
 

@@ -17,6 +17,8 @@ struct StatusMenuTexts {
     std::string statusLine;
     std::string dictationItemTitle;
     bool copyLastTranscriptEnabled = false;
+    // "Cancel Dictation" is offered from the start of a recording until the dictation's end.
+    bool cancelDictationVisible = false;
 
     friend bool operator==(const StatusMenuTexts&, const StatusMenuTexts&) = default;
 };
