@@ -22,12 +22,19 @@
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QMessageBox>  // UpdateDialogs keeps QPointer<QMessageBox> members, which need the full type
+#include <cstdint>
 #include <cstdlib>
 
 #include <string>
 #include <utility>
 
 namespace korvane {
+
+namespace {
+
+constexpr std::uint16_t kEscapeKeyCode = 53;
+
+}  // namespace
 
 ApplicationShell::ApplicationShell(AppSettings& settings, PlatformServices& platform,
                                    std::shared_ptr<MainQueue> mainQueue,
@@ -142,6 +149,7 @@ void ApplicationShell::launch()
     StatusMenu::Actions actions;
     // The menu is the shell's own and goes with it, so its actions may reach the shell directly.
     actions.toggleDictation = [this] { toggleDictation(); };
+    actions.cancelDictation = [this] { cancelDictation(); };
     actions.lastTranscript = [this] { return controller_->lastTranscript(); };
     actions.showSettings = [this] { showSettings(); };
     actions.quit = [] { QCoreApplication::quit(); };
@@ -149,6 +157,14 @@ void ApplicationShell::launch()
     menu_ = std::make_unique<StatusMenu>(shortcutLabel(settings_.hotkeyBinding()), std::move(actions));
 
     hotkeyCoordinator_->registerStoredHotkey();
+    if (hotkeys_) {
+        cancelKey_ =
+            hotkeys_->makeBareKey(kEscapeKeyCode, weakCallback(alive_, [](ApplicationShell* shell, HotkeyEvent event) {
+                                      if (event == HotkeyEvent::pressed) {
+                                          shell->cancelDictation();
+                                      }
+                                  }));
+    }
 
     Logger::log("App started -- main run loop active");
     controller_->preloadModel(modelName);
@@ -178,6 +194,7 @@ void ApplicationShell::handleStatus(const DictationStatus& status)
     if (const std::optional<std::string> line = statusLog_.lineFor(status)) {
         Logger::log(*line);
     }
+    holdCancelKeyWhileRecording();
     if (settingsWindow_) {
         settingsWindow_->refreshModelStatus();
     }
@@ -186,6 +203,21 @@ void ApplicationShell::handleStatus(const DictationStatus& status)
         if (indicator_) {
             indicator_->apply(change);
         }
+    }
+}
+
+void ApplicationShell::holdCancelKeyWhileRecording()
+{
+    const bool recording = controller_ && controller_->state().kind() == DictationState::Kind::recording;
+    if (!cancelKey_ || recording == cancelKeyHeld_) {
+        return;
+    }
+    if (recording) {
+        // When another client holds Escape the dictation goes on; the tray menu can still cancel.
+        cancelKeyHeld_ = cancelKey_->start();
+    } else {
+        cancelKey_->stop();
+        cancelKeyHeld_ = false;
     }
 }
 
@@ -214,6 +246,13 @@ void ApplicationShell::stopDictation()
 {
     if (controller_) {
         controller_->stop();
+    }
+}
+
+void ApplicationShell::cancelDictation()
+{
+    if (controller_) {
+        controller_->cancel();
     }
 }
 

@@ -15,6 +15,7 @@
 namespace korvane {
 
 class DesktopUpdates;
+class HotkeyBackend;
 class HotkeyBackendFactory;
 class HotkeyCoordinator;
 class ListeningIndicatorController;
@@ -58,6 +59,9 @@ public:
     // stop ends the recording and transcribes it.
     void startDictation();
     void stopDictation();
+    // Cancel Dictation, and Escape while recording: drops the recording or the transcription under
+    // way; nothing is pasted and the clipboard stays as it is.
+    void cancelDictation();
     // Puts the last transcript back on the clipboard; the status line says whether it worked.
     void copyLastTranscript();
     // Shows the settings window, built on the first call.
@@ -76,6 +80,9 @@ private:
     // " — press <shortcut>" while a shortcut is registered, else nothing.
     std::string hotkeyHint() const;
     void handleStatus(const DictationStatus& status);
+    // Takes Escape from the desktop while a dictation records and gives it back the moment the
+    // recording ends, however it ends.
+    void holdCancelKeyWhileRecording();
     void setStatusLine(const std::string& line);
     // After an alert: the settings window, when it is open, gets the keyboard back.
     void restoreActivationPolicy();
@@ -95,6 +102,8 @@ private:
     StatusChangeLog statusLog_;
     std::unique_ptr<HotkeyBackendFactory> hotkeys_;
     std::shared_ptr<HotkeyCoordinator> hotkeyCoordinator_;
+    std::shared_ptr<HotkeyBackend> cancelKey_;  // Escape; none without a window system to grab it from
+    bool cancelKeyHeld_ = false;
     // Callbacks handed out hold the shell through this token and do nothing once it is gone.
     std::shared_ptr<ApplicationShell*> alive_ = std::make_shared<ApplicationShell*>(this);
 };
