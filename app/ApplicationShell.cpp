@@ -263,10 +263,10 @@ void ApplicationShell::copyLastTranscript()
     }
 }
 
-void ApplicationShell::showSettings()
+void ApplicationShell::showSettings(const ActivationTokens& tokens)
 {
     if (settingsWindow_) {
-        settingsWindow_->show();
+        settingsWindow_->show(tokens);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "core/scheduling/MainQueue.h"
 #include "core/settings/AppSettings.h"
 #include "hotkeys/HotkeyBinding.h"
+#include "ui/logic/ActivationTokens.h"
 
 #include <memory>
 #include <optional>
@@ -64,8 +65,9 @@ public:
     void cancelDictation();
     // Puts the last transcript back on the clipboard; the status line says whether it worked.
     void copyLastTranscript();
-    // Shows the settings window, built on the first call.
-    void showSettings();
+    // Shows the settings window, built on the first call, in front; `tokens` are those of a second
+    // start that asked for it.
+    void showSettings(const ActivationTokens& tokens = {});
     // Stops watching the shortcut, so it cannot fire while a new one is being recorded.
     void pauseHotkey();
     // Stores and registers `binding`, keeping the old shortcut when the new one cannot be had;

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -31,6 +32,9 @@ constexpr std::array<std::pair<InstanceRequest, std::string_view>, 5> requestWor
     {InstanceRequest::stop, "stop"},
     {InstanceRequest::copyLast, "copy-last"},
 }};
+
+constexpr std::string_view startupIdField = "startup-id";
+constexpr std::string_view activationTokenField = "activation-token";
 
 std::optional<CommandAction> ownOption(std::string_view argument)
 {
@@ -95,14 +99,59 @@ std::string_view requestWord(InstanceRequest request)
     return {};
 }
 
-std::optional<InstanceRequest> parseRequestWord(std::string_view line)
+std::optional<InstanceRequest> parseRequestWord(std::string_view word)
 {
-    for (const auto& [request, word] : requestWords) {
-        if (word == line) {
+    for (const auto& [request, candidate] : requestWords) {
+        if (candidate == word) {
             return request;
         }
     }
     return std::nullopt;
+}
+
+std::string requestLine(const InstanceMessage& message)
+{
+    std::string line(requestWord(message.request));
+    if (!message.tokens.startupId.empty()) {
+        line += " " + std::string(startupIdField) + "=" + message.tokens.startupId;
+    }
+    if (!message.tokens.activationToken.empty()) {
+        line += " " + std::string(activationTokenField) + "=" + message.tokens.activationToken;
+    }
+    return line;
+}
+
+std::optional<InstanceMessage> parseRequestLine(std::string_view line)
+{
+    const std::size_t wordEnd = std::min(line.find(' '), line.size());
+    const std::optional<InstanceRequest> request = parseRequestWord(line.substr(0, wordEnd));
+    if (!request) {
+        return std::nullopt;
+    }
+    InstanceMessage message{*request, {}};
+    std::string_view rest = line.substr(wordEnd);
+    while (!rest.empty()) {
+        rest.remove_prefix(1);  // the space before the field
+        const std::string_view field = rest.substr(0, std::min(rest.find(' '), rest.size()));
+        rest.remove_prefix(field.size());
+        const std::size_t equals = field.find('=');
+        if (equals == 0 || equals == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view name = field.substr(0, equals);
+        const std::string_view value = field.substr(equals + 1);
+        std::string* token = name == startupIdField         ? &message.tokens.startupId
+                             : name == activationTokenField ? &message.tokens.activationToken
+                                                            : nullptr;
+        if (token == nullptr) {
+            continue;
+        }
+        if (value.empty() || usableActivationToken(value) != value) {
+            return std::nullopt;
+        }
+        *token = std::string(value);
+    }
+    return message;
 }
 
 std::optional<InstanceRequest> requestFor(CommandAction action)
@@ -204,6 +253,8 @@ std::string helpText(const HelpLocations& locations)
     text += "  XDG_RUNTIME_DIR          where the running instance listens\n";
     text += "  XDG_SESSION_TYPE         \"wayland\": transcripts stay on the clipboard, nothing is pasted\n";
     text += "  DISPLAY                  the X server for the shortcut, the focus and the paste\n";
+    text += "  DESKTOP_STARTUP_ID       set by the launcher; a start that finds Korvane running hands it\n";
+    text += "  XDG_ACTIVATION_TOKEN     and this one on, so the settings window may take the focus\n";
     text += "  PULSE_SERVER             the sound server to record from (PulseAudio or PipeWire)\n";
     text += "  QT_QPA_PLATFORM          Qt's platform (\"offscreen\" runs without a display)\n";
     return text;

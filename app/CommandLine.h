@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/logic/ActivationTokens.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -43,8 +45,25 @@ enum class InstanceRequest { showSettings, toggle, start, stop, copyLast };
 
 // The word on the wire for each request ("show-settings", "toggle", "start", "stop", "copy-last").
 std::string_view requestWord(InstanceRequest request);
-// The request a received line names (without its newline); nothing for any other text.
-std::optional<InstanceRequest> parseRequestWord(std::string_view line);
+// The request a received word names; nothing for any other text.
+std::optional<InstanceRequest> parseRequestWord(std::string_view word);
+
+// One request as it travels, with the tokens of the start that sent it (for the settings window).
+struct InstanceMessage {
+    InstanceRequest request = InstanceRequest::showSettings;
+    ActivationTokens tokens;
+
+    bool operator==(const InstanceMessage&) const = default;
+};
+
+// The line for `message`, without its newline: the request word, then " startup-id=<id>" and
+// " activation-token=<token>" for the tokens it carries. Without tokens it is the bare word, which
+// is all that instances before the tokens understand.
+std::string requestLine(const InstanceMessage& message);
+// The message a received line (without its newline) carries: a request word, then any number of
+// "name=value" fields, one space before each. Fields of names not known here are passed over, so a
+// later version may add some; nothing for a line with any other shape or a token that is not usable.
+std::optional<InstanceMessage> parseRequestLine(std::string_view line);
 
 // The request a start sends to an instance that already runs: the plain start opens its settings
 // window, the verbs their dictation call; nothing for the others, which never ask it.

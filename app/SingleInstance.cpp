@@ -27,8 +27,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// A request or answer is one short word and a newline; anything longer is not ours.
-constexpr qsizetype maxLineBytes = 64;
+// A request is a word and at most two tokens, an answer one short word; anything longer is not ours.
+constexpr qsizetype maxRequestBytes = 64 + 2 * (32 + kMaxActivationTokenBytes);
+constexpr std::size_t maxAnswerBytes = 64;
 // A client that connects and says nothing is dropped after this long.
 constexpr int silentClientMs = 2000;
 
@@ -105,9 +106,9 @@ int msLeft(Clock::time_point deadline)
 }
 
 // Sends the request line and reads the answer line on a connected socket.
-InstanceReply exchange(int fd, InstanceRequest request, Clock::time_point deadline)
+InstanceReply exchange(int fd, const InstanceMessage& message, Clock::time_point deadline)
 {
-    const std::string line = std::string(requestWord(request)) + "\n";
+    const std::string line = requestLine(message) + "\n";
     std::size_t sent = 0;
     while (sent < line.size()) {
         const ssize_t written = ::send(fd, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
@@ -120,7 +121,7 @@ InstanceReply exchange(int fd, InstanceRequest request, Clock::time_point deadli
         sent += static_cast<std::size_t>(written);
     }
     std::string received;
-    while (received.find('\n') == std::string::npos && received.size() < static_cast<std::size_t>(maxLineBytes)) {
+    while (received.find('\n') == std::string::npos && received.size() < maxAnswerBytes) {
         pollfd waiting{fd, POLLIN, 0};
         const int ready = ::poll(&waiting, 1, msLeft(deadline));
         if (ready < 0 && errno == EINTR) {
@@ -129,7 +130,7 @@ InstanceReply exchange(int fd, InstanceRequest request, Clock::time_point deadli
         if (ready <= 0) {
             return InstanceReply::noAnswer;
         }
-        char buffer[maxLineBytes];
+        char buffer[maxAnswerBytes];
         const ssize_t count = ::recv(fd, buffer, sizeof(buffer), 0);
         if (count < 0 && errno == EINTR) {
             continue;
@@ -212,7 +213,7 @@ bool InstanceLock::heldElsewhere()
     return false;
 }
 
-InstanceReply askRunningInstance(const InstancePaths& paths, InstanceRequest request,
+InstanceReply askRunningInstance(const InstancePaths& paths, const InstanceMessage& message,
                                  std::chrono::milliseconds patience, InstanceLock* takeOver)
 {
     const Clock::time_point deadline = Clock::now() + patience;
@@ -226,7 +227,14 @@ InstanceReply askRunningInstance(const InstancePaths& paths, InstanceRequest req
         }
         const Descriptor socket(connectTo(paths.socket));
         if (socket.get() >= 0) {
-            return exchange(socket.get(), request, deadline);
+            const InstanceReply reply = exchange(socket.get(), message, deadline);
+            if (reply != InstanceReply::refused || message.tokens.empty()) {
+                return reply;
+            }
+            // An older instance knows the request but not the tokens: the request matters more.
+            const Descriptor again(connectTo(paths.socket));
+            return again.get() >= 0 ? exchange(again.get(), InstanceMessage{message.request, {}}, deadline)
+                                    : InstanceReply::noAnswer;
         }
         // Nobody listens. Without a lock holder no instance runs (a socket file left there is a
         // dead one's); with one, it is still starting and will listen shortly.
@@ -280,11 +288,11 @@ void InstanceServer::accept()
             }
             pending->received.append(client->readAll());
             const qsizetype end = pending->received.indexOf('\n');
-            if (end < 0 && pending->received.size() <= maxLineBytes) {
+            if (end < 0 && pending->received.size() <= maxRequestBytes) {
                 return;  // the rest of the line is still on its way
             }
             pending->answered = true;
-            answer(client, pending->received.left(end < 0 ? maxLineBytes : end));
+            answer(client, pending->received.left(end < 0 ? maxRequestBytes : end));
         });
         QTimer::singleShot(silentClientMs, client, [client] {
             client->abort();
@@ -296,8 +304,8 @@ void InstanceServer::accept()
 void InstanceServer::answer(QLocalSocket* client, const QByteArray& line)
 {
     const std::string text = line.toStdString();
-    const std::optional<InstanceRequest> request = parseRequestWord(text);
-    if (!request) {
+    const std::optional<InstanceMessage> message = parseRequestLine(text);
+    if (!message) {
         std::string shown = text.substr(0, 32);
         for (char& c : shown) {
             if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) {
@@ -309,11 +317,18 @@ void InstanceServer::answer(QLocalSocket* client, const QByteArray& line)
         client->disconnectFromServer();
         return;
     }
-    log_("Instance request: " + std::string(requestWord(*request)));
+    // Which tokens came along, not their values: they are only good for the one activation.
+    std::string carried;
+    if (!message->tokens.startupId.empty()) {
+        carried += " with a startup id";
+    }
+    if (!message->tokens.activationToken.empty()) {
+        carried += carried.empty() ? " with an activation token" : " and an activation token";
+    }
+    log_("Instance request: " + std::string(requestWord(message->request)) + carried);
     client->write(QByteArray::fromStdString(std::string(answerOk) + "\n"));
     client->disconnectFromServer();
-    const InstanceRequest chosen = *request;
-    QTimer::singleShot(0, this, [this, chosen] { handler_(chosen); });
+    QTimer::singleShot(0, this, [this, chosen = *message] { handler_(chosen); });
 }
 
 }  // namespace korvane

@@ -62,10 +62,11 @@ enum class InstanceReply {
     refused,     // it answered that it does not know the request (an older version still running)
 };
 
-// Sends `request` to the running instance and waits for its answer, at most `patience` in all. An
+// Sends `message` to the running instance and waits for its answer, at most `patience` in all. An
 // instance that holds the lock but is still starting is waited for. With `takeOver`, a start that
-// finds no instance takes the lock itself and gets notRunning: it is the instance from then on.
-InstanceReply askRunningInstance(const InstancePaths& paths, InstanceRequest request,
+// finds no instance takes the lock itself and gets notRunning: it is the instance from then on. An
+// instance that refuses a message with tokens (a version from before them) is asked again without.
+InstanceReply askRunningInstance(const InstancePaths& paths, const InstanceMessage& message,
                                  std::chrono::milliseconds patience, InstanceLock* takeOver = nullptr);
 
 // The running instance's end: listens on the socket and hands each request to `handler` on the
@@ -73,7 +74,7 @@ InstanceReply askRunningInstance(const InstancePaths& paths, InstanceRequest req
 // keeps the other process waiting). Main thread.
 class InstanceServer final : public QObject {
 public:
-    using Handler = std::function<void(InstanceRequest)>;
+    using Handler = std::function<void(const InstanceMessage&)>;
 
     InstanceServer(InstancePaths paths, Handler handler, LogSink log = defaultLogSink());
     ~InstanceServer() override;

@@ -110,7 +110,7 @@ int askInstance(korvane::CommandAction action)
         return korvane::noInstanceStatus;
     }
     const korvane::InstanceReply reply =
-        korvane::askRunningInstance(*paths, *korvane::requestFor(action), instancePatience);
+        korvane::askRunningInstance(*paths, {*korvane::requestFor(action), {}}, instancePatience);
     return reportUnanswered(reply, action, *paths);
 }
 
@@ -121,11 +121,11 @@ bool instanceRunningElsewhere()
     return paths && korvane::InstanceLock(paths->lockFile).heldElsewhere();
 }
 
-void handleInstanceRequest(korvane::ApplicationShell& shell, korvane::InstanceRequest request)
+void handleInstanceRequest(korvane::ApplicationShell& shell, const korvane::InstanceMessage& message)
 {
-    switch (request) {
+    switch (message.request) {
     case korvane::InstanceRequest::showSettings:
-        shell.showSettings();
+        shell.showSettings(message.tokens);
         break;
     case korvane::InstanceRequest::toggle:
         shell.toggleDictation();
@@ -150,8 +150,13 @@ int runApplication(int argc, char** argv)
     std::unique_ptr<korvane::InstanceLock> instanceLock;
     if (instancePaths) {
         instanceLock = std::make_unique<korvane::InstanceLock>(instancePaths->lockFile);
-        const korvane::InstanceReply reply = korvane::askRunningInstance(
-            *instancePaths, korvane::InstanceRequest::showSettings, instancePatience, instanceLock.get());
+        // The running instance's window comes forward in this start's place: it needs the tokens
+        // the launcher gave this start, or a desktop that prevents focus stealing keeps it back.
+        const korvane::InstanceMessage message{
+            korvane::InstanceRequest::showSettings,
+            korvane::activationTokensFrom(std::getenv("DESKTOP_STARTUP_ID"), std::getenv("XDG_ACTIVATION_TOKEN"))};
+        const korvane::InstanceReply reply =
+            korvane::askRunningInstance(*instancePaths, message, instancePatience, instanceLock.get());
         if (reply == korvane::InstanceReply::answered) {
             std::printf("Korvane is running already; it shows its settings window now.\n");
             return 0;
@@ -191,7 +196,8 @@ int runApplication(int argc, char** argv)
     std::unique_ptr<korvane::InstanceServer> instanceServer;
     if (instanceLock && instanceLock->held()) {
         instanceServer = std::make_unique<korvane::InstanceServer>(
-            *instancePaths, [&shell](korvane::InstanceRequest request) { handleInstanceRequest(shell, request); });
+            *instancePaths,
+            [&shell](const korvane::InstanceMessage& message) { handleInstanceRequest(shell, message); });
         instanceServer->listen();
     } else {
         korvane::Logger::log("Single instance: off, " + instanceProblem);

@@ -9,6 +9,13 @@
 #include <vector>
 
 namespace korvane {
+
+// Messages in failure output as their line, not as bytes.
+inline void PrintTo(const InstanceMessage& message, std::ostream* out)
+{
+    *out << '"' << requestLine(message) << '"';
+}
+
 namespace {
 
 struct ParseCase {
@@ -113,6 +120,72 @@ TEST(InstanceRequests, EachActionSendsItsOwnWordAndOnlyExactWordsAreTaken)
     }
 }
 
+TEST(InstanceRequests, TokensTravelAfterTheWordAndABareWordStaysAsItWas)
+{
+    const InstanceMessage bare{InstanceRequest::showSettings, {}};
+    const InstanceMessage launched{InstanceRequest::showSettings, {"xterm-4242-host-korvane-0_TIME81234", ""}};
+    const InstanceMessage both{InstanceRequest::showSettings, {"id-1_TIME5", "wl:token/7"}};
+    const InstanceMessage waylandOnly{InstanceRequest::showSettings, {"", "wl:token/7"}};
+    struct Row {
+        std::string line;
+        std::optional<InstanceMessage> message;  // nothing: refused
+        bool sent = true;                        // also what requestLine writes for the message
+    };
+    const std::vector<Row> rows{
+        {"show-settings", bare},
+        {"show-settings startup-id=xterm-4242-host-korvane-0_TIME81234", launched},
+        {"show-settings startup-id=id-1_TIME5 activation-token=wl:token/7", both},
+        {"show-settings activation-token=wl:token/7", waylandOnly},
+        {"toggle", InstanceMessage{InstanceRequest::toggle, {}}},
+        // A field a later version may add is passed over; the value may hold '='.
+        {"show-settings colour=blue startup-id=a=b", InstanceMessage{InstanceRequest::showSettings, {"a=b", ""}},
+         false},
+        {"show-settings startup-id=", std::nullopt, false},
+        {"show-settings =x", std::nullopt, false},
+        {"show-settings startup-id", std::nullopt, false},
+        {"show-settings  startup-id=x", std::nullopt, false},
+        {"show-settings startup-id=x ", std::nullopt, false},
+        {"show-settings startup-id=\"x\"", std::nullopt, false},
+        {"show-settings startup-id=x\ty", std::nullopt, false},
+        {"show-settings startup-id=" + std::string(kMaxActivationTokenBytes + 1, 'x'), std::nullopt, false},
+        {"show-settings startup-id=" + std::string(kMaxActivationTokenBytes, 'x'),
+         InstanceMessage{InstanceRequest::showSettings, {std::string(kMaxActivationTokenBytes, 'x'), ""}}},
+        {"settings startup-id=x", std::nullopt, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(parseRequestLine(row.line), row.message);
+        if (row.message && row.sent) {
+            EXPECT_EQ(requestLine(*row.message), row.line);
+        }
+    }
+}
+
+TEST(InstanceRequests, OnlyTokensThatFitOneWordAreHandedOnAndTheStartupTimeIsRead)
+{
+    EXPECT_EQ(activationTokensFrom("xterm-4242_TIME81234", "wl:token/7"),
+              (ActivationTokens{"xterm-4242_TIME81234", "wl:token/7"}));
+    EXPECT_EQ(activationTokensFrom(nullptr, nullptr), ActivationTokens{});
+    EXPECT_EQ(activationTokensFrom("with space", "ok"), (ActivationTokens{"", "ok"}));
+    EXPECT_EQ(activationTokensFrom("ok", "caf\xc3\xa9"), (ActivationTokens{"ok", ""}));
+    EXPECT_EQ(activationTokensFrom("back\\slash", "new\nline"), ActivationTokens{});
+
+    const std::vector<std::pair<std::string, std::optional<std::uint32_t>>> times{
+        {"xterm-4242-host-korvane-0_TIME81234", 81234u},
+        {"gnome-shell/korvane/2917-3-host_TIME4294967295", 4294967295u},
+        {"a_TIME1_TIME77", 77u},
+        {"no-time-here", std::nullopt},
+        {"x_TIME", std::nullopt},
+        {"x_TIME0", std::nullopt},
+        {"x_TIME12a", std::nullopt},
+        {"x_TIME-5", std::nullopt},
+        {"x_TIME4294967296", std::nullopt},
+    };
+    for (const auto& [id, time] : times) {
+        EXPECT_EQ(startupIdTime(id), time) << id;
+    }
+}
+
 TEST(InstanceRequests, TheMessageWithoutAnInstanceSaysWhatFailedAndWhatToDo)
 {
     const std::vector<std::pair<CommandAction, std::string>> rows{
@@ -166,8 +239,9 @@ TEST(HelpText, NamesEveryOptionTheLocationsAndTheEnvironmentRead)
                                               locations.autostartFile, locations.instanceSocket}) {
         EXPECT_NE(help.find(path.string()), std::string::npos) << path;
     }
-    for (const std::string variable : {"KORVANE_MODEL_CATALOGUE", "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
-                                       "XDG_RUNTIME_DIR", "XDG_SESSION_TYPE", "DISPLAY", "PULSE_SERVER"}) {
+    for (const std::string variable :
+         {"KORVANE_MODEL_CATALOGUE", "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_SESSION_TYPE",
+          "DISPLAY", "DESKTOP_STARTUP_ID", "XDG_ACTIVATION_TOKEN", "PULSE_SERVER"}) {
         EXPECT_NE(help.find("  " + variable + " "), std::string::npos) << variable;
     }
     EXPECT_EQ(help.rfind("Usage: korvane [OPTION]\n", 0), 0u);

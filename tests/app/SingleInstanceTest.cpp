@@ -8,15 +8,25 @@
 #include "tests/support/desktop/DesktopSession.h"
 #include "tests/support/models/GeneratedModels.h"
 #include "tests/support/process/ChildProcess.h"
+#include "tests/support/process/Programs.h"
 #include "tests/support/pulse/PulseTestDaemon.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/wait.h>
@@ -79,6 +89,7 @@ public:
     const fs::path& home() const { return home_.path(); }
     fs::path log() const { return home_.path() / ".config/korvane/debug.log"; }
     fs::path socket() const { return runtime_ / "korvane.socket"; }
+    fs::path lockFile() const { return runtime_ / "korvane.lock"; }
     std::string logText() const { return testing::readFile(log()); }
 
     void writeSettings(const std::string& json) const
@@ -157,6 +168,116 @@ TEST(SingleInstance, ASecondStartAsksTheRunningOneForItsSettingsAndEnds)
     EXPECT_EQ(runKorvane("--settings").status, 0);
     EXPECT_TRUE(session.waitForLog("Instance request: show-settings", 2)) << session.logText();
     EXPECT_EQ(occurrences(session.logText(), kStarted), 1u) << session.logText();
+}
+
+// The window whose title is `title` on the test's X server, or "" while there is none.
+std::string windowTitled(const std::string& title)
+{
+    const std::string found = testing::runProgram({"sh", "-c", "xdotool search --name '^" + title + "$' || true"});
+    return found.substr(0, found.find('\n'));
+}
+
+TEST(SingleInstance, ASecondStartHandsItsStartupIdToTheSettingsWindow)
+{
+    testing::DesktopSession desktop;
+    InstanceSession session(InstanceSession::Display::desktop);
+    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
+    session.writeOfflineSettings();
+    auto first = session.startKorvane();
+    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+
+    // As a launcher starts korvane from a menu: with the id of the launch in the environment.
+    const std::string id = "korvane-launcher-4242-0_TIME1000";
+    {
+        testing::ScopedEnvironment launched("DESKTOP_STARTUP_ID", id);
+        const Outcome second = runKorvane("--settings");
+        EXPECT_EQ(second.status, 0) << second.output;
+    }
+    EXPECT_TRUE(session.waitForLog("Instance request: show-settings with a startup id")) << session.logText();
+    // The running instance's settings window (titled by its open tab) carries it for the window
+    // manager.
+    std::string shown;
+    EXPECT_TRUE(testing::waitFor(
+        [&] {
+            const std::string window = windowTitled("General");
+            shown = window.empty() ? "" : testing::runProgram({"xprop", "-id", window, "-notype", "_NET_STARTUP_ID"});
+            return shown == "_NET_STARTUP_ID = \"" + id + "\"\n";
+        },
+        10s))
+        << shown;
+    EXPECT_TRUE(first->running());
+}
+
+// An instance from before the tokens: holds the lock and answers only bare request words, as
+// "unknown" to anything else. Records the lines it was sent.
+class OlderInstance {
+public:
+    explicit OlderInstance(const InstanceSession& session)
+        : lock_(::open(session.lockFile().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)),
+          listener_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        ::flock(lock_, LOCK_EX);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", session.socket().c_str());
+        ::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+        ::listen(listener_, 4);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~OlderInstance()
+    {
+        stop_ = true;
+        thread_.join();
+        ::close(listener_);
+        ::close(lock_);
+    }
+    OlderInstance(const OlderInstance&) = delete;
+    OlderInstance& operator=(const OlderInstance&) = delete;
+
+    std::vector<std::string> lines()
+    {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        return lines_;
+    }
+
+private:
+    void serve()
+    {
+        while (!stop_) {
+            pollfd waiting{listener_, POLLIN, 0};
+            if (::poll(&waiting, 1, 50) <= 0) {
+                continue;
+            }
+            const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            std::string line;
+            char c = 0;
+            while (::recv(client, &c, 1, 0) == 1 && c != '\n') {
+                line += c;
+            }
+            const std::string answer = line == "show-settings" ? "ok\n" : "unknown\n";
+            ::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+            ::close(client);
+            const std::lock_guard<std::mutex> guard(mutex_);
+            lines_.push_back(line);
+        }
+    }
+
+    int lock_;
+    int listener_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+    std::thread thread_;
+};
+
+TEST(SingleInstance, AnInstanceFromBeforeTheTokensIsAskedAgainWithoutThem)
+{
+    InstanceSession session;
+    OlderInstance older(session);
+    testing::ScopedEnvironment launched("DESKTOP_STARTUP_ID", "launcher-1_TIME5");
+    const Outcome outcome = runKorvane("--settings");
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_EQ(older.lines(), (std::vector<std::string>{"show-settings startup-id=launcher-1_TIME5", "show-settings"}));
 }
 
 TEST(SingleInstance, AStartAfterACrashTakesOverTheSocketItLeftBehind)

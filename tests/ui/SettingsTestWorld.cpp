@@ -4,7 +4,9 @@
 #include "tests/support/fakes/FakeFocusTracker.h"
 #include "tests/support/fakes/FakeTranscriptCleaner.h"
 #include "tests/support/fakes/FakeTranscriptDelivery.h"
+#include "ui/settings/UpdateDialogs.h"
 
+#include <QMessageBox>
 #include <QTest>
 
 #include <fstream>
@@ -15,6 +17,10 @@ namespace korvane::testing {
 
 QApplication& offscreenApplication()
 {
+    // A desktop test made its application on its own X server before any world was built.
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        return *existing;
+    }
     static int argc = 1;
     static char name[] = "settings-window-test";
     static char* argv[] = {name, nullptr};
@@ -36,9 +42,15 @@ ModelDefinitions testDefinitions()
             {"turbo", {"ggml-large-v3-turbo.bin", SettingsTestWorld::kTurboBytes, digest}}};
 }
 
+// A feed that cannot be reached; the tests never get as far as a check.
+class UnreachableFeed final : public FeedFetching {
+public:
+    FeedFetchResult fetch(const std::string&) override { return {std::nullopt, "no network in this test"}; }
+};
+
 }  // namespace
 
-SettingsTestWorld::SettingsTestWorld()
+SettingsTestWorld::SettingsTestWorld(Panes panes)
 {
     offscreenApplication();
     models = std::make_shared<ModelStore>(testDefinitions(), modelsFolder.path());
@@ -69,6 +81,18 @@ SettingsTestWorld::SettingsTestWorld()
     wiring.quit = [] {};
     wiring.executable = executable;
     wiring.log = RecordingLog::sinkFor(log);
+    if (panes == Panes::allFour) {
+        UpdateCollaborators updateParts;
+        updateParts.mainQueue = mainQueue;
+        updateParts.backgroundQueue = backgroundQueue;
+        updateParts.fetcher = std::make_shared<UnreachableFeed>();
+        updateParts.prompts = std::make_shared<UpdateDialogs>();
+        updateParts.isBusy = [dictation = dictation] { return dictation->isBusy(); };
+        updateParts.log = RecordingLog::sinkFor(log);
+        updateParts.currentVersion = "0.1.0";
+        updates = UpdateController::create(settings, std::move(updateParts));
+        wiring.updates = updates.get();
+    }
     window = std::make_unique<SettingsWindow>(settings, std::move(wiring));
     dictation->setOnStatusChange([this](const DictationStatus&) { window->refreshModelStatus(); });
 }

@@ -3,6 +3,7 @@
 #include "core/dictation/DictationController.h"
 #include "core/scheduling/VirtualMainQueue.h"
 #include "core/settings/AppSettings.h"
+#include "core/updates/UpdateController.h"
 #include "tests/support/RecordingLog.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempHome.h"
@@ -29,7 +30,7 @@ inline void PrintTo(const QString& text, std::ostream* out)
 
 namespace korvane::testing {
 
-// The process's QApplication on Qt's offscreen platform.
+// The process's QApplication: on Qt's offscreen platform, unless a desktop test made one first.
 QApplication& offscreenApplication();
 
 // The settings window as the shell builds it, over a temporary home: a real settings file, a
@@ -39,7 +40,11 @@ QApplication& offscreenApplication();
 // as the shell does.
 class SettingsTestWorld {
 public:
-    SettingsTestWorld();
+    // Which panes the window gets: all four as the application builds it, with an update controller
+    // (whose feed answers nothing; no check runs unless a test starts one), or the two that need none.
+    enum class Panes { allFour, withoutUpdates };
+
+    explicit SettingsTestWorld(Panes panes = Panes::withoutUpdates);
     ~SettingsTestWorld();
 
     // Sizes of the models' files in the test catalogue.
@@ -78,6 +83,7 @@ public:
     std::filesystem::path executable = "/opt/Korvane Apps/korvane";
     int pauses = 0;
     std::vector<std::optional<HotkeyBinding>> applied;
+    std::shared_ptr<UpdateController> updates;  // with Panes::allFour
     std::unique_ptr<SettingsWindow> window;
 };
 

@@ -3,6 +3,7 @@
 #include "core/settings/AppSettings.h"
 #include "ui/logic/LoginItem.h"
 #include "ui/settings/AboutPane.h"
+#include "ui/settings/BringToFront.h"
 #include "ui/settings/GeneralPane.h"
 #include "ui/settings/SettingsWindowFrame.h"
 #include "ui/settings/UpdatesPane.h"
@@ -82,14 +83,12 @@ void SettingsWindow::makeWindow()
     }
 }
 
-void SettingsWindow::show()
+void SettingsWindow::show(const ActivationTokens& tokens)
 {
     if (!frame_) {
         makeWindow();
     }
-    frame_->show();
-    frame_->raise();
-    frame_->activateWindow();
+    bringToFront(*frame_, tokens);
 }
 
 void SettingsWindow::refreshModelStatus()

@@ -3,6 +3,7 @@
 #include "core/logging/LogSink.h"
 #include "core/settings/SettingsTab.h"
 #include "hotkeys/HotkeyBinding.h"
+#include "ui/logic/ActivationTokens.h"
 
 #include <array>
 #include <filesystem>
@@ -65,8 +66,9 @@ public:
     SettingsWindow(const SettingsWindow&) = delete;
     SettingsWindow& operator=(const SettingsWindow&) = delete;
 
-    // Builds the window on first use, then shows, raises and activates it.
-    void show();
+    // Builds the window on first use, then shows it in front with the keyboard, restoring it when
+    // it was minimized. `tokens` are those of a second start that asked for the window.
+    void show(const ActivationTokens& tokens = {});
 
     // Recomputes the General pane's model rows; called on every dictation status. Does nothing
     // before the window was built.

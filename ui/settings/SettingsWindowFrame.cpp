@@ -75,6 +75,10 @@ SettingsWindowFrame::SettingsWindowFrame(AppSettings& settings, std::function<vo
     : settings_(settings), toolbar_(new QToolBar(this)), group_(new QActionGroup(this)), stack_(new PaneStack(this))
 {
     setObjectName("settingsWindow");
+    // Closable, but neither minimizable (a minimized window is easily lost, and "Settings…" is
+    // there to bring it back) nor maximizable (it keeps the size of the pane shown).
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     toolbar_->setObjectName("settingsTabs");
     toolbar_->setMovable(false);
     toolbar_->setFloatable(false);

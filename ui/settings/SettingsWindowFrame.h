@@ -20,7 +20,7 @@ class PaneStack;
 
 // The window itself: the toolbar of tabs over the selected pane, and the menu bar. Selecting a tab
 // stores it under "settingsTab" and fits the window to the pane, keeping its top edge where it was
-// so the window grows and shrinks downward. Closing only hides it.
+// so the window grows and shrinks downward. Closing only hides it; it has no minimize button.
 class SettingsWindowFrame final : public QMainWindow {
     Q_OBJECT
 
