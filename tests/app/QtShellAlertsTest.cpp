@@ -10,10 +10,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPoint>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -57,16 +60,24 @@ TEST(QtShellAlerts, AnswersWithTheChosenButtonAndClosingMeansTheLast)
     QString text;
     QString informative;
     bool onTop = false;
-    QStringList buttons;
+    QStringList buttons;  // left to right, as laid out
+    QString defaultButton;
+    QString escapeButton;
     const std::size_t chosen = runAnswering(
         alerts, kAlert,
         [&](QMessageBox& shown) {
             text = shown.text();
             informative = shown.informativeText();
             onTop = shown.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-            for (QAbstractButton* button : shown.buttons()) {
+            QList<QAbstractButton*> laidOut = shown.buttons();
+            std::sort(laidOut.begin(), laidOut.end(), [&shown](QAbstractButton* left, QAbstractButton* right) {
+                return left->mapTo(&shown, QPoint()).x() < right->mapTo(&shown, QPoint()).x();
+            });
+            for (QAbstractButton* button : laidOut) {
                 buttons << button->text();
             }
+            defaultButton = shown.defaultButton() != nullptr ? shown.defaultButton()->text() : QString();
+            escapeButton = shown.escapeButton() != nullptr ? shown.escapeButton()->text() : QString();
             for (QAbstractButton* button : shown.buttons()) {
                 if (button->text() == "Open Accessibility Settings") {
                     button->click();
@@ -78,8 +89,11 @@ TEST(QtShellAlerts, AnswersWithTheChosenButtonAndClosingMeansTheLast)
     EXPECT_EQ(text, "🌐⌥ is not active");
     EXPECT_EQ(informative, "Why, and what to do.");
     EXPECT_TRUE(onTop);
-    buttons.sort();
-    EXPECT_EQ(buttons, (QStringList{"Not Now", "Open Accessibility Settings"}));
+    // The buttons in the order given, the first one the default (Return) and the last one what
+    // Escape chooses.
+    EXPECT_EQ(buttons, (QStringList{"Open Accessibility Settings", "Not Now"}));
+    EXPECT_EQ(defaultButton, "Open Accessibility Settings");
+    EXPECT_EQ(escapeButton, "Not Now");
     EXPECT_EQ(afterAlerts, 1);
 
     EXPECT_EQ(runAnswering(

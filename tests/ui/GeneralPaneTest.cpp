@@ -60,6 +60,7 @@ protected:
     QPushButton* button(const char* name) const { return world.find<QPushButton>(name); }
     QComboBox* popup() const { return world.find<QComboBox>("modelPopup"); }
     QCheckBox* loginCheckbox() const { return world.find<QCheckBox>("loginCheckbox"); }
+    QCheckBox* holdCheckbox() const { return world.find<QCheckBox>("holdCheckbox"); }
 
     bool isRed(const QLabel* shown) const
     {
@@ -277,6 +278,36 @@ TEST_F(GeneralPaneTest, EscapeCancelsAndTheShortcutIsRegisteredAgain)
     EXPECT_FALSE(recorder->isVisible());
     recorder->onCancel();
     EXPECT_EQ(world.applied.size(), 1U) << "the completion runs once";
+}
+
+TEST_F(GeneralPaneTest, HoldCheckboxShowsTheStoredModeAndWritesHoldOrToggle)
+{
+    auto stored = [] { return AppSettings(AppSettings::defaultFile()).defaults().string("hotkeyMode"); };
+
+    // Each time the window opens it shows what the settings file holds now.
+    const std::vector<std::pair<std::optional<std::string>, bool>> shown{
+        {std::nullopt, false}, {"hold", true}, {"toggle", false}, {"Hold", false}};
+    for (const auto& [mode, checked] : shown) {
+        SCOPED_TRACE(mode.value_or("(nothing)"));
+        if (world.window->window() != nullptr) {
+            world.frame().close();
+        }
+        if (mode) {
+            world.settings.defaults().setString("hotkeyMode", *mode);
+        } else {
+            world.settings.defaults().remove("hotkeyMode");
+        }
+        world.show();
+        EXPECT_EQ(holdCheckbox()->isChecked(), checked);
+    }
+    EXPECT_EQ(holdCheckbox()->text(), "Hold Hotkey to Dictate");
+
+    holdCheckbox()->click();
+    EXPECT_TRUE(holdCheckbox()->isChecked());
+    EXPECT_EQ(stored(), std::optional<std::string>("hold"));
+    holdCheckbox()->click();
+    EXPECT_FALSE(holdCheckbox()->isChecked());
+    EXPECT_EQ(stored(), std::optional<std::string>("toggle"));
 }
 
 TEST_F(GeneralPaneTest, StartAtLoginWritesAndRemovesAValidAutostartEntry)

@@ -1,8 +1,10 @@
 // The settings window (offscreen): its tabs and the one remembered across restarts, fitting the
 // window to the selected pane with the top edge kept, the menus, and closing without losing it.
 #include "tests/ui/SettingsTestWorld.h"
+#include "ui/settings/AboutPane.h"
 #include "ui/settings/GeneralPane.h"
 #include "ui/settings/SettingsWindowFrame.h"
+#include "ui/settings/UpdatesPane.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -189,6 +191,32 @@ TEST_F(SettingsWindowTest, TheTabChosenInTheWindowIsOpenAfterARestart)
     auto* again = dynamic_cast<SettingsWindowFrame*>(restarted.window());
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->selectedTab(), SettingsTab::vocabulary);
+}
+
+TEST_F(SettingsWindowTest, AsTheApplicationBuildsItTheWindowHasFourTabsWithTheUpdatesAndAboutPanes)
+{
+    testing::SettingsTestWorld world(testing::SettingsTestWorld::Panes::allFour);
+    world.settings.setSettingsTab(SettingsTab::about);
+    world.show();
+    auto* frame = dynamic_cast<SettingsWindowFrame*>(world.window->window());
+    ASSERT_NE(frame, nullptr);
+    EXPECT_THAT(frame->tabs(),
+                ElementsAre(SettingsTab::general, SettingsTab::vocabulary, SettingsTab::updates, SettingsTab::about));
+    QStringList labels;
+    for (QAction* action : frame->findChild<QToolBar*>("settingsTabs")->actions()) {
+        labels << action->text();
+    }
+    EXPECT_EQ(labels, (QStringList{"General", "Vocabulary", "Updates", "About"}));
+
+    // Each tab shows its own pane: the stored one at once, the others when chosen.
+    EXPECT_EQ(frame->selectedTab(), SettingsTab::about);
+    EXPECT_NE(frame->centralWidget()->findChild<AboutPane*>(), nullptr);
+    EXPECT_TRUE(frame->findChild<AboutPane*>()->isVisible());
+    frame->tabAction(SettingsTab::updates)->trigger();
+    EXPECT_EQ(frame->windowTitle(), "Updates");
+    ASSERT_NE(frame->findChild<UpdatesPane*>(), nullptr);
+    EXPECT_TRUE(frame->findChild<UpdatesPane*>()->isVisible());
+    EXPECT_FALSE(frame->findChild<AboutPane*>()->isVisible());
 }
 
 TEST_F(SettingsWindowTest, AStoredTabWithoutAPaneOpensGeneralAndStaysStored)
