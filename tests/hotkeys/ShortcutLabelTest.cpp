@@ -63,28 +63,20 @@ TEST(ShortcutLabel, KeysOutsideThePositionTableAreNamedByTheirKeysym)
         {XK_ssharp, "ß"},
         {XK_odiaeresis, "Ö"},
         {XK_division, "÷"},
-        {XK_section, "§"},
         {XK_F35, "F35"},
         {XK_KP_0, "Keypad 0"},
         {XK_KP_Home, "Keypad Home"},
-        {XK_KP_Delete, "Keypad Delete"},
         {XK_KP_Separator, "Keypad ,"},
         {XK_Pause, "Pause"},
-        {XK_Sys_Req, "SysRq"},
         {XK_Menu, "Menu"},
-        {XK_Break, "Break"},
         {XK_dead_acute, "Dead Acute"},
-        {XK_dead_cedilla, "Dead Cedilla"},
         {XF86XK_AudioRaiseVolume, "Volume Up"},
-        {XF86XK_AudioPrev, "Previous Track"},
         {XF86XK_Calculator, "Calculator"},
-        {XF86XK_AudioPause, "Pause Audio"},
         {XF86XK_AudioMicMute, "Mic Mute"},
         {0x01000000 + 0x20ac, "€"},  // a Unicode keysym
         {0x01000000 + 0xd800, std::nullopt},
         {XK_nobreakspace, std::nullopt},
         {XK_Cyrillic_a, std::nullopt},
-        {XK_ISO_Level3_Shift, std::nullopt},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(keysymName(c.keysym), c.name) << std::hex << c.keysym;
