@@ -242,10 +242,10 @@ void DictationController::start()
         emitStatus(DictationStatus::error("Mic error"));
         return;
     }
+    ++dictationCount_;
     state_ = State::recording();
     emitStatus(world_.recorder->fellBackToDefaultInput() ? DictationStatus::recordingFromDefaultInput()
                                                          : DictationStatus::recording());
-    ++dictationCount_;
     if (modelReleased_ && !loadingModelName_) {
         // The model was freed while idle: it loads while the user speaks, and the stop waits for it.
         log("Reloading model " + *lastReadyModel_ + " while recording");
@@ -268,6 +268,7 @@ void DictationController::stop()
         return;
     }
     state_ = State::transcribing();
+    inStopTail_ = true;
     emitStatus(DictationStatus::transcribing());
     world_.mainQueue->postAfter(kStopTail,
                                 weakTask(shared_from_this(), [dictation = dictationCount_](DictationController& self) {
@@ -301,7 +302,6 @@ void DictationController::cancel()
     recordingTargetApp_.reset();
     waitingRecording_.reset();
     finish(DictationStatus::cancelled());
-    inStopTail_ = true;
 }
 
 bool DictationController::awaitsTranscript(std::uint64_t dictation) const
@@ -312,13 +312,13 @@ bool DictationController::awaitsTranscript(std::uint64_t dictation) const
 void DictationController::finishRecording(std::uint64_t dictation)
 {
     requireMainThread(*world_.mainQueue, "DictationController::finishRecording");
-    std::vector<float> samples = world_.recorder->stop();
-    std::optional<std::string> target = std::exchange(recordingTargetApp_, std::nullopt);
-    if (samples.empty()) {
     if (!awaitsTranscript(dictation)) {
         return;  // cancelled during the tail, which already stopped the recorder
     }
     inStopTail_ = false;
+    std::vector<float> samples = world_.recorder->stop();
+    std::optional<std::string> target = std::exchange(recordingTargetApp_, std::nullopt);
+    if (samples.empty()) {
         finish(DictationStatus::error("No audio"));
         return;
     }
@@ -401,13 +401,13 @@ void DictationController::transcriptReady(std::uint64_t dictation, std::string t
                                           std::optional<std::string> targetApp)
 {
     requireMainThread(*world_.mainQueue, "DictationController::transcriptReady");
-    if (state_.kind() != State::Kind::transcribing) {
-        log("Paste skipped: state changed to " + toString(state_));
-        return;
     if (dictation != dictationCount_) {
         log("Transcript of a cancelled dictation dropped");
         return;
     }
+    if (state_.kind() != State::Kind::transcribing) {
+        log("Paste skipped: state changed to " + toString(state_));
+        return;
     }
     lastTranscript_ = text;
     state_ = State::pasting();

@@ -132,12 +132,12 @@ private:
 
     void finishRecording(std::uint64_t dictation);
     void beginTranscription(std::vector<float> samples, std::optional<std::string> targetApp);
-    void resumeWaitingRecording(const std::string& name, bool loaded);
-
-    // Idle unload: the one timer measures the idle spell that begins when a dictation or a load
     // Whether a result of dictation number `dictation` is still awaited: it is the latest one and
     // has been neither cancelled nor followed by another.
     bool awaitsTranscript(std::uint64_t dictation) const;
+    void resumeWaitingRecording(const std::string& name, bool loaded);
+
+    // Idle unload: the one timer measures the idle spell that begins when a dictation or a load
     // ends; activity in between only moves the spell's start, the timer re-arms itself for the rest.
     std::optional<std::int64_t> unloadMinutes() const;
     void beginIdleSpell();
@@ -172,14 +172,14 @@ private:
     std::optional<std::string> lastReadyModel_;
     std::optional<std::string> lastTranscript_;
     std::uint64_t deliveryCount_ = 0;  // tells a stale delivery outcome from the current one
-
-    // A recording that waits for the model's reload before it can be transcribed.
-    struct WaitingRecording {
-        std::vector<float> samples;
     // Numbers each recording, so that the stop tail and the transcription of a cancelled
     // dictation find, when they come back, that they belong to no dictation any more.
     std::uint64_t dictationCount_ = 0;
     bool inStopTail_ = false;  // the recorder runs on after a stop request
+
+    // A recording that waits for the model's reload before it can be transcribed.
+    struct WaitingRecording {
+        std::vector<float> samples;
         std::optional<std::string> targetApp;
     };
     bool modelReleased_ = false;  // freed after idling; the next dictation loads it while recording
