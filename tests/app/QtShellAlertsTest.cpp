@@ -19,8 +19,15 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
+
+// Texts in failure messages as text, not as bytes.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace korvane {
 namespace {
@@ -92,8 +99,8 @@ TEST(QtShellAlerts, AnswersWithTheChosenButtonAndClosingMeansTheLast)
     // The buttons in the order given, the first one the default (Return) and the last one what
     // Escape chooses.
     EXPECT_EQ(buttons, (QStringList{"Open Accessibility Settings", "Not Now"}));
-    EXPECT_EQ(defaultButton, "Open Accessibility Settings");
-    EXPECT_EQ(escapeButton, "Not Now");
+    EXPECT_EQ(defaultButton, QString("Open Accessibility Settings"));
+    EXPECT_EQ(escapeButton, QString("Not Now"));
     EXPECT_EQ(afterAlerts, 1);
 
     EXPECT_EQ(runAnswering(
