@@ -126,6 +126,13 @@ TEST_P(EndToEndDictation, EndToEndShortcutSpeechAndPasteIntoTheFocusedField)
 
     const std::string log = testing::readFile(app.debugLog());
     EXPECT_EQ(firstMissingStep(log, dictationSteps(client.windowClass())), "") << log;
+    // The download's progress is one line, however many percent it reported.
+    std::size_t downloadLines = 0;
+    for (std::size_t at = log.find("Status changed: downloading"); at != std::string::npos;
+         at = log.find("Status changed: downloading", at + 1)) {
+        ++downloadLines;
+    }
+    EXPECT_EQ(downloadLines, 1u) << log;
     EXPECT_EQ(
         firstMissingStep(log, {"Carbon hotkey pressed", "First audio block captured", "Status changed: transcribing"}),
         "")
