@@ -61,6 +61,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments)
     bool afterQtOption = false;
     for (const std::string& argument : arguments) {
         const bool wasAfterQtOption = std::exchange(afterQtOption, false);
+        if (argument == "--verbose") {
+            parsed.verbose = true;
+            continue;
+        }
         if (const std::optional<CommandAction> action = ownOption(argument)) {
             if (chosenAction && *chosenAction != *action) {
                 parsed.error = "choose one of " + *chosen + " and " + argument;
@@ -85,6 +89,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments)
                            (looksLikeVerb ? " (did you mean --" + argument + "?)" : std::string());
             return parsed;
         }
+    }
+    if (parsed.verbose && parsed.action != CommandAction::version) {
+        parsed.error = "--verbose goes with --version";
     }
     return parsed;
 }
@@ -234,7 +241,8 @@ std::string helpText(const HelpLocations& locations)
     text += "  --self-test   check what a dictation needs (X server, shortcut, tray, microphone,\n";
     text += "                model) and print one line per check; 0 when nothing is missing\n";
     text += "  -h, --help    show this help and exit\n";
-    text += "  --version     show the version and exit\n";
+    text += "  --version     show the version and exit; with --verbose also the libraries Korvane\n";
+    text += "                is built on and their licences\n";
     text += "Options with a single dash (-platform NAME, -display DISPLAY ...) are Qt's.\n";
     text += "\n";
     text += "Files:\n";

@@ -27,6 +27,8 @@ struct ParsedCommandLine {
     // Not empty when the arguments were refused: one line saying why (the caller adds the hint
     // towards --help and exits with usageStatus).
     std::string error;
+    // --verbose: with --version, the libraries Korvane is built on and their licences too.
+    bool verbose = false;
 };
 
 // Exit statuses of the command line.

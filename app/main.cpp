@@ -9,6 +9,7 @@
 #include "core/scheduling/ThreadPool.h"
 #include "core/settings/AppSettings.h"
 #include "core/version/BuildVersion.h"
+#include "core/version/Credits.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/QtMainQueue.h"
 #include "transcription/models/ModelCatalogue.h"
@@ -229,6 +230,9 @@ int main(int argc, char** argv)
         return printHelp();
     case korvane::CommandAction::version:
         std::fputs(korvane::versionLine(korvane::korvaneVersion(), korvane::korvaneBuild()).c_str(), stdout);
+        if (command.verbose) {
+            std::fputs(korvane::creditsText().c_str(), stdout);
+        }
         return 0;
     case korvane::CommandAction::selfTest:
         return korvane::runSelfTest(argc, argv, korvane::AppSettings::shared(), instanceRunningElsewhere());

@@ -158,8 +158,10 @@ help="$("$program" --help)"
 for text in "Usage: korvane" --toggle --start --stop --copy-last KORVANE_MODEL_CATALOGUE; do
   [[ "$help" == *"$text"* ]] || fail "--help does not mention $text"
 done
+"$program" --version --verbose | grep -qF "whisper.cpp — speech recognition — MIT" ||
+  fail "--version --verbose does not credit whisper.cpp: $("$program" --version --verbose)"
 "$install_root/usr/bin/korvane-transcribe" --help >/dev/null 2>&1 || fail "korvane-transcribe --help"
-pass "--version, --help"
+pass "--version (--verbose), --help"
 
 # Starts a korvane offscreen in a private home and waits for its banner; ends it with SIGTERM.
 start_and_check() {  # start_and_check PROGRAM LABEL

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -39,6 +41,7 @@ TEST_P(CommandLineParsing, PicksTheActionOrSaysWhatIsWrong)
     EXPECT_EQ(parsed.error, c.error);
     if (c.error.empty()) {
         EXPECT_EQ(parsed.action, c.action);
+        EXPECT_EQ(parsed.verbose, std::ranges::count(c.arguments, "--verbose") > 0);
     }
 }
 
@@ -49,6 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"ShortHelp", {"-h"}, CommandAction::help, ""},
         ParseCase{"BothHelpSpellings", {"-h", "--help"}, CommandAction::help, ""},
         ParseCase{"Version", {"--version"}, CommandAction::version, ""},
+        ParseCase{"VersionVerbose", {"--verbose", "--version"}, CommandAction::version, ""},
+        ParseCase{"VerboseAlone", {"--verbose"}, CommandAction::run, "--verbose goes with --version"},
+        ParseCase{"VerboseToggle", {"--toggle", "--verbose"}, CommandAction::run, "--verbose goes with --version"},
         ParseCase{"Toggle", {"--toggle"}, CommandAction::toggle, ""},
         ParseCase{"Start", {"--start"}, CommandAction::start, ""},
         ParseCase{"Stop", {"--stop"}, CommandAction::stop, ""},
