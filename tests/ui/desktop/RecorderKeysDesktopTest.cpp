@@ -97,6 +97,7 @@ TEST_F(RecorderKeysDesktopTest, TypedKeysGiveTheCandidate)
     const std::vector<Case> cases{
         {"Shift+1 is the 1 key", {{"key", "ctrl+shift+1"}}, "—", "Shortcut: Ctrl+Shift+1"},
         {"a function key", {{"key", "alt+F5"}}, "—", "Shortcut: Alt+F5"},
+        {"a key outside the position table, by its name", {{"key", "ctrl+Print"}}, "—", "Shortcut: Ctrl+Print"},
         {"Alt pressed after Shift",
          {{"keydown", "shift"}, {"keydown", "alt"}, {"key", "k"}},
          "Alt+Shift",
