@@ -60,6 +60,7 @@ protected:
 TEST_F(ChromiumIntegrationTest, ADictationAfterASentenceGetsItsLeadingSpaceAndLandsExactly)
 {
     ChromiumClient browser("Hello.");
+    browser.setWhileWaiting([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     browser.activate();
     // As the dictation controller does when a recording for the browser starts; the lookups below
     // leave an application already asked alone, so only this request can have woken the page.

@@ -91,21 +91,18 @@ ChromiumClient::ChromiumClient(const std::string& text)
     command += " 2>" + quoted((files_.path() / "chromium.log").string());
     process_ = std::make_unique<ChildProcess>(std::vector<std::string>{"sh", "-c", command});
 
-    // Under load a first start of a profile takes a while.
-    const std::vector<std::string> search{
-        "xdotool", "search", "--onlyvisible", "--pid", std::to_string(process_->pid()), "--name", "^\\[.*\\]$"};
-    std::string found;
+    // Under load a first start of a profile takes a while. Chromium makes and drops windows of its
+    // own meanwhile, so one search may fail half-way (BadWindow) and is simply repeated.
+    const std::string search = "exec timeout 10 xdotool search --onlyvisible --pid " + std::to_string(process_->pid()) +
+                               " --name '^\\[.*\\]$' 2>/dev/null";
     waitFor(
         [&] {
-            if (!succeeds(search)) {
-                return false;
-            }
-            found = runProgram(search);
-            return true;
+            ChildProcess searching({"sh", "-c", search});
+            std::istringstream ids(searching.readAll(15s));
+            ids >> window_;
+            return window_ != 0;
         },
         60s);
-    std::istringstream ids(found);
-    ids >> window_;
     if (window_ == 0) {
         throw std::runtime_error("no Chromium window appeared");
     }
@@ -120,7 +117,8 @@ void ChromiumClient::activate()
 
 std::string ChromiumClient::text()
 {
-    const std::string title = xdotool({"getwindowname", std::to_string(window_)});
+    ChildProcess reader({"timeout", "10", "xdotool", "getwindowname", std::to_string(window_)});
+    const std::string title = reader.readAll(10s, whileWaiting_);
     const std::size_t open = title.find('[');
     const std::size_t close = title.rfind(']');
     if (open == std::string::npos || close == std::string::npos || close < open) {

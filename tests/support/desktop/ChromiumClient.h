@@ -3,8 +3,10 @@
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/process/ChildProcess.h"
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace korvane::testing {
 
@@ -30,10 +32,15 @@ public:
     // The text area's contents (as the window title shows them).
     std::string text();
 
+    // Runs while waiting for the title: the browser may be reading the clipboard from the test,
+    // which then has to keep its event loop going to answer.
+    void setWhileWaiting(std::function<void()> whileWaiting) { whileWaiting_ = std::move(whileWaiting); }
+
 private:
     TemporaryDirectory files_{"korvane-chromium"};
     std::unique_ptr<ChildProcess> process_;
     unsigned long window_ = 0;
+    std::function<void()> whileWaiting_;
 };
 
 }  // namespace korvane::testing
