@@ -160,7 +160,7 @@ void StatusMenu::refresh()
     cancel_->setVisible(texts.cancelDictationVisible);
     copyTranscript_->setEnabled(texts.copyLastTranscriptEnabled);
     if (tray_ != nullptr) {
-        tray_->setToolTip(QString::fromStdString(texts.menuBarTitle));
+        tray_->setToolTip(QString::fromStdString(trayToolTip(texts.statusLine)));
         if (iconKind_ != shownIconKind_) {
             shownIconKind_ = iconKind_;
             tray_->setIcon(iconFor(iconKind_));

@@ -18,7 +18,7 @@ class QSystemTrayIcon;
 namespace korvane {
 
 // The tray icon and its menu: the status line, Start/Stop Dictation, Copy Last Transcript,
-// Settings… and Quit Korvane. The tooltip carries the short title ("[mic off]", "[recording...]");
+// Settings… and Quit Korvane. The tooltip says "Korvane — " and the status line;
 // the icon is drawn to match the state. Without a tray host the menu still exists (and the shortcut
 // works); that is said once in the log. Main thread.
 class StatusMenu final : public QObject {

@@ -198,12 +198,12 @@ SelfTestCheck modelCheck(const SelfTestContext& context)
     std::error_code error;
     if (!fs::is_regular_file(file, error)) {
         check.finding = "the " + name + " model is not downloaded (" + file.string() + ")";
-        check.remedy = "start Korvane: it downloads the chosen model; or choose Use in Settings… > General";
+        check.remedy = "start Korvane: it downloads the chosen model; or press Download and Use in Settings… > General";
         return check;
     }
     if (!modelFileIsValid(file, definition->second)) {
         check.finding = "the " + name + " model at " + file.string() + " is damaged (size or digest)";
-        check.remedy = "delete it in Settings… > General and download it again";
+        check.remedy = "press Download and Use (or Use This Model) in Settings… > General: it is downloaded again";
         return check;
     }
     check.outcome = Outcome::passed;

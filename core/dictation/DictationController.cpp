@@ -85,6 +85,7 @@ bool DictationController::preloadModel(const std::string& requestedName, std::fu
     loadingModelName_ = name;
     currentModelName_ = name;
     failedModelName_.reset();
+    modelLoadFailure_.reset();
     if (!isBusy()) {
         emitStatus(DictationStatus::loading(name));
     }
@@ -106,18 +107,18 @@ void DictationController::loadInBackground(std::shared_ptr<DictationController> 
             controller.applyDownloadProgress(name, percent);
         }));
     };
-    bool success = false;
+    ModelLoadResult result;
     try {
-        success = self->world_.transcriber->loadModel(name, onProgress);
+        result = self->world_.transcriber->loadModel(name, onProgress);
     } catch (...) {
-        // The recogniser reports failures as false; an exception still must not take down the
+        // The recogniser reports failures in its result; an exception still must not take down the
         // worker thread or leave the load marked as running for ever.
-        self->log("Loading model " + name + " failed: " + describeCurrentException());
-        success = false;
+        const std::string reason = describeCurrentException();
+        self->log("Loading model " + name + " failed: " + reason);
+        result = ModelLoadResult::failed(ModelLoadFailure::Cause::other, reason);
     }
-    mainQueue->post([self = std::move(self), name = std::move(name), success, completion = std::move(completion)] {
-        self->finishModelLoad(name, success, completion);
-    });
+    mainQueue->post([self = std::move(self), name = std::move(name), result = std::move(result),
+                     completion = std::move(completion)] { self->finishModelLoad(name, result, completion); });
 }
 
 void DictationController::applyDownloadProgress(const std::string& name, int percent)
@@ -137,10 +138,11 @@ void DictationController::applyDownloadProgress(const std::string& name, int per
     }
 }
 
-void DictationController::finishModelLoad(const std::string& name, bool success,
+void DictationController::finishModelLoad(const std::string& name, const ModelLoadResult& result,
                                           const std::function<void(bool)>& completion)
 {
     requireMainThread(*world_.mainQueue, "DictationController::finishModelLoad");
+    const bool success = static_cast<bool>(result);
     loadingModelName_.reset();
     downloadPercent_.reset();
     if (success) {
@@ -152,6 +154,7 @@ void DictationController::finishModelLoad(const std::string& name, bool success,
         }
     } else {
         failedModelName_ = name;
+        modelLoadFailure_ = result.failure;
         if (!isBusy()) {
             emitStatus(DictationStatus::error("Failed to load " + name + " model"));
         }
@@ -580,6 +583,12 @@ const std::optional<std::string>& DictationController::failedModelName() const
 {
     requireMainThread(*world_.mainQueue, "DictationController::failedModelName");
     return failedModelName_;
+}
+
+const std::optional<ModelLoadFailure>& DictationController::modelLoadFailure() const
+{
+    requireMainThread(*world_.mainQueue, "DictationController::modelLoadFailure");
+    return modelLoadFailure_;
 }
 
 const std::string& DictationController::currentModelName() const

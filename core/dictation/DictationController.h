@@ -108,6 +108,8 @@ public:
     const std::optional<std::string>& loadingModelName() const;
     std::optional<int> downloadPercent() const;
     const std::optional<std::string>& failedModelName() const;
+    // Why the load of failedModelName() failed; absent exactly when that is.
+    const std::optional<ModelLoadFailure>& modelLoadFailure() const;
     const std::string& currentModelName() const;
     const std::optional<std::string>& lastReadyModel() const;
     const std::optional<std::string>& lastTranscript() const;
@@ -125,7 +127,8 @@ private:
     void installRecorderCallbacks();
 
     void applyDownloadProgress(const std::string& name, int percent);
-    void finishModelLoad(const std::string& name, bool success, const std::function<void(bool)>& completion);
+    void finishModelLoad(const std::string& name, const ModelLoadResult& result,
+                         const std::function<void(bool)>& completion);
 
     void handleToggle();
     void handleCapReached();
@@ -167,6 +170,7 @@ private:
     std::optional<std::string> loadingModelName_;
     std::optional<int> downloadPercent_;
     std::optional<std::string> failedModelName_;
+    std::optional<ModelLoadFailure> modelLoadFailure_;
     std::string currentModelName_;
     std::optional<std::string> recordingTargetApp_;
     std::optional<std::string> lastReadyModel_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ports/ModelLoadFailure.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,8 +16,8 @@ public:
 
     // Downloads the named model when needed, validates and loads it. Blocks; call it on a
     // background thread. onDownloadProgress may be called with whole percentages from any thread.
-    // Returns true when the model is loaded.
-    virtual bool loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) = 0;
+    // Tests true when the model is loaded; otherwise carries why it could not be had.
+    virtual ModelLoadResult loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) = 0;
 
     // Turns 16 kHz mono samples into raw text (possibly empty). Blocks; background thread. Throws
     // an exception derived from std::exception (what() is the diagnostic text) on failure. Safe to

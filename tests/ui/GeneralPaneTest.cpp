@@ -158,13 +158,15 @@ TEST_F(GeneralPaneTest, AFailedLoadIsShownInRedWithRetry)
     world.placeModelFile("small");
     world.loadModel("small");
     world.show();
-    world.transcriber->setLoadResult(false);
+    world.transcriber->setLoadFailure({ModelLoadFailure::Cause::noConnection, "huggingface.co"});
 
     preview("turbo");
     QTest::mouseClick(button("useModelButton"), Qt::LeftButton);
     world.settle();
     EXPECT_EQ(rows(), (ModelRowsSeen{"Failed to load turbo", true, true, "Not downloaded, 4.5 MB download",
                                      "Download and Use", true, false}));
+    EXPECT_TRUE(label("modelFailureReason")->isVisible());
+    EXPECT_EQ(label("modelFailureReason")->text(), "No internet connection: could not reach huggingface.co");
     EXPECT_EQ(world.settings.modelSize(), "small");
 
     world.transcriber->setLoadResult(true);
@@ -174,6 +176,7 @@ TEST_F(GeneralPaneTest, AFailedLoadIsShownInRedWithRetry)
     world.settle();
     EXPECT_THAT(world.transcriber->loadRequests(), ElementsAre("small", "turbo", "turbo"));
     EXPECT_EQ(rows().status, "Using turbo");
+    EXPECT_FALSE(label("modelFailureReason")->isVisible());
     EXPECT_EQ(world.settings.modelSize(), "turbo");
 }
 

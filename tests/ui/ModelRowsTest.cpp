@@ -87,9 +87,21 @@ TEST(ModelRows, EachSituationGivesItsRows)
         "after a failed load", facts("turbo", false),
         rows({Kind::failedModel, "turbo", 0}, "Not downloaded, 466 MB download", "Download and Use", true, false)};
     failed.facts.failedModelName = "turbo";
+    failed.facts.modelLoadFailure = ModelLoadFailure{ModelLoadFailure::Cause::noConnection, "huggingface.co"};
     failed.expected.statusIsError = true;
     failed.expected.retryVisible = true;
+    failed.expected.failureReason = "No internet connection: could not reach huggingface.co";
     cases.push_back(failed);
+
+    // The reason belongs to the failed load: once another load runs, the line says that instead.
+    Case retrying{
+        "while the failed model is retried", facts("turbo", false),
+        rows({Kind::loadingModel, "turbo", 0}, "Not downloaded, 466 MB download", "Download and Use", false, false)};
+    retrying.facts.loadingModelName = "turbo";
+    retrying.facts.failedModelName = "turbo";
+    retrying.facts.modelLoadFailure = ModelLoadFailure{ModelLoadFailure::Cause::diskFull, ""};
+    retrying.expected.retryEnabled = false;
+    cases.push_back(retrying);
 
     Case nothingReady{"no model ready, stored one elsewhere", facts("small", true),
                       rows({}, "Downloaded, 466 MB", "Use This Model", true, true)};

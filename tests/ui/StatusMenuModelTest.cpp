@@ -142,5 +142,23 @@ TEST(StatusMenuModel, CopyResultChangesOnlyTheStatusLine)
     }
 }
 
+// The tray icon's tooltip says what the status line says, so an error reads as one.
+TEST(StatusMenuModel, TrayToolTipIsTheStatusLineUnderTheApplicationName)
+{
+    const std::vector<std::pair<Status, std::string>> rows{
+        {Status::error("Failed to load small model"), "Korvane — Failed to load small model"},
+        {Status::downloading("small", 42), "Korvane — Downloading small model... 42%"},
+        {Status::ready("small"), "Korvane — Ready (small) — press ⌃⇧Space"},
+        {Status::recording(), "Korvane — Recording..."},
+    };
+    StatusMenuModel model("⌃⇧Space");
+    EXPECT_EQ(trayToolTip(model.texts().statusLine), "Korvane — Idle — press ⌃⇧Space");
+    for (const auto& [status, toolTip] : rows) {
+        model.apply(status, kHint, false);
+        EXPECT_EQ(trayToolTip(model.texts().statusLine), toolTip);
+    }
+    EXPECT_EQ(trayToolTip("Shortcut unavailable"), "Korvane — Shortcut unavailable");
+}
+
 }  // namespace
 }  // namespace korvane

@@ -68,7 +68,40 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* con
     return bytes;
 }
 
+// Failures of reaching the server at all, as opposed to one that answered badly or broke off.
+bool failedToReachServer(CURL* easy, CURLcode result)
+{
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+        return true;
+    case CURLE_OPERATION_TIMEDOUT: {
+        // A connect time-out, not the low-speed abort of a transfer under way.
+        curl_off_t connected = 0;
+        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
+        return connected == 0;
+    }
+    default:
+        return false;
+    }
+}
+
 }  // namespace
+
+std::string hostOf(const std::string& url)
+{
+    initialiseCurlOnce();
+    const UrlHandle parsed(curl_url());
+    char* host = nullptr;
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) {
+        return {};
+    }
+    std::string text(host);
+    curl_free(host);
+    return text;
+}
 
 bool isWellFormedUrl(const std::string& url)
 {
@@ -119,6 +152,7 @@ DownloadOutcome downloadToFile(const std::string& url, const ModelDownloadOption
                           transfer.outcome.writeError != 0;
     if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && ownAbort)) {
         transfer.outcome.transportError = errorText[0] != '\0' ? errorText.data() : curl_easy_strerror(result);
+        transfer.outcome.serverUnreachable = failedToReachServer(easy, result);
     }
     return transfer.outcome;
 }

@@ -16,6 +16,9 @@ struct DownloadOutcome {
     // Empty when the transfer itself completed; otherwise libcurl's explanation (a refused
     // protocol, a failed connection, a low-speed abort, ...). Not set for the aborts below.
     std::string transportError;
+    // The transport failed before any server answered: the name did not resolve, or no connection
+    // could be made in time. Usually the machine is offline.
+    bool serverUnreachable = false;
     long httpStatus = 0;                  // status of the last response (after redirects); 0 when none came
     std::int64_t receivedBytes = 0;       // body bytes of a successful response received so far
     int writeError = 0;                   // errno of a failed write to the file
@@ -30,6 +33,9 @@ struct DownloadOutcome {
 // failures.
 DownloadOutcome downloadToFile(const std::string& url, const ModelDownloadOptions& options, TempFile& file,
                                std::int64_t limitBytes, DownloadProgress& progress);
+
+// The host part of `url` ("huggingface.co"); empty when it has none or does not parse.
+std::string hostOf(const std::string& url);
 
 // True when libcurl accepts `url` as a well-formed absolute URL.
 bool isWellFormedUrl(const std::string& url);

@@ -90,6 +90,9 @@ void ModelStore::download(const std::string& url, const ModelDownloadOptions& op
         throw std::filesystem::filesystem_error("cannot write the downloaded model", file.path(),
                                                 std::error_code(outcome.writeError, std::generic_category()));
     }
+    if (outcome.serverUnreachable) {
+        throw TranscriberError::serverUnreachable(outcome.transportError, hostOf(url));
+    }
     if (!outcome.transportError.empty()) {
         throw TranscriberError::downloadFailed(outcome.transportError);
     }
@@ -100,9 +103,9 @@ void ModelStore::download(const std::string& url, const ModelDownloadOptions& op
     const auto size = static_cast<std::int64_t>(std::filesystem::file_size(file.path()));
     const std::int64_t received = outcome.stoppedAtExcessBytes ? outcome.receivedBytes : size;
     if (received != definition.expectedBytes) {
-        throw TranscriberError::downloadFailed("size mismatch for " + definition.fileName + ": expected " +
-                                               std::to_string(definition.expectedBytes) + ", got " +
-                                               std::to_string(received));
+        throw TranscriberError::wrongSize("size mismatch for " + definition.fileName + ": expected " +
+                                          std::to_string(definition.expectedBytes) + ", got " +
+                                          std::to_string(received));
     }
     if (sha256Hex(file.path()) != definition.sha256) {
         throw TranscriberError::checksumMismatch(definition.fileName);

@@ -34,6 +34,21 @@ TranscriberError TranscriberError::downloadFailed(std::string reason)
     return {Kind::downloadFailed, std::move(reason), 0};
 }
 
+TranscriberError TranscriberError::serverUnreachable(std::string reason, std::string host)
+{
+    TranscriberError error(Kind::downloadFailed, std::move(reason), 0);
+    error.fault_ = DownloadFault::unreachable;
+    error.host_ = std::move(host);
+    return error;
+}
+
+TranscriberError TranscriberError::wrongSize(std::string reason)
+{
+    TranscriberError error(Kind::downloadFailed, std::move(reason), 0);
+    error.fault_ = DownloadFault::wrongSize;
+    return error;
+}
+
 TranscriberError TranscriberError::checksumMismatch(std::string fileName)
 {
     return {Kind::checksumMismatch, std::move(fileName), 0};

@@ -20,14 +20,30 @@ public:
         modelNotLoaded,       // no payload
     };
 
+    // What lies behind a downloadFailed, so that the user can be told in plain words; the
+    // description keeps the transport's or the server's own text.
+    enum class DownloadFault {
+        other,
+        unreachable,  // the name lookup or the connection to the server failed
+        wrongSize,    // the body that arrived was shorter or longer than a good file
+    };
+
     static TranscriberError invalidURL(std::string url);
     static TranscriberError downloadFailed(std::string reason);
+    // downloadFailed whose server could not be reached; `host` is the host of the model's address.
+    static TranscriberError serverUnreachable(std::string reason, std::string host);
+    // downloadFailed whose body had the wrong size.
+    static TranscriberError wrongSize(std::string reason);
     static TranscriberError checksumMismatch(std::string fileName);
     static TranscriberError unknownModel(std::string name);
     static TranscriberError transcriptionFailed(std::int32_t code);
     static TranscriberError modelNotLoaded();
 
     Kind kind() const noexcept { return kind_; }
+    // `other` for every case but the two downloadFailed variants above.
+    DownloadFault downloadFault() const noexcept { return fault_; }
+    // The unreachable server's host; empty otherwise.
+    const std::string& host() const noexcept { return host_; }
 
     // The text payload; the decimal code for transcriptionFailed; empty for modelNotLoaded.
     const std::string& payload() const noexcept { return payload_; }
@@ -48,6 +64,8 @@ private:
     std::string payload_;
     std::int32_t code_;
     std::string diagnostic_;
+    DownloadFault fault_ = DownloadFault::other;
+    std::string host_;
 };
 
 // The case name of a kind ("invalidURL", ..., "modelNotLoaded").

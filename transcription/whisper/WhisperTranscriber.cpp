@@ -5,6 +5,7 @@
 #include "text/TranscriptionTextCleaner.h"
 #include "text/UnicodeText.h"
 #include "transcription/models/ModelCatalogue.h"
+#include "transcription/models/ModelFailureCause.h"
 #include "transcription/models/TranscriberError.h"
 #include "transcription/whisper/RunawayDecode.h"
 #include "transcription/whisper/TranscriptionThreads.h"
@@ -90,15 +91,15 @@ const SpeechDetector::Configuration& WhisperTranscriber::speechDetectorConfigura
     return configuration;
 }
 
-bool WhisperTranscriber::loadModel(const std::string& requestedName,
-                                   std::function<void(int percent)> onDownloadProgress)
+ModelLoadResult WhisperTranscriber::loadModel(const std::string& requestedName,
+                                              std::function<void(int percent)> onDownloadProgress)
 {
     const std::string name = modelFiles_->resolveModelName(requestedName);
     {
         const std::lock_guard lock(mutex_);
         if (isShutDown_) {
             Logger::log("Model load skipped: shutting down");
-            return false;
+            return ModelLoadResult::failed(ModelLoadFailure::Cause::other, "shutting down");
         }
     }
 
@@ -107,7 +108,7 @@ bool WhisperTranscriber::loadModel(const std::string& requestedName,
         path = modelFiles_->ensureModel(name, onDownloadProgress);
     } catch (const std::exception& error) {
         Logger::log("Failed to fetch model " + name + ": " + errorDescription(error));
-        return false;
+        return {modelFailureCause(error)};
     }
 
     Logger::log("Loading whisper model: " + name);
@@ -119,7 +120,7 @@ bool WhisperTranscriber::loadModel(const std::string& requestedName,
     ContextPtr loaded(whisper_init_from_file_with_params(path.c_str(), params));
     if (!loaded) {
         Logger::log("whisper_init_from_file failed for " + path.string());
-        return false;
+        return ModelLoadResult::failed(ModelLoadFailure::Cause::unloadable);
     }
 
     {
@@ -128,13 +129,13 @@ bool WhisperTranscriber::loadModel(const std::string& requestedName,
             loaded.reset();
             lock.unlock();
             Logger::log("Model load discarded: shut down during load");
-            return false;
+            return ModelLoadResult::failed(ModelLoadFailure::Cause::other, "shutting down");
         }
         context_ = std::move(loaded);  // frees the previous context, if any
         modelName_ = name;
     }
     Logger::log("Model loaded: " + name);
-    return true;
+    return ModelLoadResult::loaded();
 }
 
 std::string WhisperTranscriber::transcribe(const std::vector<float>& audio)

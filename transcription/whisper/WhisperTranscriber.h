@@ -70,8 +70,8 @@ public:
     WhisperTranscriber& operator=(const WhisperTranscriber&) = delete;
 
     // Fetches the model when needed and installs it; the previous model stays when anything fails.
-    // Background thread. Returns true when the new model is installed.
-    bool loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) override;
+    // Background thread. Tests true when the new model is installed; otherwise says why not.
+    ModelLoadResult loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) override;
 
     // Background thread. Returns "" for recordings under 0.3 s or with a peak under 0.001, and for a
     // stock phrase on audio without speech. Throws TranscriberError::modelNotLoaded when no model is

@@ -51,6 +51,9 @@ ModelRows decideModelRows(const ModelFacts& facts)
     rows.status = statusLineFor(facts);
     rows.statusIsError = rows.status.kind == ModelStatusLine::Kind::failedModel;
     rows.retryVisible = rows.statusIsError;
+    if (rows.statusIsError && facts.modelLoadFailure) {
+        rows.failureReason = plainReason(*facts.modelLoadFailure);
+    }
     rows.retryEnabled = !loading;
     rows.checkedModel = facts.lastReadyModel;
     rows.description = std::string(modelDescription(facts.previewed));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ports/ModelLoadFailure.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +31,7 @@ struct ModelFacts {
     std::optional<std::string> loadingModelName;
     std::optional<int> downloadPercent;
     std::optional<std::string> failedModelName;
+    std::optional<ModelLoadFailure> modelLoadFailure;  // why failedModelName failed
     std::optional<std::string> lastReadyModel;
     std::string previewed;          // the menu's selection
     bool previewedPresent = false;  // a file of the right size is on disk
@@ -39,6 +42,8 @@ struct ModelFacts {
 struct ModelRows {
     ModelStatusLine status;
     bool statusIsError = false;  // drawn in red
+    // Under a failed load's status line: why it failed, in plain words; empty otherwise.
+    std::string failureReason;
     bool retryVisible = false;
     bool retryEnabled = false;
     std::optional<std::string> checkedModel;  // the menu item with a check mark

@@ -36,6 +36,15 @@ void StatusMenuModel::showCopyResult(bool copied)
     texts_.statusLine = copied ? "Status: Transcript copied -- press Ctrl+V" : "Status: No transcript to copy";
 }
 
+std::string trayToolTip(std::string_view statusLine)
+{
+    constexpr std::string_view label = "Status: ";
+    if (statusLine.starts_with(label)) {
+        statusLine.remove_prefix(label.size());
+    }
+    return "Korvane — " + std::string(statusLine);
+}
+
 void StatusMenuModel::setStatusLine(std::string line)
 {
     texts_.statusLine = std::move(line);

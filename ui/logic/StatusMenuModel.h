@@ -23,6 +23,10 @@ struct StatusMenuTexts {
     friend bool operator==(const StatusMenuTexts&, const StatusMenuTexts&) = default;
 };
 
+// The tray icon's tooltip: "Korvane — " and the status line without its "Status: " label, so that
+// hovering the icon tells what the menu would (an error included), not the menu-bar title.
+std::string trayToolTip(std::string_view statusLine);
+
 // The tray menu's state as statuses arrive from the dictation controller. The tray widget draws
 // texts() after every call and passes the returned indicator change on to the listening indicator.
 class StatusMenuModel {

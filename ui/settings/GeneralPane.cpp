@@ -156,6 +156,8 @@ void GeneralPane::build()
     retryButton_->setObjectName("retryButton");
     connect(retryButton_, &QPushButton::clicked, this, &GeneralPane::onRetry);
     grid_->addWidget(pair(this, modelStatus_, retryButton_, 6), 9, 1);
+    modelFailureReason_ = note(this, "modelFailureReason");
+    grid_->addWidget(modelFailureReason_, 10, 1);
 
     setLoginRows(false, false);
 }
@@ -283,6 +285,7 @@ void GeneralPane::refreshModelStatus()
     facts.loadingModelName = dictation_->loadingModelName();
     facts.downloadPercent = dictation_->downloadPercent();
     facts.failedModelName = dictation_->failedModelName();
+    facts.modelLoadFailure = dictation_->modelLoadFailure();
     facts.lastReadyModel = dictation_->lastReadyModel();
     facts.previewed = modelPopup_->currentIndex() >= 0 ? modelPopup_->currentText().toStdString() : facts.stored;
     facts.previewedPresent = models_->isDownloaded(facts.previewed);
@@ -293,6 +296,8 @@ void GeneralPane::refreshModelStatus()
     settingslook::setTextColour(*modelStatus_,
                                 rows.statusIsError ? settingslook::errorRed() : settingslook::secondaryText(palette()));
     retryButton_->setVisible(rows.retryVisible);
+    modelFailureReason_->setText(qt(rows.failureReason));
+    modelFailureReason_->setVisible(!rows.failureReason.empty());
     retryButton_->setEnabled(rows.retryEnabled);
     for (int i = 0; i < modelPopup_->count(); ++i) {
         const bool inUse = rows.checkedModel && modelPopup_->itemText(i).toStdString() == *rows.checkedModel;

@@ -91,6 +91,7 @@ private:
     QPushButton* deleteModelButton_ = nullptr;
     QLabel* modelStatus_ = nullptr;
     QPushButton* retryButton_ = nullptr;
+    QLabel* modelFailureReason_ = nullptr;
     HotkeyRecorderWindow* recorder_ = nullptr;  // a child of the window while open
     // Callbacks handed to the controller and the dialogs hold the pane through this token and do
     // nothing once it is gone.

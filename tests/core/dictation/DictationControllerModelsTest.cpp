@@ -154,7 +154,8 @@ TEST(DictationControllerModels, FailedLoadIsReportedWhenIdleAndSilentWhileBusy)
 {
     testing::ControllerHarness h;
     h.loadInitialModel();
-    h.transcriber->setLoadResult(false);
+    const ModelLoadFailure offline{ModelLoadFailure::Cause::noConnection, "huggingface.co"};
+    h.transcriber->setLoadFailure(offline);
     std::vector<bool> completions;
 
     h.dictation().preloadModel("turbo", [&](bool success) { completions.push_back(success); });
@@ -163,12 +164,14 @@ TEST(DictationControllerModels, FailedLoadIsReportedWhenIdleAndSilentWhileBusy)
     EXPECT_THAT(h.takeStatuses(), ElementsAre(Status::loading("turbo"), Status::error("Failed to load turbo model")));
     EXPECT_EQ(h.dictation().state(), State::modelReady("small"));
     EXPECT_EQ(h.dictation().failedModelName(), "turbo");
+    EXPECT_EQ(h.dictation().modelLoadFailure(), offline);
     EXPECT_EQ(h.dictation().lastReadyModel(), "small");
     EXPECT_THAT(completions, ElementsAre(false));
 
     h.dictation().start();
     h.dictation().preloadModel("base");
     EXPECT_EQ(h.dictation().failedModelName(), std::nullopt) << "a new load clears the earlier failure";
+    EXPECT_EQ(h.dictation().modelLoadFailure(), std::nullopt);
     h.settle();
     EXPECT_THAT(h.takeStatuses(), ElementsAre(Status::recording()));
     EXPECT_EQ(h.dictation().failedModelName(), "base");
@@ -185,6 +188,8 @@ TEST(DictationControllerModels, LoadThatThrowsCountsAsAFailedLoad)
 
     EXPECT_THAT(h.takeStatuses(), ElementsAre(Status::loading("small"), Status::error("Failed to load small model")));
     EXPECT_EQ(h.dictation().loadingModelName(), std::nullopt);
+    EXPECT_EQ(h.dictation().modelLoadFailure(),
+              (ModelLoadFailure{ModelLoadFailure::Cause::other, "checksumMismatch(small)"}));
     EXPECT_THAT(h.log->lines(), ElementsAre("Loading model small failed: checksumMismatch(small)"));
 }
 

@@ -11,11 +11,13 @@ FakeSpeechTranscriber::FakeSpeechTranscriber(std::shared_ptr<CallJournal> journa
 {
 }
 
-bool FakeSpeechTranscriber::loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress)
+ModelLoadResult FakeSpeechTranscriber::loadModel(const std::string& name,
+                                                 std::function<void(int percent)> onDownloadProgress)
 {
     LoadBehaviour behaviour;
     std::vector<int> progress;
     bool result = false;
+    ModelLoadFailure failure;
     {
         std::lock_guard lock(mutex_);
         journal_("loadModel " + name);
@@ -23,6 +25,7 @@ bool FakeSpeechTranscriber::loadModel(const std::string& name, std::function<voi
         behaviour = loadBehaviour_;
         progress = loadProgress_;
         result = loadResult_;
+        failure = loadFailure_;
     }
     // Outside the lock: the script may call back into the code under test.
     if (behaviour) {
@@ -32,11 +35,12 @@ bool FakeSpeechTranscriber::loadModel(const std::string& name, std::function<voi
             onDownloadProgress(percent);
         }
     }
-    if (result) {
-        std::lock_guard lock(mutex_);
-        released_ = false;
+    if (!result) {
+        return {failure};
     }
-    return result;
+    std::lock_guard lock(mutex_);
+    released_ = false;
+    return ModelLoadResult::loaded();
 }
 
 std::string FakeSpeechTranscriber::transcribe(const std::vector<float>& audio)
@@ -77,6 +81,13 @@ void FakeSpeechTranscriber::deleteModelFile(const std::string& name)
         throw FakeError(*deletionError_);
     }
     deletedModels_.push_back(name);
+}
+
+void FakeSpeechTranscriber::setLoadFailure(ModelLoadFailure failure)
+{
+    std::lock_guard lock(mutex_);
+    loadResult_ = false;
+    loadFailure_ = std::move(failure);
 }
 
 void FakeSpeechTranscriber::setLoadResult(bool success)

@@ -27,13 +27,15 @@ public:
 
     explicit FakeSpeechTranscriber(std::shared_ptr<CallJournal> journal = nullptr);
 
-    bool loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) override;
+    ModelLoadResult loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) override;
     std::string transcribe(const std::vector<float>& audio) override;
     void unload() override;
     void releaseModel() override;
     void deleteModelFile(const std::string& name) override;
 
     void setLoadResult(bool success);
+    // Makes loads fail with `failure` (without it a failed load gives a cause `other`).
+    void setLoadFailure(ModelLoadFailure failure);
     void setLoadProgress(std::vector<int> percents);
     void setLoadBehaviour(LoadBehaviour behaviour);
     void setTranscript(std::string raw);
@@ -51,6 +53,7 @@ private:
     JournalWriter journal_;
     mutable std::mutex mutex_;
     bool loadResult_ = true;
+    ModelLoadFailure loadFailure_{ModelLoadFailure::Cause::other, "scripted load failure"};
     std::vector<int> loadProgress_;
     LoadBehaviour loadBehaviour_;
     std::string transcript_ = "hello world";

@@ -4,6 +4,7 @@
 #include "tests/support/http/LoopbackHttpServer.h"
 #include "tests/support/models/GeneratedModels.h"
 #include "transcription/models/ModelCatalogueFile.h"
+#include "transcription/models/ModelFailureCause.h"
 #include "transcription/models/ModelFileCheck.h"
 #include "transcription/models/TempFile.h"
 #include "transcription/models/TranscriberError.h"
@@ -14,12 +15,16 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <netinet/in.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -410,6 +415,83 @@ TEST_F(ModelStoreTest, UnusableDirectoryIsReportedAsAFileSystemError)
     EXPECT_THROW(blocked.ensureModel("small"), std::filesystem::filesystem_error);
     EXPECT_FALSE(blocked.isDownloaded("small"));
     EXPECT_EQ(readFile(home.path() / "occupied"), "x");
+}
+
+// What the user is told about a failed fetch: the plain reason of what ensureModel() threw.
+std::string toldReason(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return plainReason(modelFailureCause(error));
+    }
+    return "no failure";
+}
+
+// A loopback port that refuses connections: bound, so nothing else takes it, but not listening.
+class RefusingPort {
+public:
+    RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        auto* generic = reinterpret_cast<sockaddr*>(&address);
+        if (::bind(socket_, generic, length) != 0 || ::getsockname(socket_, generic, &length) != 0) {
+            ADD_FAILURE() << "cannot reserve a loopback port";
+        }
+        port_ = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(socket_); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+
+    std::string baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+private:
+    int socket_;
+    int port_ = 0;
+};
+
+TEST_F(ModelStoreTest, FailuresAreToldInPlainWords)
+{
+    std::string wrongDigest = good;
+    wrongDigest[0] ^= 0x10;
+    const std::vector<std::pair<HttpResponse, std::string>> answers{
+        {withStatus(404, "no such file"), "The download failed: HTTP 404"},
+        {ok(wrongDigest), "The download was damaged"},
+        {ok(good.substr(1)), "The download was damaged"},
+        {ok(good.substr(0, 1000)).closingConnection(), "The download was damaged"},
+    };
+    for (const auto& [response, reason] : answers) {
+        SCOPED_TRACE(reason);
+        server.serve(kServedPath, response);
+        EXPECT_EQ(toldReason([&] { store().ensureModel("small"); }), reason);
+    }
+
+    const RefusingPort refusing;
+    ModelDownloadOptions offline = loopbackOptions();
+    offline.baseUrl = refusing.baseUrl();
+    EXPECT_EQ(toldReason([&] { store(offline).ensureModel("small"); }),
+              "No internet connection: could not reach 127.0.0.1");
+
+    // A server that was reached but stopped sending is no missing connection.
+    server.serve(kServedPath, ok(good).stallingBeforeResponse());
+    EXPECT_THAT(toldReason([&] { store(loopbackOptions(std::chrono::seconds(1))).ensureModel("small"); }),
+                ::testing::StartsWith("The download failed: "));
+
+    // File system failures, as the temporary file and the disk report them.
+    const auto fileError = [](int code) {
+        return std::filesystem::filesystem_error("cannot write the downloaded model", "/models/ggml-small.bin.part",
+                                                 std::error_code(code, std::generic_category()));
+    };
+    EXPECT_EQ(plainReason(modelFailureCause(fileError(ENOSPC))), "Not enough disk space");
+    EXPECT_EQ(plainReason(modelFailureCause(fileError(EDQUOT))), "Not enough disk space");
+    EXPECT_EQ(plainReason(modelFailureCause(fileError(EACCES))),
+              "The model could not be prepared: Permission denied (/models/ggml-small.bin.part)");
+    EXPECT_EQ(plainReason(modelFailureCause(TranscriberError::unknownModel("tiny"))),
+              "The model could not be prepared: Unknown model: tiny");
 }
 
 // `openssl s_server` with a freshly made self-signed certificate on a loopback port; it answers any
