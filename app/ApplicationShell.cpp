@@ -9,6 +9,7 @@
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
 #include "hotkeys/ShortcutLabel.h"
+#include "platform/linux/notifications/DesktopNotifications.h"
 #include "platform/linux/updates/DesktopUpdates.h"
 #include "transcription/models/ModelCatalogueFile.h"
 #include "transcription/models/ModelStore.h"
@@ -154,6 +155,10 @@ void ApplicationShell::launch()
     actions.showSettings = [this] { showSettings(); };
     actions.quit = [] { QCoreApplication::quit(); };
     actions.menuWillOpen = [this] { hotkeyCoordinator_->menuWillOpen(); };
+    // A model that cannot be had is said on the desktop too: the tray may be hidden, and nobody
+    // reads the log. Clicking the notification opens the settings window, where Retry is.
+    notifications_ = std::make_unique<DesktopNotifications>(
+        weakTask(alive_, [](ApplicationShell* shell) { shell->showSettings(); }));
     menu_ = std::make_unique<StatusMenu>(shortcutLabel(settings_.hotkeyBinding()), std::move(actions));
 
     hotkeyCoordinator_->registerStoredHotkey();
@@ -197,6 +202,13 @@ void ApplicationShell::handleStatus(const DictationStatus& status)
     holdCancelKeyWhileRecording();
     if (settingsWindow_) {
         settingsWindow_->refreshModelStatus();
+    }
+    if (notifications_) {
+        const std::optional<ModelFailureNotice> notice =
+            modelFailureNotices_.observe(status, controller_->failedModelName(), controller_->modelLoadFailure());
+        if (notice) {
+            notifications_->notify(notice->summary, notice->body);
+        }
     }
     if (menu_) {
         const std::optional<IndicatorChange> change = menu_->handleStatus(status, hotkeyHint());

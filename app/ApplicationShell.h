@@ -6,6 +6,7 @@
 #include "core/scheduling/BackgroundQueue.h"
 #include "core/scheduling/MainQueue.h"
 #include "core/settings/AppSettings.h"
+#include "core/shell/ModelFailureNotices.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "ui/logic/ActivationTokens.h"
 
@@ -15,6 +16,7 @@
 
 namespace korvane {
 
+class DesktopNotifications;
 class DesktopUpdates;
 class HotkeyBackend;
 class HotkeyBackendFactory;
@@ -101,6 +103,8 @@ private:
     std::unique_ptr<SettingsWindow> settingsWindow_;
     std::shared_ptr<QtShellAlerts> alerts_;
     std::unique_ptr<StatusMenu> menu_;
+    std::unique_ptr<DesktopNotifications> notifications_;
+    ModelFailureNotices modelFailureNotices_;
     StatusChangeLog statusLog_;
     std::unique_ptr<HotkeyBackendFactory> hotkeys_;
     std::shared_ptr<HotkeyCoordinator> hotkeyCoordinator_;
