@@ -5,6 +5,7 @@
 #include "tests/support/desktop/DesktopSession.h"
 #include "tests/support/http/LoopbackHttpServer.h"
 #include "tests/support/notifications/TestNotificationServer.h"
+#include "tests/support/process/Programs.h"
 #include "transcription/models/ModelFileCheck.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,14 @@ TEST(ModelFailureNotice, SaysWhyOnTheDesktopOncePerFailure)
     EXPECT_EQ(first->body, "The download failed: HTTP 404");
     const auto firstFailure = app.waitForLine(kFailedLine, 10s);
     ASSERT_TRUE(firstFailure) << app.output();
+
+    // A click on it opens the settings window ("<tab> — Korvane"), where Retry is.
+    const auto settingsShown = [] {
+        return testing::succeeds({"xdotool", "search", "--onlyvisible", "--name", " — Korvane$"});
+    };
+    EXPECT_FALSE(settingsShown());
+    notifications.invokeAction(first->id, "default");
+    EXPECT_TRUE(testing::waitFor(settingsShown, 10s)) << app.output();
 
     // The same failure again: nothing new on the desktop.
     toggle(home.path());
