@@ -196,6 +196,40 @@ TEST_F(VocabularyPaneTest, PlusAndMinusButtons)
     EXPECT_EQ(settings.vocabulary(), Vocabulary());
 }
 
+TEST_F(VocabularyPaneTest, TheKeyboardAddsAndRemovesRowsAndTabLeavesTheTable)
+{
+    makePane(Vocabulary{{"A", {"a"}}, {"B", {"b"}}, {"C", {"c"}}});
+    pane->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(pane.get()));
+    QTableView* table = pane->tableView();
+
+    // "+" opens the new row's first cell for typing; inside it BackSpace belongs to the text.
+    QTest::mouseClick(button("addRowButton"), Qt::LeftButton);
+    ASSERT_EQ(rowCount(), 4);
+    auto* field = qobject_cast<QLineEdit*>(table->indexWidget(table->model()->index(3, 0)));
+    ASSERT_NE(field, nullptr);
+    EXPECT_TRUE(field->hasFocus());
+    QTest::keyClicks(field, "dee");
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cell(3, 0), "de");
+    ASSERT_EQ(rowCount(), 4);
+
+    // Outside an edit, Delete and BackSpace remove the selected rows as "−" does.
+    for (const Qt::Key key : {Qt::Key_Delete, Qt::Key_Backspace}) {
+        selectRows({0});
+        QTest::keyClick(table, key);
+    }
+    EXPECT_EQ(rowCount(), 2);
+    EXPECT_EQ(cell(0, 1), "C");
+    EXPECT_EQ(savedVocabulary(), (Vocabulary{{"C", {"c"}}}));
+
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), button("addRowButton"));
+}
+
 TEST_F(VocabularyPaneTest, AddCommonTermsKeepsTheUsersOwnMappings)
 {
     makePane(Vocabulary{{"paren", {"open paren"}}});

@@ -9,12 +9,14 @@
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <set>
 #include <utility>
 
@@ -109,10 +111,14 @@ private:
 
 // A table view that can finish the edit in progress on request. The user ends an edit by pressing
 // Return or clicking elsewhere; the buttons and hiding the pane must end it the same way, or the
-// text typed last would be lost or applied to a row that has since moved.
+// text typed last would be lost or applied to a row that has since moved. Delete and BackSpace,
+// outside an edit (inside one they belong to the text), remove the selected rows as "−" does.
 class VocabularyPane::Table final : public QTableView {
 public:
-    using QTableView::QTableView;
+    Table(std::function<void()> removeSelected, QWidget* parent)
+        : QTableView(parent), removeSelected_(std::move(removeSelected))
+    {
+    }
 
     void commitOpenEditor()
     {
@@ -124,13 +130,27 @@ public:
             closeEditor(open, QAbstractItemDelegate::NoHint);
         }
     }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool removeKey = event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace;
+        if (removeKey && event->modifiers() == Qt::NoModifier && state() != QAbstractItemView::EditingState) {
+            removeSelected_();
+            return;
+        }
+        QTableView::keyPressEvent(event);
+    }
+
+private:
+    std::function<void()> removeSelected_;
 };
 
 VocabularyPane::VocabularyPane(AppSettings& settings, VocabularySummary::TokenCounter tokenCounter,
                                std::shared_ptr<MainQueue> mainQueue, QWidget* parent)
     : QWidget(parent), editor_(VocabularyEditor::create(VocabularyEditor::storageOf(settings), std::move(tokenCounter),
                                                         std::move(mainQueue))),
-      model_(new RowsModel(*editor_, this)), table_(new Table(this)), summary_(new QLabel(this))
+      model_(new RowsModel(*editor_, this)), table_(new Table([this] { onRemove(); }, this)), summary_(new QLabel(this))
 {
     setObjectName("vocabularyPane");
     setWindowTitle("Vocabulary");
@@ -158,6 +178,8 @@ VocabularyPane::VocabularyPane(AppSettings& settings, VocabularySummary::TokenCo
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setColumnWidth(0, kAliasesColumnWidth);
     table_->setWordWrap(false);
+    // Tab leaves the table for the buttons below it; the arrow keys move between cells.
+    table_->setTabKeyNavigation(false);
 
     summary_->setObjectName("vocabularySummary");
     summary_->setWordWrap(true);
@@ -263,7 +285,9 @@ void VocabularyPane::onAdd()
     const QModelIndex first = model_->index(row, 0);
     table_->scrollTo(first);
     table_->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // The new row is there to be typed into: its first cell opens for editing at once.
     table_->setFocus(Qt::OtherFocusReason);
+    table_->edit(first);
 }
 
 void VocabularyPane::onRemove()

@@ -19,8 +19,10 @@ class VocabularyEditor;
 // The Vocabulary tab of the settings window: the user's spellings as an editable two-column table
 // (recognised forms, text to write), saved through the settings store as each edit ends, the "+",
 // "−" and "Add Common Terms" buttons, and the summary line telling how many of the user's spellings
-// fit into the model's prompt. The decisions live in VocabularyEditor; this widget draws its rows
-// and summary and forwards the user's actions. Main thread only.
+// fit into the model's prompt. From the keyboard: Tab leaves the table for the buttons, Delete or
+// BackSpace removes the selected rows, and "+" opens the new row for typing. The decisions live in
+// VocabularyEditor; this widget draws its rows and summary and forwards the user's actions. Main
+// thread only.
 class VocabularyPane final : public QWidget {
     Q_OBJECT
 
