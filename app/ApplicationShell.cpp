@@ -121,7 +121,6 @@ void ApplicationShell::launch()
     windowParts.applyHotkey = weakCallback(alive_, [](ApplicationShell* shell, std::optional<HotkeyBinding> binding) {
         shell->applyHotkey(std::move(binding));
     });
-    windowParts.quit = [] { QCoreApplication::quit(); };
     settingsWindow_ = std::make_unique<SettingsWindow>(settings_, std::move(windowParts));
 
     alerts_ = std::make_shared<QtShellAlerts>(

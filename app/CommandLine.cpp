@@ -73,6 +73,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments)
             chosen = argument;
             chosenAction = action;
             parsed.action = *action;
+            parsed.openSettings = parsed.openSettings || argument == "--settings";
             continue;
         }
         if (startsWith(argument, "--")) {

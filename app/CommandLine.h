@@ -29,6 +29,9 @@ struct ParsedCommandLine {
     std::string error;
     // --verbose: with --version, the libraries Korvane is built on and their licences too.
     bool verbose = false;
+    // --settings: a start that becomes the running instance opens its settings window at once
+    // instead of waiting in the tray (a plain start, as at login, stays in the tray).
+    bool openSettings = false;
 };
 
 // Exit statuses of the command line.

@@ -143,9 +143,13 @@ void handleInstanceRequest(korvane::ApplicationShell& shell, const korvane::Inst
     }
 }
 
-// The tray application, unless one runs already: then that one opens its settings window.
-int runApplication(int argc, char** argv)
+// The tray application, unless one runs already: then that one opens its settings window. With
+// `openSettings` (--settings) this one opens its own at once when it is the first.
+int runApplication(int argc, char** argv, bool openSettings)
 {
+    // Read before Qt starts: its X11 platform takes the startup id out of the environment.
+    const korvane::ActivationTokens launchTokens =
+        korvane::activationTokensFrom(std::getenv("DESKTOP_STARTUP_ID"), std::getenv("XDG_ACTIVATION_TOKEN"));
     std::string instanceProblem;
     const std::optional<korvane::InstancePaths> instancePaths = korvane::findInstancePaths(instanceProblem);
     std::unique_ptr<korvane::InstanceLock> instanceLock;
@@ -153,9 +157,7 @@ int runApplication(int argc, char** argv)
         instanceLock = std::make_unique<korvane::InstanceLock>(instancePaths->lockFile);
         // The running instance's window comes forward in this start's place: it needs the tokens
         // the launcher gave this start, or a desktop that prevents focus stealing keeps it back.
-        const korvane::InstanceMessage message{
-            korvane::InstanceRequest::showSettings,
-            korvane::activationTokensFrom(std::getenv("DESKTOP_STARTUP_ID"), std::getenv("XDG_ACTIVATION_TOKEN"))};
+        const korvane::InstanceMessage message{korvane::InstanceRequest::showSettings, launchTokens};
         const korvane::InstanceReply reply =
             korvane::askRunningInstance(*instancePaths, message, instancePatience, instanceLock.get());
         if (reply == korvane::InstanceReply::answered) {
@@ -203,6 +205,9 @@ int runApplication(int argc, char** argv)
     } else {
         korvane::Logger::log("Single instance: off, " + instanceProblem);
     }
+    if (openSettings) {
+        shell.showSettings(launchTokens);
+    }
 
     const int status = QApplication::exec();
 
@@ -244,5 +249,5 @@ int main(int argc, char** argv)
     case korvane::CommandAction::run:
         break;
     }
-    return runApplication(argc, argv);
+    return runApplication(argc, argv, command.openSettings);
 }

@@ -42,6 +42,7 @@ TEST_P(CommandLineParsing, PicksTheActionOrSaysWhatIsWrong)
     if (c.error.empty()) {
         EXPECT_EQ(parsed.action, c.action);
         EXPECT_EQ(parsed.verbose, std::ranges::count(c.arguments, "--verbose") > 0);
+        EXPECT_EQ(parsed.openSettings, std::ranges::count(c.arguments, "--settings") > 0);
     }
 }
 

@@ -131,9 +131,13 @@ public:
         return waitForLog(std::vector<std::string>{needle}, count);
     }
 
-    std::unique_ptr<testing::ChildProcess> startKorvane() const
+    std::unique_ptr<testing::ChildProcess> startKorvane(const std::string& option = {}) const
     {
-        return std::make_unique<testing::ChildProcess>(std::vector<std::string>{KORVANE_APP_PATH});
+        std::vector<std::string> command{KORVANE_APP_PATH};
+        if (!option.empty()) {
+            command.push_back(option);
+        }
+        return std::make_unique<testing::ChildProcess>(command);
     }
 
 private:
@@ -170,6 +174,8 @@ TEST(SingleInstance, ASecondStartAsksTheRunningOneForItsSettingsAndEnds)
     EXPECT_EQ(occurrences(session.logText(), kStarted), 1u) << session.logText();
 }
 
+constexpr const char* kGeneralTitle = "General \u2014 Korvane";
+
 // The window whose title is `title` on the test's X server, or "" while there is none.
 std::string windowTitled(const std::string& title)
 {
@@ -199,13 +205,25 @@ TEST(SingleInstance, ASecondStartHandsItsStartupIdToTheSettingsWindow)
     std::string shown;
     EXPECT_TRUE(testing::waitFor(
         [&] {
-            const std::string window = windowTitled("General");
+            const std::string window = windowTitled(kGeneralTitle);
             shown = window.empty() ? "" : testing::runProgram({"xprop", "-id", window, "-notype", "_NET_STARTUP_ID"});
             return shown == "_NET_STARTUP_ID = \"" + id + "\"\n";
         },
         10s))
         << shown;
     EXPECT_TRUE(first->running());
+}
+
+TEST(SingleInstance, SettingsWithNoneRunningStartsKorvaneWithItsWindowOpen)
+{
+    testing::DesktopSession desktop;
+    InstanceSession session(InstanceSession::Display::desktop);
+    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
+    session.writeOfflineSettings();
+    auto korvane = session.startKorvane("--settings");
+    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+    EXPECT_TRUE(testing::waitFor([] { return !windowTitled(kGeneralTitle).empty(); }, 10s)) << session.logText();
+    EXPECT_TRUE(korvane->running()) << "it is the instance, not a request to one";
 }
 
 // An instance from before the tokens: holds the lock and answers only bare request words, as

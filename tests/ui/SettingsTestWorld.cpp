@@ -78,7 +78,6 @@ SettingsTestWorld::SettingsTestWorld(Panes panes)
             settings.setHotkeyBinding(*binding);
         }
     };
-    wiring.quit = [] {};
     wiring.executable = executable;
     wiring.log = RecordingLog::sinkFor(log);
     if (panes == Panes::allFour) {

@@ -1,5 +1,5 @@
 // The settings window (offscreen): its tabs and the one remembered across restarts, fitting the
-// window to the selected pane with the top edge kept, the menus, and closing without losing it.
+// window to the selected pane with the top edge kept, its keys, and closing without losing it.
 #include "tests/ui/SettingsTestWorld.h"
 #include "ui/settings/AboutPane.h"
 #include "ui/settings/GeneralPane.h"
@@ -9,8 +9,8 @@
 #include <QAction>
 #include <QClipboard>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
+#include <QTableView>
 #include <QTest>
 #include <QToolBar>
 
@@ -47,7 +47,7 @@ protected:
     // A window with three panes of different heights, as a restart builds it: from the stored tab.
     std::unique_ptr<SettingsWindowFrame> makeFrame(AppSettings& store)
     {
-        auto frame = std::make_unique<SettingsWindowFrame>(store, [this] { ++quits; });
+        auto frame = std::make_unique<SettingsWindowFrame>(store);
         frame->addPane(SettingsTab::about, paneOfSize(480, 300));  // out of order on purpose
         frame->addPane(SettingsTab::general, paneOfSize(480, 200));
         frame->addPane(SettingsTab::vocabulary, paneOfSize(480, 420));
@@ -57,7 +57,6 @@ protected:
 
     testing::TempHome home;
     AppSettings settings{AppSettings::defaultFile()};
-    int quits = 0;
 };
 
 TEST_F(SettingsWindowTest, TabsKeepTheirOrderAndTheSelectedOneIsRememberedAcrossARestart)
@@ -74,7 +73,7 @@ TEST_F(SettingsWindowTest, TabsKeepTheirOrderAndTheSelectedOneIsRememberedAcross
 
     frame->tabAction(SettingsTab::vocabulary)->trigger();
     EXPECT_EQ(frame->selectedTab(), SettingsTab::vocabulary);
-    EXPECT_EQ(frame->windowTitle(), "Vocabulary");
+    EXPECT_EQ(frame->windowTitle(), "Vocabulary \u2014 Korvane");
     frame.reset();
 
     AppSettings afterRestart(AppSettings::defaultFile());
@@ -102,9 +101,9 @@ TEST_F(SettingsWindowTest, SwitchingTabsKeepsTheTopEdgeAndFitsTheHeight)
     EXPECT_EQ(frame->geometry().height() - general.height(), 100);
 }
 
-TEST_F(SettingsWindowTest, TheEditMenuWorksOnTheFocusedFieldAndTheOtherMenusAreThere)
+TEST_F(SettingsWindowTest, WithoutAMenuBarFieldsKeepTheirEditingKeysAndEscapeOrCtrlWCloses)
 {
-    auto frame = std::make_unique<SettingsWindowFrame>(settings, [this] { ++quits; });
+    auto frame = std::make_unique<SettingsWindowFrame>(settings);
     auto pane = std::make_unique<QLineEdit>("heard text");
     QLineEdit* field = pane.get();
     frame->addPane(SettingsTab::vocabulary, std::move(pane));
@@ -113,37 +112,74 @@ TEST_F(SettingsWindowTest, TheEditMenuWorksOnTheFocusedFieldAndTheOtherMenusAreT
     frame->activateWindow();
     field->setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    EXPECT_EQ(frame->findChild<QMenuBar*>(), nullptr);
 
-    std::vector<std::string> menus;
-    QAction* selectAll = nullptr;
-    QAction* copy = nullptr;
-    QAction* quit = nullptr;
-    QAction* close = nullptr;
-    for (QAction* menu : frame->menuBar()->actions()) {
-        std::string items = menu->text().toStdString() + ":";
-        for (QAction* item : menu->menu()->actions()) {
-            items += item->isSeparator()
-                         ? " |"
-                         : " " + item->text().toStdString() + " " + item->shortcut().toString().toStdString();
-            selectAll = item->text() == "Select All" ? item : selectAll;
-            copy = item->text() == "Copy" ? item : copy;
-            quit = item->text() == "Quit Korvane" ? item : quit;
-            close = item->text() == "Close" ? item : close;
-        }
-        menus.push_back(items);
+    // The field's own keys, each followed by what the field and the clipboard then hold.
+    struct Step {
+        QKeyCombination keys;
+        QString text;
+        QString clipboard;
+    };
+    const Step steps[] = {
+        {Qt::CTRL | Qt::Key_A, "heard text", ""},  {Qt::CTRL | Qt::Key_C, "heard text", "heard text"},
+        {Qt::CTRL | Qt::Key_X, "", "heard text"},  {Qt::CTRL | Qt::Key_Z, "heard text", "heard text"},
+        {Qt::Key_End, "heard text", "heard text"}, {Qt::CTRL | Qt::Key_V, "heard textheard text", "heard text"}};
+    QApplication::clipboard()->clear();
+    for (const Step& step : steps) {
+        QTest::keyClick(field, step.keys.key(), step.keys.keyboardModifiers());
+        EXPECT_EQ(field->text(), step.text) << QKeySequence(step.keys).toString().toStdString();
+        EXPECT_EQ(QApplication::clipboard()->text(), step.clipboard)
+            << QKeySequence(step.keys).toString().toStdString();
     }
-    EXPECT_THAT(menus, ElementsAre("Korvane: Settings… Ctrl+, | Quit Korvane Ctrl+Q",
-                                   "Edit: Undo Ctrl+Z Redo Ctrl+Shift+Z | Cut Ctrl+X Copy Ctrl+C Paste Ctrl+V "
-                                   "Select All Ctrl+A",
-                                   "Window: Close Ctrl+W"));
+    EXPECT_TRUE(frame->isVisible());
 
-    selectAll->trigger();
-    copy->trigger();
-    EXPECT_EQ(QApplication::clipboard()->text(), "heard text");
-    quit->trigger();
-    EXPECT_EQ(quits, 1);
-    close->trigger();
-    EXPECT_FALSE(frame->isVisible());
+    for (const QKeyCombination keys : {QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W}) {
+        frame->show();
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+        QTest::keyClick(field, keys.key(), keys.keyboardModifiers());
+        EXPECT_FALSE(frame->isVisible()) << QKeySequence(keys).toString().toStdString();
+    }
+}
+
+TEST_F(SettingsWindowTest, TabsAreChosenFromTheKeyboardAndStoredLikeAClick)
+{
+    auto frame = makeFrame(settings);
+    frame->show();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    auto* toolbar = frame->findChild<QToolBar*>("settingsTabs");
+    auto button = [&](SettingsTab tab) { return toolbar->widgetForAction(frame->tabAction(tab)); };
+
+    // From General, with the keys of a tab dialog; the row wraps around at both ends.
+    struct Step {
+        QKeyCombination keys;
+        SettingsTab selected;
+    };
+    const Step steps[] = {{Qt::CTRL | Qt::Key_Tab, SettingsTab::vocabulary},
+                          {Qt::CTRL | Qt::Key_PageDown, SettingsTab::about},
+                          {Qt::CTRL | Qt::Key_Tab, SettingsTab::general},
+                          {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, SettingsTab::about},
+                          {Qt::CTRL | Qt::Key_PageUp, SettingsTab::vocabulary},
+                          {Qt::CTRL | Qt::Key_PageUp, SettingsTab::general}};
+    for (const Step& step : steps) {
+        QTest::keyClick(QApplication::focusWidget(), step.keys.key(), step.keys.keyboardModifiers());
+        EXPECT_EQ(frame->selectedTab(), step.selected) << QKeySequence(step.keys).toString().toStdString();
+        EXPECT_EQ(settings.settingsTab(), step.selected) << QKeySequence(step.keys).toString().toStdString();
+    }
+
+    // The row is one stop in the Tab order, at the selected tab; Right and Left move along it.
+    frame->setFocus();
+    QTest::keyClick(frame.get(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), button(SettingsTab::general));
+    QTest::keyClick(button(SettingsTab::general), Qt::Key_Right);
+    EXPECT_EQ(frame->selectedTab(), SettingsTab::vocabulary);
+    EXPECT_EQ(settings.settingsTab(), SettingsTab::vocabulary);
+    EXPECT_EQ(QApplication::focusWidget(), button(SettingsTab::vocabulary));
+    QTest::keyClick(button(SettingsTab::vocabulary), Qt::Key_Left);
+    EXPECT_EQ(frame->selectedTab(), SettingsTab::general);
+    EXPECT_EQ(QApplication::focusWidget(), button(SettingsTab::general));
+    EXPECT_EQ(button(SettingsTab::vocabulary)->focusPolicy(), Qt::NoFocus);
 }
 
 TEST_F(SettingsWindowTest, TheWindowIsBuiltOnFirstShowAndKeptWhenClosed)
@@ -163,6 +199,19 @@ TEST_F(SettingsWindowTest, TheWindowIsBuiltOnFirstShowAndKeptWhenClosed)
     world.show();
     EXPECT_EQ(world.window->window(), first);
     EXPECT_TRUE(first->isVisible());
+
+    // Escape in a vocabulary cell being edited ends that edit only; the next Escape closes.
+    dynamic_cast<SettingsWindowFrame&>(*first).selectTab(SettingsTab::vocabulary);
+    auto* table = world.find<QTableView>("vocabularyTable");
+    ASSERT_NE(table, nullptr);
+    table->edit(table->model()->index(0, 0));
+    QWidget* editor = table->indexWidget(table->model()->index(0, 0));
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(table->indexWidget(table->model()->index(0, 0)), nullptr) << "the edit is over";
+    QTest::keyClick(table, Qt::Key_Escape);
+    EXPECT_FALSE(first->isVisible());
 }
 
 TEST_F(SettingsWindowTest, TheTabChosenInTheWindowIsOpenAfterARestart)
@@ -213,7 +262,7 @@ TEST_F(SettingsWindowTest, AsTheApplicationBuildsItTheWindowHasFourTabsWithTheUp
     EXPECT_NE(frame->centralWidget()->findChild<AboutPane*>(), nullptr);
     EXPECT_TRUE(frame->findChild<AboutPane*>()->isVisible());
     frame->tabAction(SettingsTab::updates)->trigger();
-    EXPECT_EQ(frame->windowTitle(), "Updates");
+    EXPECT_EQ(frame->windowTitle(), "Updates \u2014 Korvane");
     ASSERT_NE(frame->findChild<UpdatesPane*>(), nullptr);
     EXPECT_TRUE(frame->findChild<UpdatesPane*>()->isVisible());
     EXPECT_FALSE(frame->findChild<AboutPane*>()->isVisible());

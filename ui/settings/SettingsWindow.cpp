@@ -25,9 +25,6 @@ SettingsWindow::SettingsWindow(AppSettings& settings, SettingsCollaborators coll
     if (!collaborators_.dictation || !collaborators_.mainQueue || !collaborators_.models) {
         throw std::invalid_argument("the settings window needs the dictation controller, main queue and model store");
     }
-    if (!collaborators_.quit) {
-        collaborators_.quit = [] { QCoreApplication::quit(); };
-    }
     if (!collaborators_.pauseHotkey) {
         collaborators_.pauseHotkey = [] {};
     }
@@ -64,7 +61,7 @@ std::unique_ptr<GeneralPane> SettingsWindow::makeGeneralPane()
 
 void SettingsWindow::makeWindow()
 {
-    frame_ = std::make_unique<SettingsWindowFrame>(settings_, collaborators_.quit);
+    frame_ = std::make_unique<SettingsWindowFrame>(settings_);
 
     // One line per pane; the tabs keep their fixed order whatever order the lines are in.
     addPane(SettingsTab::general, makeGeneralPane());

@@ -43,8 +43,6 @@ struct SettingsCollaborators {
     std::function<void()> pauseHotkey;
     // Stores and registers a new shortcut, or registers the stored one again when given nothing.
     std::function<void(std::optional<HotkeyBinding>)> applyHotkey;
-    // "Quit Korvane" in the window's menu; QCoreApplication::quit() when not set.
-    std::function<void()> quit;
     // What Start at Login launches; the running executable when empty.
     std::filesystem::path executable;
     // Where the panes log what the user changed (Start at Login).
@@ -52,9 +50,8 @@ struct SettingsCollaborators {
 };
 
 // The settings window: one window with a toolbar of tabs (General, Vocabulary, Updates, About),
-// the tab last open remembered under "settingsTab", and a menu bar with the application, Edit and
-// Window menus. The window is built on the first show() and kept when closed, so later shows find it
-// as it was. Main thread only.
+// the tab last open remembered under "settingsTab", and no menu bar. The window is built on the first
+// show() and kept when closed, so later shows find it as it was. Main thread only.
 //
 // A pane joins the window with one addPane() line in makeWindow(); a tab whose pane was never added
 // is simply not shown.

@@ -4,18 +4,15 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLayout>
-#include <QMenu>
-#include <QMenuBar>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QToolBar>
 
 #include <algorithm>
-#include <utility>
 
 namespace korvane {
 
@@ -71,7 +68,7 @@ int orderOf(SettingsTab tab)
 
 }  // namespace
 
-SettingsWindowFrame::SettingsWindowFrame(AppSettings& settings, std::function<void()> quit)
+SettingsWindowFrame::SettingsWindowFrame(AppSettings& settings)
     : settings_(settings), toolbar_(new QToolBar(this)), group_(new QActionGroup(this)), stack_(new PaneStack(this))
 {
     setObjectName("settingsWindow");
@@ -88,72 +85,86 @@ SettingsWindowFrame::SettingsWindowFrame(AppSettings& settings, std::function<vo
     group_->setExclusive(true);
     setCentralWidget(stack_);
     setUnifiedTitleAndToolBarOnMac(true);
-    buildMenus(std::move(quit));
+    addWindowKeys();
 }
 
 SettingsWindowFrame::~SettingsWindowFrame() = default;
 
-void SettingsWindowFrame::buildMenus(std::function<void()> quit)
+void SettingsWindowFrame::addWindowKeys()
 {
-    QMenu* application = menuBar()->addMenu("Korvane");
-    QAction* settingsItem = application->addAction("Settings…");
-    settingsItem->setShortcut(QKeySequence("Ctrl+,"));
-    connect(settingsItem, &QAction::triggered, this, [this] {
-        raise();
-        activateWindow();
-    });
-    application->addSeparator();
-    QAction* quitItem = application->addAction("Quit Korvane");
-    quitItem->setShortcut(QKeySequence("Ctrl+Q"));
-    connect(quitItem, &QAction::triggered, this, [quit = std::move(quit)] { quit(); });
+    // Shortcuts of the window, so they work whichever field has the focus; the fields claim none
+    // of these keys for themselves.
+    auto* close = new QAction(this);
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
 
-    // The Edit items act on whichever field has the focus; the fields' own shortcuts (Ctrl+Z, Ctrl+C,
-    // ...) keep working, since a text field claims those keys before any menu shortcut sees them.
-    QMenu* edit = menuBar()->addMenu("Edit");
-    struct EditItem {
-        const char* title;
-        QKeySequence keys;
-        const char* slot;
-    };
-    const EditItem upper[] = {{"Undo", QKeySequence("Ctrl+Z"), "undo()"},
-                              {"Redo", QKeySequence("Ctrl+Shift+Z"), "redo()"}};
-    const EditItem lower[] = {{"Cut", QKeySequence("Ctrl+X"), "cut()"},
-                              {"Copy", QKeySequence("Ctrl+C"), "copy()"},
-                              {"Paste", QKeySequence("Ctrl+V"), "paste()"},
-                              {"Select All", QKeySequence("Ctrl+A"), "selectAll()"}};
-    auto addEditItem = [this, edit](const EditItem& item) {
-        QAction* action = edit->addAction(item.title);
-        action->setShortcut(item.keys);
-        connect(action, &QAction::triggered, this, [this, slot = item.slot] { forwardToFocusedField(slot); });
-    };
-    for (const EditItem& item : upper) {
-        addEditItem(item);
-    }
-    edit->addSeparator();
-    for (const EditItem& item : lower) {
-        addEditItem(item);
-    }
-
-    QMenu* window = menuBar()->addMenu("Window");
-    QAction* closeItem = window->addAction("Close");
-    closeItem->setShortcut(QKeySequence("Ctrl+W"));
-    connect(closeItem, &QAction::triggered, this, &QWidget::close);
+    auto* next = new QAction(this);
+    next->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
+    connect(next, &QAction::triggered, this, [this] { selectNeighbour(1); });
+    addAction(next);
+    // Ctrl+Shift+Tab arrives as Backtab with Shift held.
+    auto* previous = new QAction(this);
+    previous->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
+    connect(previous, &QAction::triggered, this, [this] { selectNeighbour(-1); });
+    addAction(previous);
 }
 
-void SettingsWindowFrame::forwardToFocusedField(const char* slot)
+void SettingsWindowFrame::keyPressEvent(QKeyEvent* event)
 {
-    QWidget* field = QApplication::focusWidget();
-    if (field == nullptr || field->window() != this) {
+    // Escape reaches the window only when nothing inside used it: an open cell editor cancels its
+    // edit, a drop-down list closes, and the window stays.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
         return;
     }
-    // Line edits, text edits and the table's cell editors all have these slots; other widgets
-    // (buttons, check boxes) have nothing to undo or copy.
-    const QByteArray signature = QMetaObject::normalizedSignature(slot);
-    if (field->metaObject()->indexOfMethod(signature.constData()) < 0) {
+    QMainWindow::keyPressEvent(event);
+}
+
+bool SettingsWindowFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // Left and Right on a tab button move along the row as they do in a tab bar, selecting as they
+    // go; a tool button alone would pass the focus on to the next widget instead.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (plain && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)) {
+            const bool forward = (key->key() == Qt::Key_Right) != (layoutDirection() == Qt::RightToLeft);
+            selectNeighbour(forward ? 1 : -1);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void SettingsWindowFrame::selectNeighbour(int step)
+{
+    const std::optional<SettingsTab> selected = selectedTab();
+    if (!selected || tabs_.empty()) {
         return;
     }
-    const QByteArray name = signature.left(signature.indexOf('('));
-    QMetaObject::invokeMethod(field, name.constData());
+    const auto at = std::find_if(tabs_.begin(), tabs_.end(), [&](const Tab& entry) { return entry.tab == *selected; });
+    const int count = static_cast<int>(tabs_.size());
+    const int index = (static_cast<int>(at - tabs_.begin()) + step % count + count) % count;
+    selectTab(tabs_[static_cast<std::size_t>(index)].tab);
+}
+
+void SettingsWindowFrame::updateTabFocus()
+{
+    QWidget* focused = focusWidget();
+    const bool rowFocused = focused != nullptr && toolbar_->isAncestorOf(focused);
+    for (const Tab& entry : tabs_) {
+        QWidget* button = toolbar_->widgetForAction(entry.action);
+        if (button == nullptr) {
+            continue;
+        }
+        button->setFocusPolicy(entry.action->isChecked() ? Qt::TabFocus : Qt::NoFocus);
+        // The focus moves along with the selection, as in a tab bar.
+        if (rowFocused && entry.action->isChecked()) {
+            button->setFocus(Qt::TabFocusReason);
+        }
+    }
 }
 
 void SettingsWindowFrame::addPane(SettingsTab tab, std::unique_ptr<QWidget> pane)
@@ -174,6 +185,9 @@ void SettingsWindowFrame::addPane(SettingsTab tab, std::unique_ptr<QWidget> pane
     group_->addAction(action);
     toolbar_->insertAction(before, action);
     connect(action, &QAction::triggered, this, [this, tab] { selectTab(tab); });
+    if (QWidget* button = toolbar_->widgetForAction(action)) {
+        button->installEventFilter(this);
+    }
 
     QWidget* page = pane.release();
     stack_->addWidget(page);
@@ -200,7 +214,8 @@ void SettingsWindowFrame::showTab(SettingsTab tab)
     }
     entry->action->setChecked(true);
     stack_->setCurrentWidget(entry->pane);
-    setWindowTitle(entry->action->text());
+    updateTabFocus();
+    setWindowTitle(entry->action->text() + QStringLiteral(" \u2014 Korvane"));
     fitWindow();
 }
 

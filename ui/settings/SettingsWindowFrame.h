@@ -4,13 +4,14 @@
 
 #include <QMainWindow>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class QAction;
 class QActionGroup;
+class QEvent;
+class QKeyEvent;
 class QToolBar;
 
 namespace korvane {
@@ -18,15 +19,20 @@ namespace korvane {
 class AppSettings;
 class PaneStack;
 
-// The window itself: the toolbar of tabs over the selected pane, and the menu bar. Selecting a tab
-// stores it under "settingsTab" and fits the window to the pane, keeping its top edge where it was
-// so the window grows and shrinks downward. Closing only hides it; it has no minimize button.
+// The window itself: the toolbar of tabs over the selected pane, titled "<tab> — Korvane". Selecting
+// a tab stores it under "settingsTab" and fits the window to the pane, keeping its top edge where it
+// was so the window grows and shrinks downward. Closing only hides it; it has no minimize button and
+// no menu bar (quitting is the tray's job; text fields bring their own editing keys).
+//
+// Keys, as in a dialog of tabs: Escape (unless something inside takes it, such as a cell editor)
+// and Ctrl+W close; Ctrl+Tab / Ctrl+PgDn and Ctrl+Shift+Tab / Ctrl+PgUp select the next or previous
+// tab, wrapping around. The tab row is one stop in the Tab order, at the selected tab; Left and Right
+// there select the neighbouring tab. A tab chosen by key is stored like a click.
 class SettingsWindowFrame final : public QMainWindow {
     Q_OBJECT
 
 public:
-    // `quit` runs for "Quit Korvane".
-    SettingsWindowFrame(AppSettings& settings, std::function<void()> quit);
+    explicit SettingsWindowFrame(AppSettings& settings);
     ~SettingsWindowFrame() override;
 
     // Adds the pane of `tab`; tabs stay in their fixed order whatever order panes come in. A second
@@ -44,6 +50,10 @@ public:
     // Sizes the window to the selected pane, top edge kept. Panes call it when their height changes.
     void fitWindow();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct Tab {
         SettingsTab tab;
@@ -51,8 +61,11 @@ private:
         QWidget* pane;
     };
 
-    void buildMenus(std::function<void()> quit);
-    void forwardToFocusedField(const char* slot);
+    void addWindowKeys();
+    // Selects the tab `step` places after (negative: before) the selected one, wrapping around.
+    void selectNeighbour(int step);
+    // Only the selected tab's button takes the focus by Tab, so the row is one stop.
+    void updateTabFocus();
     const Tab* find(SettingsTab tab) const;
 
     AppSettings& settings_;
