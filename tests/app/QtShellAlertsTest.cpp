@@ -6,6 +6,7 @@
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/TemporaryDirectory.h"
+#include "tests/support/qt/QtPrinting.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,12 +23,6 @@
 #include <ostream>
 #include <string>
 #include <thread>
-
-// Texts in failure messages as text, not as bytes.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace korvane {
 namespace {

@@ -9,6 +9,7 @@
 #include "tests/support/TempHome.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/fakes/FakeSpeechTranscriber.h"
+#include "tests/support/qt/QtPrinting.h"
 #include "transcription/models/ModelStore.h"
 #include "ui/settings/SettingsWindow.h"
 
@@ -21,12 +22,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-// QString in failure messages as text, not as bytes.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace korvane::testing {
 

@@ -5,6 +5,7 @@
 #include "core/settings/AppSettings.h"
 #include "core/settings/SettingsKeys.h"
 #include "tests/support/TempHome.h"
+#include "tests/support/qt/QtPrinting.h"
 #include "tests/ui/VocabularyPrinting.h"
 #include "text/StoredVocabulary.h"
 #include "ui/logic/VocabularyEditor.h"
@@ -26,12 +27,6 @@
 #include <optional>
 #include <ostream>
 #include <string>
-
-// QString in failure messages as text, not as bytes.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace korvane {
 namespace {

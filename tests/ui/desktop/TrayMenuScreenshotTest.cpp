@@ -2,6 +2,7 @@
 // everything, with the items of a running dictation.
 #include "app/StatusMenu.h"
 #include "tests/platform/desktop/DesktopFixture.h"
+#include "tests/support/qt/QtPrinting.h"
 #include "tests/ui/desktop/WidgetDesktop.h"
 
 #include <QAction>
@@ -34,8 +35,8 @@ TEST(TrayMenuScreenshot, PopsUpWhereAskedWithTheItemsOfARunningDictation)
             items << action->text();
         }
     }
-    EXPECT_EQ(items, (QStringList{"Status: Recording...", "Stop Dictation", "Copy Last Transcript", "Settings…",
-                                  "Quit Korvane"}));
+    EXPECT_EQ(items, (QStringList{"Status: Recording...", "Stop Dictation", "Cancel Dictation", "Copy Last Transcript",
+                                  "Settings…", "Quit Korvane"}));
 
     QMenu& menu = *status.menu();
     const QImage before = testing::grabScreen();
