@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Korvane: local speech-to-text dictation from the system tray.
 #include "app/ApplicationShell.h"
 #include "app/CommandLine.h"

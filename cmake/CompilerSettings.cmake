@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Warnings, sanitizers and fuzzing flags, carried by the interface target korvane_build_flags that
 # every Korvane target links. Third-party code is never built with these.
 add_library(korvane_build_flags INTERFACE)

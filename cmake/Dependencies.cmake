@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every external library, found in one place. whisper.cpp comes from the system when installed,
 # otherwise from the prefix that tools/build-whisper.sh fills.
 set(THREADS_PREFER_PTHREAD_FLAG ON)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs at install time. Copies the whisper.cpp libraries that the programs load from the pinned
 # build's prefix into the private library folder, each under the name the programs ask for (its
 # soname), and points their own RUNPATH, which names the build machine's prefix, at that folder.

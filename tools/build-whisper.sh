@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes a whisper.cpp installation available to the build.
 #
 # A system installation (pkg-config "whisper") wins. Otherwise the pinned whisper.cpp 1.9.1, carried

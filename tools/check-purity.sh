@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fails when decision logic includes a platform header. Qt, X11, xcb, xkbcommon, PulseAudio, AT-SPI,
 # GLib and D-Bus all live in /usr/include, so a stray include would compile silently and tie the
 # logic (and its unit tests) to a desktop session. Adapters belong in platform/linux/, app/ or ui/.

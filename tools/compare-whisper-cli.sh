@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Compares korvane-transcribe with whisper.cpp's own command-line example (whisper-cli) in one run on
 # the same generated model (the size of Whisper tiny.en) and the same recordings: 3, 6, 10 and 20 s of
 # espeak-ng speech with 1.5 s of silence at each end, 16 kHz mono, all greedy on the same number of

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds Korvane's Debian package with CPack:
 #   tools/package-deb.sh [BUILD_DIR [OUTPUT_DIR]]
 # A configured BUILD_DIR is reused (the test command's `build`); a new one is configured as a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the benchmarks (optimised) and prints their figures. Benchmarks never fail a build; they
 # are the numbers we report. Extra arguments go to every benchmark binary
 # (e.g. --benchmark_filter=Clean).

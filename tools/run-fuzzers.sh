@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs every fuzz target built in <build-dir> for <seconds> each, starting from its committed seed
 # corpus (tests/fuzz/corpus/<name>/). New inputs go to a scratch copy, never into the repository.
 # Usage: tools/run-fuzzers.sh <build-dir> [seconds]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds and runs every Korvane test on a fresh Debian 12 machine (installing what is missing):
 #   1. the code style and purity checks and the normal build, warnings as errors: every test;
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer: every test;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs everything Korvane needs to build, run and test on Debian 12, then makes sure a
 # whisper.cpp installation is available. Safe to run again: each step is skipped when done.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The package test: builds the .deb (tools/package-deb.sh), checks its control fields and file
 # list, unpacks it into a throwaway root and checks from there the desktop entry, the AppStream
 # metadata, the icons, the private whisper.cpp libraries, --version, --help and a start of the

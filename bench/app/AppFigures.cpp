@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints figures of the running application, not a test. Korvane runs as a user runs it, on a
 // private desktop with a tray host and a private sound server, with a generated model of the given
 // size (default: the "small" model's widths and depths) that decodes a fixed phrase. Reported:

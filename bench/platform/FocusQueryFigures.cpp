@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints how long the focus queries take against real toolkits under a private desktop: the
 // classification and the character before the caret (what every paste pays), and finding the
 // focused object in a window with thousands of accessible objects. Figures, not a test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints the hotkey figures under a private desktop: the time from an XTest key press to the
 // shortcut's callback on the main thread, and the CPU a running chord watch costs while someone
 // types. Figures, not a test.

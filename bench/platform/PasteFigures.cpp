@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints how long a paste takes against a real GTK window under a private desktop: from the
 // delivery call to the synthetic key press (the target already in front), and the clipboard
 // snapshot with a 10 MB image on the clipboard. Figures, not a test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What one frame of the listening indicator's level meter costs while recording: a level read, the
 // meter's shift and a repaint of the panel (dot, text and 22 bars), at 30 frames a second. Prints
 // the time per frame and the share of one core the meter takes. Runs on Qt's offscreen platform.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How long the settings window takes to appear: the first show in a fresh process (cold: the
 // window and every pane are built, fonts and icons looked up) and later shows of the kept window
 // (warm), from the show() call to the window's first paint. Runs on a private Xvfb desktop with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints how long the vocabulary tab's summary line takes to refresh with 200 entries against a
 // loaded generated model, counting tokens the way the settings window does (never waiting for the
 // transcriber), and the same refresh while a transcription holds the transcriber and with no model.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes the generated version header. Runs at every build (not only at configure time) so that the
 # commit named in About is the one actually built; configure_file leaves the file untouched when
 # nothing changed, so an unchanged build recompiles nothing.

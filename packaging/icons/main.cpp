@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // korvane-icons OUTPUT_DIR: writes Korvane's icons into OUTPUT_DIR/hicolor as an icon theme lays
 // them out: each as SVG (scalable) and as PNG in the sizes desktops look for, all drawn from one
 // drawing. Runs at build time; needs no display.

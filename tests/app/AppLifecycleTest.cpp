@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts the real korvane executable (Qt's offscreen platform, a temporary home) and checks what a
 // user or a session manager relies on: the start banner, settings taken over, and a clean exit on
 // SIGTERM and SIGINT.

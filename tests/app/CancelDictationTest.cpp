@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cancelling a dictation with Escape through the real application on a private desktop: Escape is
 // Korvane's only while it records, a cancelled dictation pastes nothing and leaves the user's
 // clipboard alone, and afterwards Escape reaches the application in front again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line's decisions: which action a start takes, what it refuses and why, the words on
 // the instance socket, where the instance is looked for, and what --help promises.
 #include "app/CommandLine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One dictation through the real application, as a user makes it: Korvane runs on a private desktop
 // with a tray host and a private sound server, its model (generated, decoding a fixed phrase) comes
 // from a model catalogue file and a loopback download. The shortcut is pressed with XTest while a

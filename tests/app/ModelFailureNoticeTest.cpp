@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A first start that cannot fetch its model, through the real application, desktop session bus and
 // a notification server: the reason reaches the desktop once per failure, not once per attempt.
 #include "tests/support/TempHome.h"

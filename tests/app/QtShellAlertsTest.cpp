@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shell's alerts on a real (offscreen) Qt desktop: the answer is the button the user chose,
 // closing counts as the last one, and afterwards the shell gets to give the keyboard back. Opening
 // the accessibility settings starts the desktop's own tool, found on PATH.

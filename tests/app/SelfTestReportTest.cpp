@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The self-test's verdict and its level figure.
 #include "app/selftest/SelfTestReport.h"
 

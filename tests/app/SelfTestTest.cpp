@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs `korvane --self-test` against a private desktop, sound server and generated model, then takes
 // each dependency away in turn: the matching line fails and the exit status says so.
 #include "tests/app/ForeignKeyGrab.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One Korvane per user, reached from the command line: the real executable runs (Qt's offscreen
 // platform, a temporary home and runtime folder, a private sound server and a generated model), and
 // further starts of it either hand their request to the running one or, with none running, say so

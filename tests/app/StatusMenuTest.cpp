@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tray menu as the user sees it: its items (with no key equivalents, since a tray menu never
 // has the keyboard focus) after a sequence of statuses, Copy Last Transcript,
 // and a desktop without a tray host (offscreen).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The delivery decisions over a scripted desktop on virtual time.
 #include "delivery/TranscriptDelivery.h"
 #include "core/scheduling/VirtualMainQueue.h"

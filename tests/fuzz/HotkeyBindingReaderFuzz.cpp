@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary text to the stored shortcut reader and the legacy-settings conversion. The
 // reader must either refuse the text or give a record that writes and reads back unchanged; a
 // binding it accepts must be valid and survive its own encoding. Any breach aborts.

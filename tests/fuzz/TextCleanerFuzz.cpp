@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cleans arbitrary text with replacement rules taken from the same input. The input is split at
 // NUL bytes: the first part is the transcript, then alternating heard forms and replacements. The
 // rules go both through a vocabulary (as in a dictation) and raw to applyVocabulary (empty or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the stored vocabulary reader. The reader must either refuse them or give
 // a normalised vocabulary that writes, reads back to the same value, and writes to the same bytes
 // again. The derived rules and prompt terms must keep their own guarantees. Any breach aborts.

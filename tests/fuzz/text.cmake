@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Stored vocabulary reader: any bytes give either a normalised vocabulary that survives a write and
 # re-read, or nothing.
 korvane_add_fuzzer(vocabulary_reader_fuzz VocabularyReaderFuzz.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shortcuts as the user reads them: PC key names joined by "+", while the glyph form stays
 // HotkeyBinding::displayText's.
 #include "hotkeys/ShortcutLabel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The autostart entry's text: the Exec line survives any executable path, and reading an entry
 // finds whether it is switched off.
 #include "ui/logic/AutostartEntry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The General tab as the user works it (offscreen): the model rows against a controller with a
 // scripted recogniser and a real model folder, deleting a model, recording a shortcut with key
 // events and virtual time, and Start at Login writing a real autostart entry.

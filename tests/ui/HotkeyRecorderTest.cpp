@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shortcut recorder's decisions: candidates and messages for key presses, and modifier-only
 // chords promoted after 0.6 s of virtual time.
 #include "ui/logic/HotkeyRecorder.h"

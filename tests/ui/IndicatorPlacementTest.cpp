@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which screen the listening indicator goes on, and where on it, clear of the focused field.
 #include "ui/logic/IndicatorPlacement.h"
 

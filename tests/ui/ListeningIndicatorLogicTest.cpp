@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The listening indicator's decisions: what each state looks like, how wide the panel is, what a
 // change of state does to the timers, and the level meter.
 #include "ui/logic/IndicatorAppearance.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The General pane's model rows: status line, Retry, the check mark, the disk line and the use and
 // delete buttons for each situation.
 #include "ui/logic/ModelRows.h"

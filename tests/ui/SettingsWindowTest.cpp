@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings window (offscreen): its tabs and the one remembered across restarts, fitting the
 // window to the selected pane with the top edge kept, its keys, and closing without losing it.
 #include "tests/ui/SettingsTestWorld.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tray menu's texts as statuses arrive, and the paste-shortcut wording they use here.
 #include "ui/logic/StatusMenuModel.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vocabulary table's decisions without a widget: rows to vocabulary and back, the save rule
 // behind every action, the summary line, and the retries that fill in the token count.
 #include "ui/logic/VocabularyEditor.h"

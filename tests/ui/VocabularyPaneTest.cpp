@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Vocabulary tab as the user works it (offscreen): typing into cells, the buttons, and what
 // reaches the settings file on disk.
 #include "ui/settings/VocabularyPane.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The summary line against a real transcriber over a generated model: it never waits for the
 // transcriber, shows the fallback while no count can be made, and fills in the count by itself
 // once the model is loaded or the transcriber is free again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // korvane-modelgen: writes a small whisper.cpp model file for tests, benchmarks and comparisons.
 #include "tools/modelgen/ModelWriter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders the tray menu and the listening indicator's states to PNG files for the README:
 //   korvane-screenshots [directory]   (default: docs/images)
 // Runs on Qt's offscreen platform, so it needs no display; the indicator keeps its translucent

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // korvane-transcribe: runs one WAV file through Korvane's recognition path (speech detector,
 // trimming, whisper.cpp with the stored vocabulary's prompt, the transcript cleaner) and prints the
 // text and the time each stage took. A developer tool for comparing against whisper.cpp's own

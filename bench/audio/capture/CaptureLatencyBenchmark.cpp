@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Time from AudioRecorder::start() to the first converted samples, on a private PulseAudio daemon
 // (the test harness's) whose 48 kHz stereo source runs like a microphone. The first word of a
 // dictation is lost if this is long. The first start also connects to the server; later ones reuse

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of turning one 4096-frame capture block into 16 kHz mono: the converter alone, and the whole
 // path a block takes inside the recorder (conversion, level meter, append under the locks).
 #include "audio/capture/AudioConverter.h"

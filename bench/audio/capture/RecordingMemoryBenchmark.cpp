@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Peak memory of a recording that runs into the ten-minute cap: 9,600,000 floats (38.4 MB) of
 // samples, and whatever the recorder needs on top while recording and handing them over.
 #include "audio/capture/AudioRecorder.h"

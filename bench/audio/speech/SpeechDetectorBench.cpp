@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speech analysis of the longest recording the recorder keeps: ten minutes at 16 kHz.
 #include "audio/speech/SpeechDetector.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Digest throughput of a model-sized file (500 MB, created in the temporary directory and removed
 // afterwards), to compare with `openssl speed -evp sha256` on the same machine. The file is read
 // once before timing so the figure measures hashing and reading from the page cache, not the disk.

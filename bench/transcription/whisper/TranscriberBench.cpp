@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Figures for the transcriber: trimming ten minutes of audio, a whole transcription on a generated
 // model (with the share spent outside whisper_full), and the prompt fit with and without the cache.
 #include "tests/support/models/GeneratedModels.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The chosen input ("inputDevice"): recording from it, falling back to the default when it is
 // missing, taking it back when it appears, and the warning about Bluetooth headset profiles.
 #include "audio/capture/AudioRecorder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The detector against real recordings: sentences spoken by espeak-ng and noises made by sox,
 // converted to the recorder's format (16 kHz mono float) at test time.
 #include "audio/speech/SpeechDetector.h"

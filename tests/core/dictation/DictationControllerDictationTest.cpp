@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A dictation from start to final status: recording, the stop tail, transcription, delivery.
 #include "tests/core/dictation/ControllerHarness.h"
 

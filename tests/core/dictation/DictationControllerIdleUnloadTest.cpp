@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Freeing the model after idle minutes ("unloadModelAfterMinutes") and loading it again while the
 // next dictation records.
 #include "tests/core/dictation/ControllerHarness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What happens to deferred work when the controller goes away, and the main-thread rule.
 #include "tests/core/dictation/ControllerHarness.h"
 

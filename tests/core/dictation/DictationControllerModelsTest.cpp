@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Model loading and deletion through the dictation controller.
 #include "tests/core/dictation/ControllerHarness.h"
 #include "tests/support/fakes/FakeError.h"

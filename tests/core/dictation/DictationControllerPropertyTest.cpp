@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Random interleavings of user input, recorder callbacks, model loads, background work, timers and
 // delivery outcomes, checked against the rules every run must keep.
 #include "tests/core/dictation/ControllerHarness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The controller with real worker threads: toggles from other threads, background loads and
 // transcriptions that report back to the main thread. Run under ThreadSanitizer.
 #include "core/dictation/DictationController.h"

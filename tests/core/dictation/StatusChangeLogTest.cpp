@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The debug log's status lines: one per change, a download's progress once.
 #include "core/dictation/StatusChangeLog.h"
 

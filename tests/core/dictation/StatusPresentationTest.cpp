@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How each status is presented, the paste-instruction latch, and the text forms used in logs.
 #include "core/dictation/StatusPresentation.h"
 #include "core/dictation/PasteInstructionLatch.h"

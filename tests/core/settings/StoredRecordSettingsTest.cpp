@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shortcut and vocabulary accessors, which keep structured records in the settings document.
 #include "core/logging/Logger.h"
 #include "core/settings/AppSettings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shell's shortcut decisions against a fake window system: which shortcut ends up stored and
 // watched, what the status line and the alerts say, and the wait for the input permission on
 // virtual time.

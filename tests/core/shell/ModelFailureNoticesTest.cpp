@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // When a failed model load is announced on the desktop, and in what words.
 #include "core/shell/ModelFailureNotices.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The focus decisions over a scripted accessibility service: classification, the character before
 // the caret, the frame, and their log lines.
 #include "delivery/focus/FocusInspector.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The focus tracker over a scripted active-window source.
 #include "delivery/focus/FocusTracker.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The paste helper over a fake clipboard and key synthesizer on virtual time.
 #include "delivery/paste/PasteHelper.h"
 #include "core/scheduling/VirtualMainQueue.h"

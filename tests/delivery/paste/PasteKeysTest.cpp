@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The paste chord for a target, the chord syntax of the settings, and the key code for a keysym.
 #include "delivery/paste/PasteKeys.h"
 #include "delivery/paste/KeyCodeChoice.h"

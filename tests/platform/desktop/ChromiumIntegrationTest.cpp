@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Chromium as the target of a dictation, on a private Xvfb with openbox and the AT-SPI bus: it joins
 // the bus only when accessibility is on as it starts (the application switches it on at launch),
 // and builds the tree of its page only once asked, by the request made when a recording for it

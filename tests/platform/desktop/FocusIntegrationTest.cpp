@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Focus tracking and inspection against real X11 and AT-SPI: a private Xvfb with openbox, the AT-SPI
 // bus, and a Qt and a GTK window with a single-line, a multi-line and a password field and a button.
 #include "delivery/focus/FocusInspector.h"

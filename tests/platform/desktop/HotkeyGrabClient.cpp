@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Another X client for the hotkey tests: grabs one key combination on the root window, exactly as
 // named (no lock variants added), or the whole keyboard, as a menu or a password prompt does;
 // prints "grabbed" or "refused <X error code or grab status>", and keeps the grab until its

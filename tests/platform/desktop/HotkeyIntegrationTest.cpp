@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hotkey backends against a private Xvfb with openbox: keys pressed through XTest (xdotool),
 // a second X client that holds combinations, layout switches with setxkbmap.
 #include "hotkeys/HotkeyBackendFactory.h"

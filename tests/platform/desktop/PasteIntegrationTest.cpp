@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole delivery on X11, as the application wires it: the target is activated or found in front,
 // the focus is inspected over AT-SPI, the transcript goes through the CLIPBOARD and Ctrl+V (or a
 // terminal's own keys) through XTest, and the clipboard is restored. Real Qt, GTK and xterm windows

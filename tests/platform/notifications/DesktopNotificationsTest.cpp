@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Desktop notifications through a notification server on a private session bus: what the server is
 // asked to show, the click that opens Settings, and a desktop without a server.
 #include "platform/linux/notifications/DesktopNotifications.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The chosen input ("inputDevice") on a real PulseAudio daemon: recorded while another source is the
 // default, replaced by the default while it is unplugged, taken back when it returns.
 #include "audio/capture/AudioRecorder.h"

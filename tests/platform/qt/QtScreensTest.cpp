@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The screens the focus logic and the accessibility frames are measured against: X root
 // coordinates in device pixels, whatever scale Qt draws at, and with the primary screen anywhere.
 #include "platform/linux/QtScreens.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The relaunch's two desktop pieces against the real file system and a real exec: noticing a
 // replaced executable in a folder, and starting a program in place of a process.
 #include "platform/linux/updates/ExecutableWatch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Takes the X11 CLIPBOARD with the formats given on the command line and counts the requests it
 // serves, for the paste integration tests.
 //   korvane_clipboard_owner --format MIME=TEXT --format MIME=@FILE ...

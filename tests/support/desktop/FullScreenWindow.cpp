@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A full-screen X11 window in one plain colour that reports the mouse buttons pressed on it, for the
 // desktop tests of what must show above a full-screen application and let clicks through to it.
 //   korvane_fullscreen_window RRGGBB

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A Qt Widgets window for the desktop integration tests: a single-line field, a multi-line field, a
 // password field and a button (window class "QtFields"). Commands arrive on standard input, one per
 // line; answers go to standard output:

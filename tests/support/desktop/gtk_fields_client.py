@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 # A GTK 3 window for the desktop integration tests: a single-line field, a multi-line field, a
 # password field and a button (window class "GtkFields"). Commands arrive on standard input, one per
 # line; answers go to standard output:

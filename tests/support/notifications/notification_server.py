@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 # A desktop notification server for the integration tests: owns org.freedesktop.Notifications on
 # the session bus and reports every Notify call on standard output as one line,
 #   notify {"id": 1, "app_name": ..., "replaces_id": 0, "app_icon": ..., "summary": ...,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The adaptive encoder window for a recording of a given length.
 #include "transcription/whisper/EncoderWindow.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Generated model files as whisper.cpp itself sees them.
 #include "tests/support/TempHome.h"
 #include "tools/modelgen/GeneratedVocabulary.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Telling a decode that ran away from one that ended by itself.
 #include "transcription/whisper/RunawayDecode.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vocabulary adapter shared by the transcriber's prompt and the cleaner.
 #include "transcription/whisper/SettingsVocabulary.h"
 #include "core/settings/AppSettings.h"

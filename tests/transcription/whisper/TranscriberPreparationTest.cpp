@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The transcriber's pure preparation steps: trimming and padding, prompt terms, thread count.
 #include "tests/transcription/whisper/FakePromptSettings.h"
 #include "transcription/whisper/TranscriptionThreads.h"

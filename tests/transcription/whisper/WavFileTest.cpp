@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // korvane-transcribe's WAV input: real files written by sox, and damaged ones.
 #include "tools/transcribe/WavFile.h"
 #include "tests/support/TempHome.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The adaptive encoder window against whisper.cpp with generated model files.
 #include "tests/transcription/whisper/TestAudio.h"
 #include "tests/transcription/whisper/TranscriberFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Model files that pass the store's checks but that whisper.cpp refuses.
 #include "tests/transcription/whisper/TestAudio.h"
 #include "tests/transcription/whisper/TranscriberFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The transcriber's lock: loads, transcriptions, unload and the token counter on several threads.
 #include "tests/support/TempHome.h"
 #include "tests/support/models/GeneratedModels.h"

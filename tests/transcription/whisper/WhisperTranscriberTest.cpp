@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The transcriber against whisper.cpp with generated model files.
 #include "transcription/whisper/WhisperTranscriber.h"
 #include "audio/speech/SpeechDetector.h"

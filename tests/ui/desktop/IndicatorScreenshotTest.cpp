@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The listening indicator on a real X server with a window manager: where the panel lands beside a
 // focused field of another application, what it shows on screen for recording (with a steady
 // level) and for a copied transcript, that it stays on screen on every desktop and over a focused

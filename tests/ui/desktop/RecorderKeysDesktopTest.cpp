@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shortcut recorder on a real X server, keys typed through XTest: keys are recorded by their
 // position (Shift+1 is the 1 key, not "!"), a modifier key by what it is whatever is held before
 // it (Shift+Alt_L is Meta_L on a US keymap), lock keys change nothing, and two modifiers held still

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings window on a real X server with a window manager: "Settings…" brings it back in front
 // with the keyboard when it was minimized, the window asks for no minimize button, and the startup
 // id of a start that asked for the window reaches the window manager, with the launch's end told to

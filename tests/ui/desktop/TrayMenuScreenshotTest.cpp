@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tray menu as it pops up on a real X server: at the point asked, at its own size, on top of
 // everything, with the items of a running dictation.
 #include "app/StatusMenu.h"

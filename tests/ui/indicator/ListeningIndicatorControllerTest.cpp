@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The indicator controller's driving of its panel on virtual time: the meter runs only while the
 // bars show, final messages go away 4 s after they first appeared, the focused field is read only
 // when the panel comes up, and the panel lands on the screen the logic picked, in device pixels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The indicator's screens and where its panel lands at the scales Qt draws at: the placement logic
 // works in y-up device pixels from the primary screen's bottom-left corner, Qt's windows in scaled
 // pixels measured from each screen's own corner.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An update offer on a private X server with a window manager, while another application's window
 // has the keyboard focus: the user may be dictating into it when the daily check finds a release.
 #include "core/updates/UpdateFeed.h"

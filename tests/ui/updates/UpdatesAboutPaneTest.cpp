@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Updates and About tabs and the update dialogs as the user meets them (offscreen): the
 // checkbox against the settings file, "Check Now…", the version texts and the links they open.
 #include "core/scheduling/VirtualMainQueue.h"
