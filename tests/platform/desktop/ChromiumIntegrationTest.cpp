@@ -8,6 +8,7 @@
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/atspi/AtspiAccessibility.h"
 #include "tests/platform/desktop/DesktopFixture.h"
+#include "tests/support/RecordingLog.h"
 #include "tests/support/desktop/ChromiumClient.h"
 
 #include <gmock/gmock.h>
@@ -30,7 +31,7 @@ class ChromiumIntegrationTest : public ::testing::Test {
 protected:
     ChromiumIntegrationTest()
         : queue(std::make_shared<QtMainQueue>(QCoreApplication::instance())),
-          platform([this](std::string_view line) { lines.emplace_back(line); }),
+          platform([this](std::string_view line) { recorded.append(line); }),
           delivery(platform.makeDelivery(queue, [] { return std::map<std::string, std::string>{}; }))
     {
         platform.prepareAccessibility();  // as at launch, before the user opens the browser
@@ -43,17 +44,10 @@ protected:
                FocusClassification::editable;
     }
 
-    std::string log() const
-    {
-        std::string all;
-        for (const std::string& line : lines) {
-            all += line + "\n";
-        }
-        return all;
-    }
+    std::string log() const { return recorded.text(); }
 
     std::shared_ptr<QtMainQueue> queue;
-    std::vector<std::string> lines;
+    testing::RecordingLog recorded;
     LinuxPlatform platform;
     std::shared_ptr<TranscriptDelivering> delivery;
 };
@@ -66,10 +60,10 @@ TEST_F(ChromiumIntegrationTest, ADictationAfterASentenceGetsItsLeadingSpaceAndLa
     // As the dictation controller does when a recording for the browser starts; the lookups below
     // leave an application already asked alone, so only this request can have woken the page.
     platform.makeAccessibility()->enableAccessibility(browser.windowClass());
-    EXPECT_THAT(lines, Contains("AXManualAccessibility for Chromium: status 0"));
+    EXPECT_THAT(recorded.lines(), Contains("AXManualAccessibility for Chromium: status 0"));
     ASSERT_TRUE(testing::processEventsUntil([&] { return focusIsEditable(); }, kTreeBuilt)) << log();
 
-    lines.clear();
+    recorded.clear();
     std::optional<DeliveryOutcome> outcome;
     delivery->deliver("Lunch at noon.", browser.windowClass(), [&](DeliveryOutcome result) { outcome = result; });
     ASSERT_TRUE(testing::processEventsUntil([&] { return outcome.has_value(); }, 15s)) << log();
@@ -77,8 +71,8 @@ TEST_F(ChromiumIntegrationTest, ADictationAfterASentenceGetsItsLeadingSpaceAndLa
     EXPECT_TRUE(testing::processEventsUntil([&] { return browser.text() == "Hello. Lunch at noon."; }))
         << browser.text() << "\n"
         << log();
-    EXPECT_THAT(lines, Contains("Caret read: sentence-end before caret at 6, selection length 0")) << log();
-    EXPECT_THAT(lines, Contains("Leading space added: true")) << log();
+    EXPECT_THAT(recorded.lines(), Contains("Caret read: sentence-end before caret at 6, selection length 0")) << log();
+    EXPECT_THAT(recorded.lines(), Contains("Leading space added: true")) << log();
 }
 
 TEST_F(ChromiumIntegrationTest, TheFirstLookupAsksTheBrowserForItsPageAndALaterOneReadsTheTextArea)
@@ -87,11 +81,11 @@ TEST_F(ChromiumIntegrationTest, TheFirstLookupAsksTheBrowserForItsPageAndALaterO
     browser.activate();
     ASSERT_TRUE(testing::processEventsUntil([&] { return focusIsEditable(); }, kTreeBuilt)) << log();
 
-    lines.clear();
+    recorded.clear();
     EXPECT_EQ(FocusInspector::classifyFocusedElement(*platform.accessibility(),
-                                                     [this](std::string_view line) { lines.emplace_back(line); }),
+                                                     [this](std::string_view line) { recorded.append(line); }),
               FocusClassification::editable);
-    EXPECT_THAT(lines, Contains(HasSubstr("role=AXTextArea subrole=nil valueSettable=true"))) << log();
+    EXPECT_THAT(recorded.lines(), Contains(HasSubstr("role=AXTextArea subrole=nil valueSettable=true"))) << log();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "platform/linux/QtMainQueue.h"
 #include "tests/platform/desktop/DesktopFixture.h"
 #include "tests/support/DeliveryPrinting.h"
+#include "tests/support/RecordingLog.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/desktop/FieldsClient.h"
 #include "tests/support/desktop/TestClipboard.h"
@@ -70,7 +71,7 @@ class PasteIntegrationTest : public ::testing::Test {
 protected:
     PasteIntegrationTest()
         : queue(std::make_shared<QtMainQueue>(QCoreApplication::instance())),
-          platform([this](std::string_view line) { lines.emplace_back(line); }),
+          platform([this](std::string_view line) { recorded.append(line); }),
           delivery(platform.makeDelivery(queue, [this] { return pasteKeys; }))
     {
     }
@@ -100,17 +101,10 @@ protected:
         testing::processEventsUntil([] { return false; }, duration);
     }
 
-    std::string log() const
-    {
-        std::string all;
-        for (const std::string& line : lines) {
-            all += line + "\n";
-        }
-        return all;
-    }
+    std::string log() const { return recorded.text(); }
 
     std::shared_ptr<QtMainQueue> queue;
-    std::vector<std::string> lines;
+    testing::RecordingLog recorded;
     std::map<std::string, std::string> pasteKeys;
     LinuxPlatform platform;
     std::shared_ptr<TranscriptDelivering> delivery;
@@ -146,8 +140,8 @@ TEST_P(PasteIntoToolkitTest, PastesExactlyTheTranscriptAndPutsBackEveryFormatOfT
     EXPECT_EQ(deliver("aside", client.windowClass()), DeliveryOutcome::pasteSent(5)) << log();
     EXPECT_TRUE(testing::processEventsUntil([&] { return client.text("single") == "word hello (aside"; }))
         << client.text("single");
-    EXPECT_THAT(lines, Contains("Leading space added: true"));
-    EXPECT_THAT(lines, Contains("Leading space added: false"));
+    EXPECT_THAT(recorded.lines(), Contains("Leading space added: true"));
+    EXPECT_THAT(recorded.lines(), Contains("Leading space added: false"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Toolkits, PasteIntoToolkitTest,
@@ -184,8 +178,7 @@ TEST_F(PasteIntegrationTest, AnotherWriterAfterTheKeyPressKeepsItsContents)
     EXPECT_TRUE(testing::processEventsUntil([&] { return client.text("single") == "hello"; })) << client.text("single");
     ClipboardOwnerProcess later({{"text/plain", "written later"}});
     const auto skipped = [this] {
-        return std::find(lines.begin(), lines.end(), "Skipping clipboard restore: pasteboard changed externally") !=
-               lines.end();
+        return std::ranges::count(recorded.lines(), "Skipping clipboard restore: pasteboard changed externally") > 0;
     };
     EXPECT_TRUE(testing::processEventsUntil(skipped, 15s)) << log();
     EXPECT_EQ(testing::readClipboard("text/plain", pumpEvents), "written later");
@@ -204,7 +197,8 @@ TEST_F(PasteIntegrationTest, AnotherProgramReadingTheTranscriptDoesNotEndTheWait
 
     EXPECT_EQ(deliver("hello", client.windowClass()), DeliveryOutcome::pasteSent(5)) << log();
     EXPECT_EQ(testing::readClipboard("text/plain", pumpEvents), "hello");
-    EXPECT_TRUE(testing::processEventsUntil([&] { return std::ranges::count(lines, kNeverRead) == 1; }, 15s)) << log();
+    EXPECT_TRUE(testing::processEventsUntil([&] { return std::ranges::count(recorded.lines(), kNeverRead) == 1; }, 15s))
+        << log();
     EXPECT_EQ(testing::readClipboard("text/plain", pumpEvents), "the user's own text");
     EXPECT_EQ(client.text("single"), "");
 }
@@ -227,7 +221,7 @@ TEST_F(PasteIntegrationTest, ATargetBehindAnotherWindowIsActivatedAndReceivesThe
         << target.text("single") << "\n"
         << log();
     EXPECT_EQ(front.text("single"), "");
-    EXPECT_THAT(lines, Contains("Activated: " + target.windowClass()));
+    EXPECT_THAT(recorded.lines(), Contains("Activated: " + target.windowClass()));
 }
 
 TEST_F(PasteIntegrationTest, ATargetClosedBeforeThePasteLeavesTheTranscriptOnTheClipboard)
