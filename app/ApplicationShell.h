@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/scheduling/BackgroundQueue.h"
+#include "base/scheduling/MainQueue.h"
 #include "core/dictation/DictationController.h"
 #include "core/dictation/StatusChangeLog.h"
 #include "core/ports/PlatformServices.h"
-#include "core/scheduling/BackgroundQueue.h"
-#include "core/scheduling/MainQueue.h"
 #include "core/settings/AppSettings.h"
 #include "core/shell/ModelFailureNotices.h"
 #include "hotkeys/HotkeyBinding.h"

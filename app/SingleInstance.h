@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
-#include "core/logging/LogSink.h"
+#include "base/logging/LogSink.h"
 
 #include <QObject>
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/logging/LogSink.h"
 #include "core/dictation/DictationStatus.h"
-#include "core/logging/LogSink.h"
 #include "ui/logic/StatusMenuModel.h"
 
 #include <QObject>

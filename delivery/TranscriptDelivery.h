@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/logging/LogSink.h"
-#include "core/ports/DeliveryOutcome.h"
-#include "core/ports/TranscriptDelivering.h"
-#include "core/scheduling/Task.h"
+#include "base/logging/LogSink.h"
+#include "base/scheduling/Task.h"
+#include "delivery/DeliveryOutcome.h"
+#include "delivery/TranscriptDelivering.h"
 #include "delivery/focus/FocusClassification.h"
 #include "delivery/paste/PasteResult.h"
 

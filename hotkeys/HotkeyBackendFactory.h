@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/logging/LogSink.h"
-#include "core/scheduling/MainQueue.h"
+#include "base/logging/LogSink.h"
+#include "base/scheduling/MainQueue.h"
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "hotkeys/KeyGrabber.h"

@@ -1,6 +1,6 @@
 #include "hotkeys/ModifierChordBackend.h"
 
-#include "core/scheduling/WeakTask.h"
+#include "base/scheduling/WeakTask.h"
 
 #include <string>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "text/StoredVocabulary.h"
 
-#include "core/json/WholeNumber.h"
+#include "base/json/WholeNumber.h"
 
 #include <nlohmann/json.hpp>
 

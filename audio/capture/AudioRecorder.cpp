@@ -2,7 +2,7 @@
 
 #include "audio/capture/AudioRecorderError.h"
 #include "audio/capture/InputLevel.h"
-#include "core/scheduling/WeakTask.h"
+#include "base/scheduling/WeakTask.h"
 
 #include <algorithm>
 #include <cmath>

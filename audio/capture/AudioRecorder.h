@@ -1,11 +1,11 @@
 #pragma once
 
 #include "audio/capture/AudioConverter.h"
+#include "audio/capture/AudioRecording.h"
 #include "audio/capture/CaptureEngine.h"
 #include "audio/capture/CaptureFormat.h"
-#include "core/logging/LogSink.h"
-#include "core/ports/AudioRecording.h"
-#include "core/scheduling/MainQueue.h"
+#include "base/logging/LogSink.h"
+#include "base/scheduling/MainQueue.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "audio/speech/SpeechDetector.h"
 
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 #include "tests/support/TempHome.h"
 
 #include <benchmark/benchmark.h>

@@ -1,5 +1,6 @@
 #include "core/settings/AppSettings.h"
 #include "core/settings/SettingsKeys.h"
+#include "core/settings/SettingsStore.h"
 #include "tests/support/TemporaryDirectory.h"
 
 #include <benchmark/benchmark.h>

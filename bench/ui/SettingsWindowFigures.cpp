@@ -4,8 +4,8 @@
 // (warm), from the show() call to the window's first paint. Runs on a private Xvfb desktop with
 // openbox, or on Qt's offscreen platform with --offscreen. The dictation controller behind the
 // General pane runs on recording fakes; its model rows read a real, empty model folder.
+#include "base/scheduling/VirtualMainQueue.h"
 #include "core/dictation/DictationController.h"
-#include "core/scheduling/VirtualMainQueue.h"
 #include "core/settings/AppSettings.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/TemporaryDirectory.h"

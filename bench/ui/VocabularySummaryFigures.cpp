@@ -3,7 +3,7 @@
 // loaded generated model, counting tokens the way the settings window does (never waiting for the
 // transcriber), and the same refresh while a transcription holds the transcriber and with no model.
 // Figures, not a test. Run build/bench/ui/vocabulary_summary_figures.
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/models/GeneratedModels.h"
 #include "transcription/whisper/ModelStoreFiles.h"

@@ -1,6 +1,6 @@
 #include "core/dictation/DictationController.h"
 
-#include "core/scheduling/WeakTask.h"
+#include "base/scheduling/WeakTask.h"
 #include "text/Graphemes.h"
 
 #include <algorithm>

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "core/ModelNameRule.h"
+#include "audio/capture/AudioRecording.h"
+#include "base/logging/LogSink.h"
+#include "base/scheduling/BackgroundQueue.h"
+#include "base/scheduling/MainQueue.h"
 #include "core/dictation/DictationState.h"
 #include "core/dictation/DictationStatus.h"
-#include "core/logging/LogSink.h"
-#include "core/ports/AudioRecording.h"
-#include "core/ports/DeliveryOutcome.h"
-#include "core/ports/FocusTracking.h"
-#include "core/ports/SpeechTranscribing.h"
-#include "core/ports/TranscriptCleaning.h"
-#include "core/ports/TranscriptDelivering.h"
-#include "core/scheduling/BackgroundQueue.h"
-#include "core/scheduling/MainQueue.h"
+#include "delivery/DeliveryOutcome.h"
+#include "delivery/TranscriptDelivering.h"
+#include "delivery/focus/FocusTracking.h"
+#include "text/TranscriptCleaning.h"
+#include "transcription/SpeechTranscribing.h"
+#include "transcription/models/ModelNameRule.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/ports/AudioRecording.h"
-#include "core/ports/FocusTracking.h"
-#include "core/ports/TranscriptDelivering.h"
-#include "core/scheduling/MainQueue.h"
+#include "audio/capture/AudioRecording.h"
+#include "base/scheduling/MainQueue.h"
+#include "delivery/TranscriptDelivering.h"
+#include "delivery/focus/FocusTracking.h"
 #include "delivery/focus/ScreenGeometry.h"
 
 #include <functional>

@@ -1,8 +1,9 @@
 #include "core/settings/AppSettings.h"
 
-#include "core/files/UserDirectories.h"
-#include "core/logging/Logger.h"
+#include "base/files/UserDirectories.h"
+#include "base/logging/Logger.h"
 #include "core/settings/SettingsKeys.h"
+#include "core/settings/SettingsStore.h"
 #include "hotkeys/LegacyModifierNames.h"
 #include "hotkeys/StoredHotkeyBinding.h"
 #include "text/StoredVocabulary.h"
@@ -15,10 +16,9 @@ namespace {
 
 constexpr std::uint16_t kDefaultHotkeyKeyCode = 49;  // Space
 
-void followDebugLogging(const nlohmann::json& document)
+void followDebugLogging(const SettingsStore& store)
 {
-    const auto found = document.find(SettingsKeys::debugLogging);
-    Logger::setEnabled(found != document.end() && found->is_boolean() && found->get<bool>());
+    Logger::setEnabled(store.boolean(SettingsKeys::debugLogging).value_or(false));
 }
 
 }  // namespace

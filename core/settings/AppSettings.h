@@ -1,11 +1,10 @@
 #pragma once
 
-#include "core/ModelNameRule.h"
 #include "core/settings/HotkeyMode.h"
-#include "core/settings/SettingsStore.h"
 #include "core/settings/SettingsTab.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "text/Vocabulary.h"
+#include "transcription/models/ModelNameRule.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +17,8 @@
 #include <vector>
 
 namespace korvane {
+
+class SettingsStore;
 
 // The user's choices, typed: defaults and reading rules on top of the per-user store. Nothing is
 // cached here; every read asks the store, so a value written by one part is seen by all at once.

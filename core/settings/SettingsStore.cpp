@@ -1,9 +1,9 @@
 #include "core/settings/SettingsStore.h"
 
-#include "core/files/PosixFile.h"
-#include "core/json/WholeNumber.h"
-#include "core/logging/Logger.h"
-#include "core/settings/AtomicFile.h"
+#include "base/files/AtomicFile.h"
+#include "base/files/PosixFile.h"
+#include "base/json/WholeNumber.h"
+#include "base/logging/Logger.h"
 
 #include <cerrno>
 #include <chrono>
@@ -79,8 +79,13 @@ std::optional<std::filesystem::path> moveAsideUnderFreshName(const std::filesyst
 
 }  // namespace
 
+struct SettingsStore::Document {
+    Json json = Json::object();
+};
+
 SettingsStore::SettingsStore(std::filesystem::path file, ChangeObserver onChange, SettlePause pause)
-    : file_(std::move(file)), onChange_(std::move(onChange)), pause_(pause ? std::move(pause) : SettlePause(sleepFor))
+    : file_(std::move(file)), onChange_(std::move(onChange)), pause_(pause ? std::move(pause) : SettlePause(sleepFor)),
+      document_(std::make_unique<Document>())
 {
     settle();
     if (file_.empty()) {
@@ -125,12 +130,13 @@ SettingsStore::FileIdentity SettingsStore::identityOfOpen(int fd)
 
 template <class Read>
 auto SettingsStore::read(std::string_view key, Read reader) const
-    -> decltype(reader(std::declval<const nlohmann::json&>()))
 {
     std::lock_guard<std::mutex> lock(documentMutex_);
-    const auto found = document_.find(key);
-    if (found == document_.end()) {
-        return std::nullopt;
+    const Json& document = document_->json;
+    const auto found = document.find(key);
+    using Result = decltype(reader(*found));
+    if (found == document.end()) {
+        return Result();
     }
     return reader(*found);
 }
@@ -138,7 +144,7 @@ auto SettingsStore::read(std::string_view key, Read reader) const
 bool SettingsStore::contains(std::string_view key) const
 {
     std::lock_guard<std::mutex> lock(documentMutex_);
-    return document_.contains(key);
+    return document_->json.contains(key);
 }
 
 std::optional<std::string> SettingsStore::string(std::string_view key) const
@@ -215,68 +221,68 @@ std::optional<std::string> SettingsStore::data(std::string_view key) const
 
 bool SettingsStore::setString(std::string_view key, std::string_view value)
 {
-    return modify([&](Json& document) { document[std::string(key)] = std::string(value); });
+    return modify([&](Document& document) { document.json[std::string(key)] = std::string(value); });
 }
 
 bool SettingsStore::setBoolean(std::string_view key, bool value)
 {
-    return modify([&](Json& document) { document[std::string(key)] = value; });
+    return modify([&](Document& document) { document.json[std::string(key)] = value; });
 }
 
 bool SettingsStore::setInteger(std::string_view key, std::int64_t value)
 {
-    return modify([&](Json& document) { document[std::string(key)] = value; });
+    return modify([&](Document& document) { document.json[std::string(key)] = value; });
 }
 
 bool SettingsStore::setStringArray(std::string_view key, const std::vector<std::string>& value)
 {
-    return modify([&](Json& document) { document[std::string(key)] = value; });
+    return modify([&](Document& document) { document.json[std::string(key)] = value; });
 }
 
 bool SettingsStore::setData(std::string_view key, std::string_view bytes)
 {
-    return modify([&](Json& document) { document[std::string(key)] = std::string(bytes); });
+    return modify([&](Document& document) { document.json[std::string(key)] = std::string(bytes); });
 }
 
 bool SettingsStore::remove(std::string_view key)
 {
-    return modify([&](Json& document) { document.erase(std::string(key)); });
+    return modify([&](Document& document) { document.json.erase(std::string(key)); });
 }
 
 bool SettingsStore::apply(const SettingsBatch& batch)
 {
-    return modify([&](Json& document) {
-        for (const auto& [key, value] : batch.values_.items()) {
-            document[key] = value;
+    return modify([&](Document& document) {
+        for (const auto& change : batch.values_) {
+            std::visit([&](const auto& typed) { document.json[change.first] = typed; }, change.second);
         }
     });
 }
 
 SettingsBatch& SettingsBatch::setString(std::string_view key, std::string_view value)
 {
-    values_[std::string(key)] = std::string(value);
+    values_.emplace_back(std::string(key), std::string(value));
     return *this;
 }
 
 SettingsBatch& SettingsBatch::setInteger(std::string_view key, std::int64_t value)
 {
-    values_[std::string(key)] = value;
+    values_.emplace_back(std::string(key), value);
     return *this;
 }
 
 SettingsBatch& SettingsBatch::setStringArray(std::string_view key, const std::vector<std::string>& value)
 {
-    values_[std::string(key)] = value;
+    values_.emplace_back(std::string(key), value);
     return *this;
 }
 
 SettingsBatch& SettingsBatch::setData(std::string_view key, std::string_view bytes)
 {
-    values_[std::string(key)] = std::string(bytes);
+    values_.emplace_back(std::string(key), std::string(bytes));
     return *this;
 }
 
-bool SettingsStore::modify(const std::function<void(Json&)>& change)
+bool SettingsStore::modify(const std::function<void(Document&)>& change)
 {
     std::lock_guard<std::mutex> io(ioMutex_);
     // A hand edit the watcher has not delivered yet must not be lost under this write. A file that
@@ -284,9 +290,9 @@ bool SettingsStore::modify(const std::function<void(Json&)>& change)
     // watcher's job, since this may be the interface thread.
     const bool unsettled = lookLocked(std::nullopt).has_value();
     // Only holders of ioMutex_ replace document_, so it can be read here without documentMutex_.
-    Json next = document_;
+    Document next = *document_;
     change(next);
-    if (next == document_) {
+    if (next.json == document_->json) {
         return true;
     }
     if (unsettled && watcher_) {
@@ -308,7 +314,7 @@ bool SettingsStore::modify(const std::function<void(Json&)>& change)
     }
     std::string text;
     try {
-        text = next.dump(2) + "\n";
+        text = next.json.dump(2) + "\n";
     } catch (const Json::exception& error) {
         // Only text that is not UTF-8 gets here; keeping it would make the whole file unreadable.
         Logger::log(std::string("Settings not saved: a value is not UTF-8 text (") + error.what() + ")");
@@ -353,7 +359,7 @@ std::optional<SettingsStore::UnsettledText> SettingsStore::lookLocked(const std:
 {
     if (file_.empty()) {
         if (diskState_ != DiskState::missing) {
-            publishLocked(Json::object(), DiskState::missing, {});
+            publishLocked(Document(), DiskState::missing, {});
         }
         return std::nullopt;
     }
@@ -365,7 +371,7 @@ std::optional<SettingsStore::UnsettledText> SettingsStore::lookLocked(const std:
                                                                 errnoText(error) +
                                                                 ") -- using defaults and leaving it untouched");
         } else if (diskState_ != DiskState::missing) {
-            publishLocked(Json::object(), DiskState::missing, {});
+            publishLocked(Document(), DiskState::missing, {});
         }
         return std::nullopt;
     }
@@ -398,7 +404,7 @@ std::optional<SettingsStore::UnsettledText> SettingsStore::lookLocked(const std:
         }
     }
     if (document && !isBlank(*text)) {
-        publishLocked(std::move(*document), DiskState::document, std::move(*text));
+        publishLocked(Document{std::move(*document)}, DiskState::document, std::move(*text));
         return std::nullopt;
     }
     // The same text alone is not enough: a writer that keeps truncating and refilling the file in
@@ -406,7 +412,7 @@ std::optional<SettingsStore::UnsettledText> SettingsStore::lookLocked(const std:
     if (earlier && earlier->text == *text && earlier->identity == identity && identityOf(file_) == identity) {
         if (document) {
             // An empty file holds nothing to lose: it reads as an empty document.
-            publishLocked(std::move(*document), DiskState::document, std::move(*text));
+            publishLocked(Document{std::move(*document)}, DiskState::document, std::move(*text));
         } else {
             moveAsideLocked(*text, problem);
         }
@@ -421,7 +427,7 @@ void SettingsStore::moveAsideLocked(const std::string& text, const std::string& 
     if (const auto aside = moveAsideUnderFreshName(file_, error)) {
         Logger::log("Settings file could not be parsed (" + reason + ") -- moved it aside to " + aside->string() +
                     " and using defaults");
-        publishLocked(Json::object(), DiskState::missing, {});
+        publishLocked(Document(), DiskState::missing, {});
         return;
     }
     markUnusableLocked("corrupt: " + text, "Settings file could not be parsed (" + reason +
@@ -435,19 +441,19 @@ void SettingsStore::markUnusableLocked(const std::string& cause, const std::stri
         return;
     }
     Logger::log(logLine);
-    publishLocked(Json::object(), DiskState::unusable, cause);
+    publishLocked(Document(), DiskState::unusable, cause);
 }
 
-void SettingsStore::publishLocked(Json document, DiskState state, std::string seenText)
+void SettingsStore::publishLocked(Document document, DiskState state, std::string seenText)
 {
     diskState_ = state;
     seenText_ = std::move(seenText);
     {
         std::lock_guard<std::mutex> lock(documentMutex_);
-        document_ = std::move(document);
+        *document_ = std::move(document);
     }
     if (onChange_) {
-        onChange_(document_);
+        onChange_(*this);
     }
 }
 

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "core/settings/FileChangeWatcher.h"
-
-#include <nlohmann/json.hpp>
+#include "base/files/FileChangeWatcher.h"
 
 #include <chrono>
 #include <cstdint>
@@ -14,6 +12,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 #include <vector>
 
 namespace korvane {
@@ -28,7 +28,8 @@ public:
 
 private:
     friend class SettingsStore;
-    nlohmann::json values_ = nlohmann::json::object();
+    // In the order they were set; a later value for the same key wins.
+    std::vector<std::pair<std::string, std::variant<std::string, std::int64_t, std::vector<std::string>>>> values_;
 };
 
 // The per-user key-value store: one JSON object in one file, read once, then kept in step with the
@@ -53,10 +54,10 @@ private:
 // and never pause for a file to settle, so the interface thread may call them.
 class SettingsStore {
 public:
-    // Told about the document each time the store's view of it changes (load, reload, write). Runs
-    // on the thread that caused the change, under the store's I/O lock: keep it short and do not
-    // call back into the store.
-    using ChangeObserver = std::function<void(const nlohmann::json& document)>;
+    // Told each time the store's view of the document changes (load, reload, write). Runs on the
+    // thread that caused the change, under the store's I/O lock: keep it short; it may read the new
+    // values through the getters but must not call a setter.
+    using ChangeObserver = std::function<void(const SettingsStore& store)>;
     // Waits for the given time while a file that does not parse yet settles. Called without any of
     // the store's locks held; a sleep unless a test puts its own clock in.
     using SettlePause = std::function<void(std::chrono::milliseconds)>;
@@ -121,8 +122,12 @@ private:
     static FileIdentity identityOf(const std::filesystem::path& file);
     static FileIdentity identityOfOpen(int fd);
 
+    // The parsed JSON object. Only the store's own source file handles JSON, which keeps the parser's
+    // large header out of every file that reads a setting.
+    struct Document;
+
     template <class Read>
-    auto read(std::string_view key, Read reader) const -> decltype(reader(std::declval<const nlohmann::json&>()));
+    auto read(std::string_view key, Read reader) const;
 
     // What the store last found on disk.
     enum class DiskState { unknown, missing, document, unusable };
@@ -145,8 +150,8 @@ private:
     void moveAsideLocked(const std::string& text, const std::string& reason);
     // Enters the unusable state: defaults for reads, writes refused. Logs once per distinct cause.
     void markUnusableLocked(const std::string& cause, const std::string& logLine);
-    void publishLocked(nlohmann::json document, DiskState state, std::string seenText);
-    bool modify(const std::function<void(nlohmann::json&)>& change);
+    void publishLocked(Document document, DiskState state, std::string seenText);
+    bool modify(const std::function<void(Document&)>& change);
 
     const std::filesystem::path file_;
     const ChangeObserver onChange_;
@@ -158,7 +163,7 @@ private:
     // reader-writer lock: reads hold it for a lookup only, and glibc's rwlock would let a stream of
     // readers starve the writer.
     mutable std::mutex documentMutex_;
-    nlohmann::json document_ = nlohmann::json::object();
+    std::unique_ptr<Document> document_;
     DiskState diskState_ = DiskState::unknown;
     // For DiskState::document the text that was parsed, for unusable what made it so. Comparing the
     // text (not only time stamps, which the kernel keeps at a few milliseconds' resolution) is what

@@ -1,7 +1,7 @@
 #include "core/shell/HotkeyCoordinator.h"
 
+#include "base/scheduling/WeakTask.h"
 #include "core/dictation/StatusPresentation.h"
-#include "core/scheduling/WeakTask.h"
 #include "core/settings/AppSettings.h"
 #include "core/shell/HotkeyAlertTexts.h"
 #include "hotkeys/ShortcutLabel.h"

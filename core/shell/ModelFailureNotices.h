@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/dictation/DictationStatus.h"
-#include "core/ports/ModelLoadFailure.h"
+#include "transcription/models/ModelLoadFailure.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,8 @@
 #include "core/updates/UpdateController.h"
 
-#include "core/scheduling/WeakTask.h"
+#include "base/scheduling/WeakTask.h"
 #include "core/settings/AppSettings.h"
+#include "core/settings/SettingsStore.h"
 #include "core/updates/ProjectAddresses.h"
 #include "core/updates/VersionNumber.h"
 

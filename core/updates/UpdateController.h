@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/logging/LogSink.h"
-#include "core/scheduling/BackgroundQueue.h"
-#include "core/scheduling/MainQueue.h"
-#include "core/scheduling/Task.h"
+#include "base/logging/LogSink.h"
+#include "base/scheduling/BackgroundQueue.h"
+#include "base/scheduling/MainQueue.h"
+#include "base/scheduling/Task.h"
 #include "core/updates/FeedFetching.h"
 #include "core/updates/UpdateCheckKind.h"
 #include "core/updates/UpdateError.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/logging/LogSink.h"
-#include "core/ports/FocusTracking.h"
+#include "base/logging/LogSink.h"
 #include "delivery/focus/ActiveApplicationSource.h"
+#include "delivery/focus/FocusTracking.h"
 
 #include <memory>
 #include <mutex>

@@ -1,6 +1,6 @@
 #include "delivery/paste/PasteHelper.h"
 
-#include "core/scheduling/WeakTask.h"
+#include "base/scheduling/WeakTask.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/logging/LogSink.h"
-#include "core/scheduling/MainQueue.h"
+#include "base/logging/LogSink.h"
+#include "base/scheduling/MainQueue.h"
 #include "delivery/paste/Clipboard.h"
 #include "delivery/paste/KeySynthesizer.h"
 #include "delivery/paste/PasteKeys.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/logging/LogSink.h"
-#include "core/ports/TranscriptDelivering.h"
-#include "core/scheduling/MainQueue.h"
+#include "base/logging/LogSink.h"
+#include "base/scheduling/MainQueue.h"
+#include "delivery/TranscriptDelivering.h"
 
 #include <functional>
 #include <map>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The delivery decisions over a scripted desktop on virtual time.
 #include "delivery/TranscriptDelivery.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "tests/support/DeliveryPrinting.h"
 #include "tests/support/RecordingLog.h"
 

@@ -1,5 +1,5 @@
 #include "hotkeys/HotkeyBackendFactory.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "hotkeys/HotkeyManager.h"
 #include "hotkeys/ModifierChordBackend.h"
 #include "tests/hotkeys/FakeHotkeyPorts.h"

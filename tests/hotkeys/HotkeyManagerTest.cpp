@@ -1,5 +1,5 @@
 #include "hotkeys/HotkeyManager.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "tests/hotkeys/FakeHotkeyPorts.h"
 #include "tests/hotkeys/HotkeyEventPrinting.h"
 #include "tests/support/RecordingLog.h"

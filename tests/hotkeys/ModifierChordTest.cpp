@@ -1,4 +1,4 @@
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "hotkeys/ModifierChordBackend.h"
 #include "hotkeys/ModifierChordState.h"
 #include "tests/hotkeys/FakeHotkeyPorts.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ports/DeliveryOutcome.h"
+#include "delivery/DeliveryOutcome.h"
 #include "delivery/paste/Clipboard.h"
 #include "delivery/paste/PasteResult.h"
 

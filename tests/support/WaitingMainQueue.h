@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/scheduling/MainQueue.h"
+#include "base/scheduling/MainQueue.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -3,6 +3,7 @@
 // scripted recogniser and a real model folder, deleting a model, recording a shortcut with key
 // events and virtual time, and Start at Login writing a real autostart entry.
 #include "ui/settings/GeneralPane.h"
+#include "core/settings/SettingsStore.h"
 #include "hotkeys/HotkeyValidationMessages.h"
 #include "tests/support/process/Programs.h"
 #include "tests/ui/SettingsTestWorld.h"

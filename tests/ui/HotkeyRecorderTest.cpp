@@ -2,7 +2,7 @@
 // The shortcut recorder's decisions: candidates and messages for key presses, and modifier-only
 // chords promoted after 0.6 s of virtual time.
 #include "ui/logic/HotkeyRecorder.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "hotkeys/HotkeyValidationMessages.h"
 #include "hotkeys/Keysyms.h"
 

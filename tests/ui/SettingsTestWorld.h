@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/scheduling/VirtualMainQueue.h"
 #include "core/dictation/DictationController.h"
-#include "core/scheduling/VirtualMainQueue.h"
 #include "core/settings/AppSettings.h"
 #include "core/updates/UpdateController.h"
 #include "tests/support/RecordingLog.h"

@@ -2,7 +2,7 @@
 // The vocabulary table's decisions without a widget: rows to vocabulary and back, the save rule
 // behind every action, the summary line, and the retries that fill in the token count.
 #include "ui/logic/VocabularyEditor.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "tests/ui/VocabularyPrinting.h"
 
 #include <gmock/gmock.h>

@@ -2,7 +2,7 @@
 // The Vocabulary tab as the user works it (offscreen): typing into cells, the buttons, and what
 // reaches the settings file on disk.
 #include "ui/settings/VocabularyPane.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/SettingsKeys.h"
 #include "tests/support/TempHome.h"

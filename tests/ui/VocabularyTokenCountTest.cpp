@@ -2,7 +2,7 @@
 // The summary line against a real transcriber over a generated model: it never waits for the
 // transcriber, shows the fallback while no count can be made, and fills in the count by itself
 // once the model is loaded or the transcriber is free again.
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/models/GeneratedModels.h"
 #include "tests/transcription/whisper/FakePromptSettings.h"

@@ -3,10 +3,10 @@
 // trimming, whisper.cpp with the stored vocabulary's prompt, the transcript cleaner) and prints the
 // text and the time each stage took. A developer tool for comparing against whisper.cpp's own
 // command-line example on the same model file and audio, with either encoder window.
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 #include "core/settings/AppSettings.h"
+#include "core/settings/SettingsVocabulary.h"
 #include "tools/transcribe/WavFile.h"
-#include "transcription/whisper/SettingsVocabulary.h"
 #include "transcription/whisper/TranscriptionThreads.h"
 #include "transcription/whisper/WhisperTranscriber.h"
 

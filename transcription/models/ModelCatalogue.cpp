@@ -1,7 +1,7 @@
 #include "transcription/models/ModelCatalogue.h"
 
-#include "core/ModelNames.h"
-#include "core/files/UserDirectories.h"
+#include "base/files/UserDirectories.h"
+#include "transcription/models/ModelNames.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ModelNameRule.h"
+#include "transcription/models/ModelNameRule.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "transcription/models/ModelCatalogueFile.h"
 
-#include "core/json/WholeNumber.h"
-#include "core/logging/Logger.h"
+#include "base/json/WholeNumber.h"
+#include "base/logging/Logger.h"
 #include "transcription/models/ModelUrl.h"
 
 #include <nlohmann/json.hpp>

@@ -1,7 +1,7 @@
 #include "transcription/models/ModelFileCheck.h"
 
-#include "core/files/PosixFile.h"
-#include "core/logging/Logger.h"
+#include "base/files/PosixFile.h"
+#include "base/logging/Logger.h"
 
 #include <openssl/evp.h>
 

@@ -1,6 +1,6 @@
 #include "transcription/models/ModelStore.h"
 
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 #include "transcription/models/CurlDownload.h"
 #include "transcription/models/DownloadProgress.h"
 #include "transcription/models/ModelFileCheck.h"

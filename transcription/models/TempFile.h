@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/files/PosixFile.h"
+#include "base/files/PosixFile.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "transcription/whisper/WhisperLog.h"
 
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 
 #include <whisper.h>
 

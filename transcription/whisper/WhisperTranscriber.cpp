@@ -1,6 +1,6 @@
 #include "transcription/whisper/WhisperTranscriber.h"
 
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 #include "text/Graphemes.h"
 #include "text/TranscriptionTextCleaner.h"
 #include "text/UnicodeText.h"

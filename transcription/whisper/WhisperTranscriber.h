@@ -1,8 +1,8 @@
 #pragma once
 
 #include "audio/speech/SpeechDetector.h"
-#include "core/ports/SpeechTranscribing.h"
 #include "text/Vocabulary.h"
+#include "transcription/SpeechTranscribing.h"
 #include "transcription/whisper/EncoderWindow.h"
 #include "transcription/whisper/ModelFiles.h"
 #include "transcription/whisper/PromptSettings.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/scheduling/MainQueue.h"
 #include "core/dictation/StatusPresentation.h"
-#include "core/scheduling/MainQueue.h"
 #include "delivery/focus/ScreenGeometry.h"
 #include "ui/indicator/IndicatorSurface.h"
 #include "ui/logic/LevelMeter.h"

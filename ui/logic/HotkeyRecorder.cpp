@@ -1,6 +1,6 @@
 #include "ui/logic/HotkeyRecorder.h"
 
-#include "core/scheduling/WeakTask.h"
+#include "base/scheduling/WeakTask.h"
 #include "hotkeys/Keysyms.h"
 #include "hotkeys/ShortcutLabel.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/scheduling/MainQueue.h"
+#include "base/scheduling/MainQueue.h"
 #include "hotkeys/ChordModifier.h"
 #include "hotkeys/ChordModifierSet.h"
 #include "hotkeys/HotkeyBinding.h"

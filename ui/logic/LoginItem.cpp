@@ -1,7 +1,7 @@
 #include "ui/logic/LoginItem.h"
 
-#include "core/files/UserDirectories.h"
-#include "core/settings/AtomicFile.h"
+#include "base/files/AtomicFile.h"
+#include "base/files/UserDirectories.h"
 #include "ui/logic/AutostartEntry.h"
 
 #include <cstdlib>

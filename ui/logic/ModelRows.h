@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ports/ModelLoadFailure.h"
+#include "transcription/models/ModelLoadFailure.h"
 
 #include <optional>
 #include <string>

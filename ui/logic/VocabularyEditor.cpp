@@ -1,6 +1,6 @@
 #include "ui/logic/VocabularyEditor.h"
 
-#include "core/scheduling/WeakTask.h"
+#include "base/scheduling/WeakTask.h"
 #include "core/settings/AppSettings.h"
 
 #include <utility>

@@ -1,8 +1,8 @@
 #include "ui/settings/AboutPane.h"
 
+#include "base/version/BuildVersion.h"
 #include "core/updates/ProjectAddresses.h"
 #include "core/updates/UpdateFeed.h"
-#include "core/version/BuildVersion.h"
 #include "ui/settings/CreditsDialog.h"
 #include "ui/settings/SettingsLook.h"
 

@@ -1,6 +1,6 @@
 #include "ui/settings/CreditsDialog.h"
 
-#include "core/version/Credits.h"
+#include "base/version/Credits.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/logging/LogSink.h"
+#include "base/logging/LogSink.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "ui/logic/LoginItem.h"
 

@@ -1,6 +1,6 @@
 #include "ui/settings/VocabularyPane.h"
 
-#include "core/scheduling/MainQueue.h"
+#include "base/scheduling/MainQueue.h"
 #include "ui/logic/VocabularyEditor.h"
 #include "ui/settings/SettingsLook.h"
 

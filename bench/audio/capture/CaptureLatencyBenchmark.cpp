@@ -4,7 +4,7 @@
 // dictation is lost if this is long. The first start also connects to the server; later ones reuse
 // the connection, as the application does from its second dictation on.
 #include "audio/capture/AudioRecorder.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "platform/linux/pulse/PulseCaptureEngine.h"
 #include "tests/support/pulse/PulseTestDaemon.h"
 

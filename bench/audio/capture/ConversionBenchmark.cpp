@@ -4,8 +4,8 @@
 #include "audio/capture/AudioConverter.h"
 #include "audio/capture/AudioRecorder.h"
 #include "audio/capture/InputLevel.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "bench/audio/capture/ManualCaptureEngine.h"
-#include "core/scheduling/VirtualMainQueue.h"
 
 #include <benchmark/benchmark.h>
 

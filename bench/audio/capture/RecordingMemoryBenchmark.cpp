@@ -2,8 +2,8 @@
 // Peak memory of a recording that runs into the ten-minute cap: 9,600,000 floats (38.4 MB) of
 // samples, and whatever the recorder needs on top while recording and handing them over.
 #include "audio/capture/AudioRecorder.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "bench/audio/capture/ManualCaptureEngine.h"
-#include "core/scheduling/VirtualMainQueue.h"
 
 #include <benchmark/benchmark.h>
 

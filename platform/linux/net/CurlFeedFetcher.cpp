@@ -1,6 +1,6 @@
 #include "platform/linux/net/CurlFeedFetcher.h"
 
-#include "core/version/BuildVersion.h"
+#include "base/version/BuildVersion.h"
 
 #include <curl/curl.h>
 

@@ -1,6 +1,6 @@
 #include "platform/linux/pulse/PulseCaptureEngine.h"
 
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 
 #include <pulse/pulseaudio.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "audio/capture/AudioRecorder.h"
-#include "core/scheduling/MainQueue.h"
+#include "base/scheduling/MainQueue.h"
 
 #include <memory>
 

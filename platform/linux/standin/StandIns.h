@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ports/FocusTracking.h"
-#include "core/ports/TranscriptDelivering.h"
+#include "delivery/TranscriptDelivering.h"
+#include "delivery/focus/FocusTracking.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 #include "platform/linux/updates/DesktopUpdates.h"
 
+#include "base/version/BuildVersion.h"
 #include "core/updates/ExecutableIdentity.h"
-#include "core/version/BuildVersion.h"
 #include "platform/linux/net/CurlFeedFetcher.h"
 #include "platform/linux/updates/ExecutableWatch.h"
 #include "platform/linux/updates/ProcessRelaunch.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/logging/LogSink.h"
-#include "core/scheduling/BackgroundQueue.h"
-#include "core/scheduling/MainQueue.h"
+#include "base/logging/LogSink.h"
+#include "base/scheduling/BackgroundQueue.h"
+#include "base/scheduling/MainQueue.h"
 #include "core/updates/UpdateController.h"
 #include "core/updates/UpdatePrompts.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/logging/LogSink.h"
+#include "base/logging/LogSink.h"
 #include "hotkeys/KeyGrabber.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11KeyboardMapping.h"

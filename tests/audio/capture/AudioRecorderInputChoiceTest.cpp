@@ -3,7 +3,7 @@
 // missing, taking it back when it appears, and the warning about Bluetooth headset profiles.
 #include "audio/capture/AudioRecorder.h"
 #include "audio/capture/InputSource.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "tests/audio/capture/FakeCaptureEngine.h"
 #include "tests/support/RecordingLog.h"
 

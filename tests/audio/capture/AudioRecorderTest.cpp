@@ -1,6 +1,6 @@
 #include "audio/capture/AudioRecorder.h"
 #include "audio/capture/AudioRecorderError.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "tests/audio/capture/FakeCaptureEngine.h"
 #include "tests/support/RecordingLog.h"
 

@@ -1,5 +1,5 @@
 #include "audio/capture/AudioRecorder.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "tests/audio/capture/FakeCaptureEngine.h"
 #include "tests/support/RecordingLog.h"
 

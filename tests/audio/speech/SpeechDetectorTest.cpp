@@ -1,5 +1,5 @@
 #include "audio/speech/SpeechDetector.h"
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 #include "tests/support/TempHome.h"
 
 #include <gmock/gmock.h>

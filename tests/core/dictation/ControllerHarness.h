@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/scheduling/VirtualMainQueue.h"
 #include "core/dictation/DictationController.h"
-#include "core/scheduling/VirtualMainQueue.h"
 #include "tests/support/RecordingLog.h"
 #include "tests/support/fakes/FakeAudioRecorder.h"
 #include "tests/support/fakes/FakeFocusTracker.h"

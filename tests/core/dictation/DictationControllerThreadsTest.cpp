@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The controller with real worker threads: toggles from other threads, background loads and
 // transcriptions that report back to the main thread. Run under ThreadSanitizer.
+#include "base/scheduling/ThreadPool.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "core/dictation/DictationController.h"
-#include "core/scheduling/ThreadPool.h"
-#include "core/scheduling/VirtualMainQueue.h"
 #include "tests/core/dictation/ControllerHarness.h"
 
 #include <gmock/gmock.h>

@@ -1,5 +1,6 @@
 #include "core/settings/AppSettings.h"
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
+#include "core/settings/SettingsStore.h"
 #include "tests/support/StderrCapture.h"
 #include "tests/support/TempHome.h"
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The shortcut and vocabulary accessors, which keep structured records in the settings document.
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 #include "core/settings/AppSettings.h"
+#include "core/settings/SettingsStore.h"
 #include "hotkeys/StoredHotkeyBinding.h"
 #include "tests/support/StderrCapture.h"
 #include "tests/support/TempHome.h"

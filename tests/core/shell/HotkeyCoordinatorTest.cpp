@@ -3,7 +3,7 @@
 // watched, what the status line and the alerts say, and the wait for the input permission on
 // virtual time.
 #include "core/shell/HotkeyCoordinator.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "core/settings/AppSettings.h"
 #include "core/shell/HotkeyAlertTexts.h"
 #include "tests/support/RecordingLog.h"

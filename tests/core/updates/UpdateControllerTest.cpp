@@ -1,6 +1,7 @@
 #include "core/updates/UpdateController.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "core/settings/AppSettings.h"
+#include "core/settings/SettingsStore.h"
 #include "tests/support/RecordingLog.h"
 #include "tests/support/TempHome.h"
 

@@ -1,6 +1,6 @@
+#include "base/version/BuildVersion.h"
 #include "core/updates/UpdateFeed.h"
 #include "core/updates/VersionNumber.h"
-#include "core/version/BuildVersion.h"
 
 #include <gtest/gtest.h>
 

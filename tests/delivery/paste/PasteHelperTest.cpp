@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The paste helper over a fake clipboard and key synthesizer on virtual time.
 #include "delivery/paste/PasteHelper.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "tests/delivery/paste/FakeClipboard.h"
 #include "tests/delivery/paste/FakeKeySynthesizer.h"
 #include "tests/support/RecordingLog.h"

@@ -1,5 +1,6 @@
-#include "core/scheduling/ThreadPool.h"
+#include "base/scheduling/ThreadPool.h"
 #include "core/settings/AppSettings.h"
+#include "core/settings/SettingsStore.h"
 #include "core/updates/UpdateController.h"
 #include "platform/linux/net/CurlFeedFetcher.h"
 #include "tests/support/TempHome.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ports/AudioRecording.h"
+#include "audio/capture/AudioRecording.h"
 #include "tests/support/fakes/CallJournal.h"
 
 #include <functional>

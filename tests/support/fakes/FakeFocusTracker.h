@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ports/FocusTracking.h"
+#include "delivery/focus/FocusTracking.h"
 #include "tests/support/fakes/CallJournal.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ports/SpeechTranscribing.h"
 #include "tests/support/fakes/CallJournal.h"
+#include "transcription/SpeechTranscribing.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ports/TranscriptCleaning.h"
 #include "tests/support/fakes/CallJournal.h"
+#include "text/TranscriptCleaning.h"
 
 #include <functional>
 #include <memory>

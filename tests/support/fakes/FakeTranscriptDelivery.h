@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ports/TranscriptDelivering.h"
+#include "delivery/TranscriptDelivering.h"
 #include "tests/support/DeliveryPrinting.h"
 #include "tests/support/fakes/CallJournal.h"
 

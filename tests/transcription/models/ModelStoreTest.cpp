@@ -1,5 +1,5 @@
 #include "transcription/models/ModelStore.h"
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/http/LoopbackHttpServer.h"
 #include "tests/support/models/GeneratedModels.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 #include "tests/support/TempHome.h"
 
 #include <sstream>

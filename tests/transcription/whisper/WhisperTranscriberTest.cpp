@@ -2,7 +2,7 @@
 // The transcriber against whisper.cpp with generated model files.
 #include "transcription/whisper/WhisperTranscriber.h"
 #include "audio/speech/SpeechDetector.h"
-#include "core/logging/Logger.h"
+#include "base/logging/Logger.h"
 #include "tests/support/TempHome.h"
 #include "tests/transcription/whisper/TestAudio.h"
 #include "tests/transcription/whisper/TranscriberFixture.h"

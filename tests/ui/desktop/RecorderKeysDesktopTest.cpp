@@ -3,7 +3,7 @@
 // position (Shift+1 is the 1 key, not "!"), a modifier key by what it is whatever is held before
 // it (Shift+Alt_L is Meta_L on a US keymap), lock keys change nothing, and two modifiers held still
 // are checked against the server's own modifier state when the 0.6 s wait ends.
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 #include "hotkeys/HotkeyValidationMessages.h"
 #include "tests/platform/desktop/DesktopFixture.h"
 #include "tests/support/desktop/FieldsClient.h"

@@ -3,7 +3,7 @@
 // bars show, final messages go away 4 s after they first appeared, the focused field is read only
 // when the panel comes up, and the panel lands on the screen the logic picked, in device pixels.
 #include "ui/indicator/ListeningIndicatorController.h"
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
 
 #include <gtest/gtest.h>
 

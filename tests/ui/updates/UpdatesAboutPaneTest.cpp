@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The Updates and About tabs and the update dialogs as the user meets them (offscreen): the
 // checkbox against the settings file, "Check Now…", the version texts and the links they open.
-#include "core/scheduling/VirtualMainQueue.h"
+#include "base/scheduling/VirtualMainQueue.h"
+#include "base/version/Credits.h"
 #include "core/settings/AppSettings.h"
+#include "core/settings/SettingsStore.h"
 #include "core/updates/UpdateController.h"
-#include "core/version/Credits.h"
 #include "tests/support/TempHome.h"
 #include "ui/settings/AboutPane.h"
 #include "ui/settings/CreditsDialog.h"
