@@ -9,6 +9,14 @@ if(KORVANE_WARNINGS_AS_ERRORS)
   target_compile_options(korvane_build_flags INTERFACE -Werror)
 endif()
 
+# LLVM's linker links the many test programs in a fraction of GNU ld's time (the sanitizer builds
+# most of all); GNU ld stays in use where lld is not installed.
+include(CheckLinkerFlag)
+check_linker_flag(CXX "-fuse-ld=lld" KORVANE_LINKER_LLD)
+if(KORVANE_LINKER_LLD)
+  target_link_options(korvane_build_flags INTERFACE -fuse-ld=lld)
+endif()
+
 if(KORVANE_SANITIZE_ADDRESS AND KORVANE_SANITIZE_THREAD)
   message(FATAL_ERROR "AddressSanitizer and ThreadSanitizer cannot be combined")
 endif()

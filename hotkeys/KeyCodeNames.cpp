@@ -8,10 +8,10 @@ namespace korvane {
 
 namespace {
 
-using Entry = std::pair<std::uint16_t, std::string_view>;
+using KeyCodeName = std::pair<std::uint16_t, std::string_view>;
 
 // Sorted by key code so that lookups can search it.
-constexpr std::array<Entry, 77> kNames{{
+constexpr std::array<KeyCodeName, 77> kNames{{
     {0, "A"},       {1, "S"},      {2, "D"},        {3, "F"},
     {4, "H"},       {5, "G"},      {6, "Z"},        {7, "X"},
     {8, "C"},       {9, "V"},      {10, "Section"}, {11, "B"},
@@ -35,15 +35,17 @@ constexpr std::array<Entry, 77> kNames{{
 }};
 
 static_assert(std::adjacent_find(kNames.begin(), kNames.end(),
-                                 [](const Entry& a, const Entry& b) { return a.first >= b.first; }) == kNames.end(),
+                                 [](const KeyCodeName& a, const KeyCodeName& b) { return a.first >= b.first; }) ==
+                  kNames.end(),
               "the key-name table must stay sorted by key code, one entry per code");
 
 }  // namespace
 
 std::optional<std::string_view> KeyCodeNames::entry(std::uint16_t keyCode)
 {
-    const auto found = std::lower_bound(kNames.begin(), kNames.end(), keyCode,
-                                        [](const Entry& entry, std::uint16_t code) { return entry.first < code; });
+    const auto found =
+        std::lower_bound(kNames.begin(), kNames.end(), keyCode,
+                         [](const KeyCodeName& entry, std::uint16_t code) { return entry.first < code; });
     if (found == kNames.end() || found->first != keyCode) {
         return std::nullopt;
     }

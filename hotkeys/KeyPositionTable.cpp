@@ -11,10 +11,10 @@ namespace korvane {
 namespace {
 
 using namespace keysyms;
-using Entry = std::pair<std::uint16_t, std::uint32_t>;
+using KeyPosition = std::pair<std::uint16_t, std::uint32_t>;
 
 // Mac key code -> keysym of the key in that position on a US layout, sorted by code.
-constexpr std::array<Entry, 100> kPositions{{
+constexpr std::array<KeyPosition, 100> kPositions{{
     {0, 'a'},
     {1, 's'},
     {2, 'd'},
@@ -118,7 +118,8 @@ constexpr std::array<Entry, 100> kPositions{{
 }};
 
 static_assert(std::adjacent_find(kPositions.begin(), kPositions.end(),
-                                 [](const Entry& a, const Entry& b) { return a.first >= b.first; }) == kPositions.end(),
+                                 [](const KeyPosition& a, const KeyPosition& b) { return a.first >= b.first; }) ==
+                  kPositions.end(),
               "the position table must stay sorted by key code, one entry per code");
 
 // Codes above 127 for keys outside the table: a fixed offset per keysym range, so a code never
@@ -153,8 +154,9 @@ std::optional<std::uint16_t> tableCode(std::uint32_t keysym)
 std::optional<std::uint32_t> KeyPositionTable::keysym(std::uint16_t keyCode)
 {
     if (keyCode < 128) {
-        const auto found = std::lower_bound(kPositions.begin(), kPositions.end(), keyCode,
-                                            [](const Entry& entry, std::uint16_t code) { return entry.first < code; });
+        const auto found =
+            std::lower_bound(kPositions.begin(), kPositions.end(), keyCode,
+                             [](const KeyPosition& entry, std::uint16_t code) { return entry.first < code; });
         if (found == kPositions.end() || found->first != keyCode) {
             return std::nullopt;
         }

@@ -10,11 +10,11 @@ namespace korvane {
 
 namespace {
 
-using Entry = std::pair<std::uint32_t, std::string_view>;
+using NamedKeysym = std::pair<std::uint32_t, std::string_view>;
 
 // Named keys outside the character ranges. Keypad keys also appear under their navigation
 // keysyms, which are the first level of the keypad when Num Lock is off.
-constexpr std::array<Entry, 70> kNamedKeys{{
+constexpr std::array<NamedKeysym, 70> kNamedKeys{{
     {0xfe50, "Dead Grave"},
     {0xfe51, "Dead Acute"},
     {0xfe52, "Dead Circumflex"},

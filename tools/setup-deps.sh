@@ -7,7 +7,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev clang-format
+  build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev clang-format lld
   # libraries
   qt6-base-dev libicu-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
   libpulse-dev libsoxr-dev

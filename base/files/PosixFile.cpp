@@ -1,6 +1,7 @@
 #include "base/files/PosixFile.h"
 
 #include <cerrno>
+#include <system_error>
 #include <unistd.h>
 
 namespace korvane {
@@ -55,6 +56,11 @@ std::optional<std::string> readAll(int fd)
         }
         contents.append(buffer, static_cast<std::size_t>(got));
     }
+}
+
+void throwFileError(const char* what, const std::filesystem::path& file, int error)
+{
+    throw std::filesystem::filesystem_error(what, file, std::error_code(error, std::generic_category()));
 }
 
 }  // namespace korvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,5 +46,8 @@ bool writeAll(int fd, std::string_view bytes) noexcept;
 
 // Reads the whole remaining contents of `fd`; nothing when a read fails.
 std::optional<std::string> readAll(int fd);
+
+// Throws std::filesystem::filesystem_error for `file` with `what` and the errno value `error`.
+[[noreturn]] void throwFileError(const char* what, const std::filesystem::path& file, int error);
 
 }  // namespace korvane

@@ -1,5 +1,6 @@
 #include "transcription/models/CurlDownload.h"
 
+#include "transcription/models/CurlUrlHandle.h"
 #include "transcription/models/DownloadProgress.h"
 #include "transcription/models/TempFile.h"
 
@@ -23,11 +24,6 @@ struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-
-struct UrlDeleter {
-    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
-};
-using UrlHandle = std::unique_ptr<CURLU, UrlDeleter>;
 
 struct Transfer {
     CURL* handle = nullptr;
@@ -92,7 +88,7 @@ bool failedToReachServer(CURL* easy, CURLcode result)
 std::string hostOf(const std::string& url)
 {
     initialiseCurlOnce();
-    const UrlHandle parsed(curl_url());
+    const CurlUrlHandle parsed(curl_url());
     char* host = nullptr;
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
         curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) {
@@ -106,7 +102,7 @@ std::string hostOf(const std::string& url)
 bool isWellFormedUrl(const std::string& url)
 {
     initialiseCurlOnce();
-    const UrlHandle parsed(curl_url());
+    const CurlUrlHandle parsed(curl_url());
     return parsed && curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
 }
 

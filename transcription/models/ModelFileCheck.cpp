@@ -22,11 +22,6 @@ struct DigestContextDeleter {
 };
 using DigestContext = std::unique_ptr<EVP_MD_CTX, DigestContextDeleter>;
 
-[[noreturn]] void throwFileError(const char* what, const std::filesystem::path& file, int error)
-{
-    throw std::filesystem::filesystem_error(what, file, std::error_code(error, std::generic_category()));
-}
-
 [[noreturn]] void throwDigestError(const std::filesystem::path& file)
 {
     throw std::filesystem::filesystem_error("cannot compute the SHA-256 digest", file,

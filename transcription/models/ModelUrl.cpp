@@ -1,5 +1,7 @@
 #include "transcription/models/ModelUrl.h"
 
+#include "transcription/models/CurlUrlHandle.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -11,10 +13,6 @@
 namespace korvane {
 
 namespace {
-
-struct UrlDeleter {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
 
 std::optional<std::string> urlPart(CURLU* url, CURLUPart part)
 {
@@ -45,7 +43,7 @@ bool isLoopbackHost(std::string host)
 
 ModelUrlKind classifyModelUrl(const std::string& url)
 {
-    const std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
+    const CurlUrlHandle parsed(curl_url());
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
         return ModelUrlKind::refused;
     }

@@ -1,5 +1,7 @@
 #include "transcription/models/TempFile.h"
 
+#include "base/files/PosixFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -18,11 +20,6 @@ namespace {
 constexpr std::string_view kSuffix = ".part";
 constexpr std::size_t kUniquePartLength = 6;  // the XXXXXX that mkostemps replaces
 constexpr int kCreationAttempts = 8;
-
-[[noreturn]] void throwFileError(const char* what, const std::filesystem::path& file, int error)
-{
-    throw std::filesystem::filesystem_error(what, file, std::error_code(error, std::generic_category()));
-}
 
 bool isUniquePartCharacter(char character)
 {

@@ -204,7 +204,6 @@ TEST_F(DictationControllerIdleUnload, SettingRemovedOrShortenedWhileTheTimerRuns
 
 TEST(DictationControllerIdleUnloadRandom, NoTranscriptionEverRunsWithoutItsModelAndEveryDictationEnds)
 {
-    using Kind = DictationStatus::Kind;
     int dictations = 0;
     for (unsigned seed = 1; seed <= 100; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -217,9 +216,10 @@ TEST(DictationControllerIdleUnloadRandom, NoTranscriptionEverRunsWithoutItsModel
         h.dictation().setOnStatusChange([&](const DictationStatus& status) {
             // The fake recogniser throws when asked to transcribe after a release without a new load.
             EXPECT_NE(status, DictationStatus::error("Transcription error"));
-            if (status.kind() == Kind::transcribing) {
+            if (status.kind() == DictationStatus::Kind::transcribing) {
                 ++started;
-            } else if (status.kind() == Kind::pasteSent || (status.kind() == Kind::error && started > ended)) {
+            } else if (status.kind() == DictationStatus::Kind::pasteSent ||
+                       (status.kind() == DictationStatus::Kind::error && started > ended)) {
                 // An error outside a dictation (a failed load while idle) ends nothing.
                 EXPECT_FALSE(h.dictation().isBusy());
                 ++ended;

@@ -25,7 +25,7 @@ using ::testing::HasSubstr;
 using testing::PulseTestDaemon;
 using testing::SpeechClip;
 
-constexpr auto kEventTimeout = 15s;
+constexpr auto kSourceEventTimeout = 15s;
 // A faithful recording of a played clip correlates at 0.98 and more, one from another source near 0.
 // The clips play in real time, so a heavily loaded machine can stretch them a little; the bar for
 // "heard" allows for that and stays far above what a wrong source gives.
@@ -42,7 +42,7 @@ protected:
 
     bool waitForLine(const std::string& prefix)
     {
-        return queue.runUntil([&] { return !log.linesStartingWith(prefix).empty(); }, kEventTimeout);
+        return queue.runUntil([&] { return !log.linesStartingWith(prefix).empty(); }, kSourceEventTimeout);
     }
 
     static double correlation(const std::vector<float>& samples, const SpeechClip& clip)
