@@ -2,6 +2,7 @@
 # SPDX-License-Identifier: MIT
 # Runs every fuzz target built in <build-dir> for <seconds> each, starting from its committed seed
 # corpus (tests/fuzz/corpus/<name>/). New inputs go to a scratch copy, never into the repository.
+# The targets run side by side, one per processor: each still gets its full time on a core of its own.
 # Usage: tools/run-fuzzers.sh <build-dir> [seconds]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -10,17 +11,39 @@ seconds="${2:-20}"
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/korvane-fuzz.XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
 
-found=0
+targets=()
 for target in "$build"/tests/fuzz/*_fuzz; do
-  [ -x "$target" ] || continue
-  found=1
+  [ -x "$target" ] && targets+=("$target")
+done
+((${#targets[@]})) || { echo "fuzz: no targets in $build/tests/fuzz" >&2; exit 1; }
+
+fuzz() {  # fuzz <target>: runs one target, then prints its summary or, when it failed, its log
+  local target="$1" name
   name="$(basename "$target")"
   mkdir -p "$scratch/$name"
   seeds="$root/tests/fuzz/corpus/$name"
   [ -d "$seeds" ] && cp -r "$seeds/." "$scratch/$name/"
-  echo "fuzz: $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$scratch/" \
-    "$scratch/$name" 2>"$scratch/$name.log" || { tail -n 60 "$scratch/$name.log"; exit 1; }
-  grep -E '^(Done|#[0-9]+ +DONE)' "$scratch/$name.log" | tail -n 1 || true
+  if "$target" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$scratch/$name-" \
+    "$scratch/$name" 2>"$scratch/$name.log"; then
+    echo "fuzz: $name for ${seconds}s: $(grep -E '^(Done|#[0-9]+ +DONE)' "$scratch/$name.log" | tail -n 1)"
+  else
+    echo "fuzz: $name FAILED:"
+    tail -n 60 "$scratch/$name.log"
+    return 1
+  fi
+}
+
+parallel="$(nproc)"
+pids=()
+failed=0
+for target in "${targets[@]}"; do
+  while (($(jobs -rp | wc -l) >= parallel)); do
+    wait -n || failed=1
+  done
+  fuzz "$target" &
+  pids+=($!)
 done
-[ "$found" = 1 ] || { echo "fuzz: no targets in $build/tests/fuzz" >&2; exit 1; }
+for pid in "${pids[@]}"; do
+  wait "$pid" || failed=1
+done
+exit "$failed"

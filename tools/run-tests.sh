@@ -1,18 +1,32 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds and runs every Korvane test on a fresh Debian 12 machine (installing what is missing):
-#   1. the code style and purity checks and the normal build, warnings as errors: every test;
+#   1. the code style, purity and layer checks and the normal build, warnings as errors: every test;
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer: every test;
 #   3. ThreadSanitizer: the tests labelled "threads";
 #   4. clang + libFuzzer: each fuzz target briefly;
 #   5. the Debian package: built, checked, unpacked and started (tools/test-package.sh).
 # Pass stage names (default asan tsan fuzz package) to run only some of them, e.g. `tools/run-tests.sh default`.
+#
+# While one stage's tests run, the next stage builds in the background at the idle scheduling
+# priority: the tests spend much of their time waiting for servers, windows and audio, and the build
+# takes only the processor time they leave unused. The tests labelled "quiet" (real-time audio) run
+# once that build is done, so nothing runs beside them but their own kind.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 stages=("$@")
 ((${#stages[@]})) || stages=(default asan tsan fuzz package)
+for stage in "${stages[@]}"; do
+  case "$stage" in
+    default | asan | tsan | fuzz | package) ;;
+    *)
+      echo "unknown stage: $stage" >&2
+      exit 2
+      ;;
+  esac
+done
 
 "$root/tools/setup-deps.sh"
 
@@ -20,18 +34,81 @@ jobs="$(nproc)"
 # Line tables only (-g1): enough for sanitizer reports and backtraces, and full debug information
 # would cost about a sixth of every compile.
 lines_only=-g1
+# The sanitizer and fuzz builds compile each folder's sources as a few combined files (a unity
+# build): they parse the shared headers once per batch instead of once per file. The default stage
+# keeps one compile per file, which also proves every header includes what it uses.
+unity=-DCMAKE_UNITY_BUILD=ON
+
 configure() {  # configure <dir> [cmake args...]
   local dir="$1"
   shift
   cmake -S "$root" -B "$root/$dir" -G Ninja -DKORVANE_WARNINGS_AS_ERRORS=ON "$@" >"$root/$dir.configure.log" 2>&1 ||
     { cat "$root/$dir.configure.log"; return 1; }
 }
+
+build_stage() {  # build_stage <stage>: configures and builds what the stage's tests need
+  case "$1" in
+    default)
+      configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 $lines_only -DNDEBUG"
+      cmake --build build -j "$jobs"
+      ;;
+    asan)
+      configure build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="$lines_only" -DKORVANE_SANITIZE_ADDRESS=ON "$unity" \
+        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF
+      cmake --build build-asan -j "$jobs"
+      ;;
+    tsan)
+      configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="$lines_only" -DKORVANE_SANITIZE_THREAD=ON "$unity" \
+        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF
+      cmake --build build-tsan -j "$jobs" --target korvane_thread_tests
+      ;;
+    fuzz)
+      CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_FUZZ=ON "$unity" \
+        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF -DKORVANE_WITH_TESTS=ON
+      cmake --build build-fuzz -j "$jobs" --target korvane_fuzzers
+      ;;
+    package) ;;  # tools/test-package.sh builds what it needs
+  esac
+}
+
+# The background build of the next stage: its process group, its stage and its log.
+background_pid=""
+background_stage=""
+background_log=""
+start_background_build() {  # start_background_build <stage>
+  background_stage="$1"
+  background_log="$root/build-$1.background.log"
+  # A process group of its own, so that an early exit can stop the compilers too.
+  set -m
+  (
+    chrt --idle -p 0 "$BASHPID" >/dev/null 2>&1 || renice -n 19 -p "$BASHPID" >/dev/null
+    build_stage "$background_stage"
+  ) >"$background_log" 2>&1 &
+  background_pid=$!
+  set +m
+}
+finish_background_build() {  # waits for the background build; fails, showing its log, when it failed
+  [ -n "$background_pid" ] || return 0
+  local status=0
+  wait "$background_pid" || status=$?
+  background_pid=""
+  if ((status != 0)); then
+    echo "=== the $background_stage stage's build failed:"
+    cat "$background_log"
+    return "$status"
+  fi
+  echo "=== the $background_stage stage built in the background: $(tail -n 1 "$background_log")"
+}
+stop_background_build() {
+  [ -n "$background_pid" ] && kill -- "-$background_pid" 2>/dev/null || true
+}
+trap stop_background_build EXIT
+
 passed=0
 failed=0
-run_ctest() {  # run_ctest <dir> [ctest args...]; adds to the totals printed at the end
-  local dir="$1" log status=0 line
-  shift
-  log="$root/$dir.ctest.log"
+ctest_pass() {  # ctest_pass <dir> <log> [ctest args...]; adds to the totals printed at the end
+  local dir="$1" log="$2" status=0 line
+  shift 2
   (cd "$root/$dir" && ctest --output-on-failure --timeout 600 -j "$jobs" "$@") 2>&1 | tee "$log" || status=$?
   line="$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)"
   if [[ "$line" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
@@ -40,47 +117,60 @@ run_ctest() {  # run_ctest <dir> [ctest args...]; adds to the totals printed at 
   fi
   return "$status"
 }
+run_ctest() {  # run_ctest <dir> [ctest args...]: every test, those labelled quiet last and alone
+  local dir="$1" status=0
+  shift
+  ctest_pass "$dir" "$root/$dir.ctest.log" -LE quiet "$@" || status=$?
+  finish_background_build || status=$?
+  ctest_pass "$dir" "$root/$dir.ctest-quiet.log" -L quiet "$@" || status=$?
+  return "$status"
+}
 
-for stage in "${stages[@]}"; do
-  echo "=== tests: $stage"
-  case "$stage" in
+test_stage() {  # test_stage <stage>
+  case "$1" in
     default)
-      echo "checking the code style (.clang-format)"
-      git -C "$root" ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
-      "$root/tools/check-purity.sh"
-      configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 $lines_only -DNDEBUG"
-      cmake --build build -j "$jobs"
       run_ctest build
       ;;
     asan)
-      configure build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="$lines_only" -DKORVANE_SANITIZE_ADDRESS=ON \
-        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF
-      cmake --build build-asan -j "$jobs"
       ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         run_ctest build-asan
       ;;
     tsan)
-      configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="$lines_only" -DKORVANE_SANITIZE_THREAD=ON \
-        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF
-      cmake --build build-tsan -j "$jobs" --target korvane_thread_tests
       TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
         run_ctest build-tsan -L threads
       ;;
     fuzz)
-      CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_FUZZ=ON \
-        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF -DKORVANE_WITH_TESTS=ON
-      cmake --build build-fuzz -j "$jobs" --target korvane_fuzzers
       "$root/tools/run-fuzzers.sh" "$root/build-fuzz" "${KORVANE_FUZZ_SECONDS:-20}"
       ;;
     package)
       # Reuses the default stage's build when there is one, else a Release build of the programs.
       "$root/tools/test-package.sh"
       ;;
-    *)
-      echo "unknown stage: $stage" >&2
-      exit 2
-      ;;
   esac
+}
+
+if [[ " ${stages[*]} " == *" default "* ]]; then
+  echo "checking the code style (.clang-format)"
+  git -C "$root" ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+  "$root/tools/check-purity.sh"
+  "$root/tools/check-layers.sh"
+fi
+
+for index in "${!stages[@]}"; do
+  stage="${stages[index]}"
+  next="${stages[index + 1]:-}"
+  echo "=== tests: $stage"
+  started=$SECONDS
+  if [ "$background_stage" = "$stage" ]; then
+    finish_background_build
+  else
+    build_stage "$stage"
+  fi
+  built=$SECONDS
+  [ -z "$next" ] || start_background_build "$next"
+  test_stage "$stage"
+  finish_background_build
+  echo "=== tests: $stage: built in $((built - started)) s (waited for, after the previous stage), tested in $((SECONDS - built)) s"
 done
-echo "=== tests: all stages passed (${stages[*]})"
+echo "=== tests: all stages passed (${stages[*]}) in $SECONDS s"
 echo "$passed passed, $failed failed"
