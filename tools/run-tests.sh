@@ -7,11 +7,8 @@
 #   4. clang + libFuzzer: each fuzz target briefly;
 #   5. the Debian package: built, checked, unpacked and started (tools/test-package.sh).
 # Pass stage names (default asan tsan fuzz package) to run only some of them, e.g. `tools/run-tests.sh default`.
-#
-# While one stage's tests run, the next stage builds in the background at the idle scheduling
-# priority: the tests spend much of their time waiting for servers, windows and audio, and the build
-# takes only the processor time they leave unused. The tests labelled "quiet" (real-time audio) run
-# once that build is done, so nothing runs beside them but their own kind.
+# The tests labelled "quiet" (real-time audio) run after the others in each stage, side by side only
+# with each other: they spend their time waiting for the audio to play.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -71,45 +68,12 @@ build_stage() {  # build_stage <stage>: configures and builds what the stage's t
   esac
 }
 
-# The background build of the next stage: its process group, its stage and its log.
-background_pid=""
-background_stage=""
-background_log=""
-start_background_build() {  # start_background_build <stage>
-  background_stage="$1"
-  background_log="$root/build-$1.background.log"
-  # A process group of its own, so that an early exit can stop the compilers too.
-  set -m
-  (
-    chrt --idle -p 0 "$BASHPID" >/dev/null 2>&1 || renice -n 19 -p "$BASHPID" >/dev/null
-    build_stage "$background_stage"
-  ) >"$background_log" 2>&1 &
-  background_pid=$!
-  set +m
-}
-finish_background_build() {  # waits for the background build; fails, showing its log, when it failed
-  [ -n "$background_pid" ] || return 0
-  local status=0
-  wait "$background_pid" || status=$?
-  background_pid=""
-  if ((status != 0)); then
-    echo "=== the $background_stage stage's build failed:"
-    cat "$background_log"
-    return "$status"
-  fi
-  echo "=== the $background_stage stage built in the background: $(tail -n 1 "$background_log")"
-}
-stop_background_build() {
-  [ -n "$background_pid" ] && kill -- "-$background_pid" 2>/dev/null || true
-}
-trap stop_background_build EXIT
-
 passed=0
 failed=0
 ctest_pass() {  # ctest_pass <dir> <log> [ctest args...]; adds to the totals printed at the end
   local dir="$1" log="$2" status=0 line
   shift 2
-  (cd "$root/$dir" && ctest --output-on-failure --timeout 600 -j "$jobs" "$@") 2>&1 | tee "$log" || status=$?
+  (cd "$root/$dir" && ctest --output-on-failure --timeout 600 "$@") 2>&1 | tee "$log" || status=$?
   line="$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)"
   if [[ "$line" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
     failed=$((failed + BASH_REMATCH[1]))
@@ -117,12 +81,13 @@ ctest_pass() {  # ctest_pass <dir> <log> [ctest args...]; adds to the totals pri
   fi
   return "$status"
 }
+# Each quiet test uses about a third of a core, so they run two to a processor.
+quiet_jobs=$((2 * jobs))
 run_ctest() {  # run_ctest <dir> [ctest args...]: every test, those labelled quiet last and alone
   local dir="$1" status=0
   shift
-  ctest_pass "$dir" "$root/$dir.ctest.log" -LE quiet "$@" || status=$?
-  finish_background_build || status=$?
-  ctest_pass "$dir" "$root/$dir.ctest-quiet.log" -L quiet "$@" || status=$?
+  ctest_pass "$dir" "$root/$dir.ctest.log" -j "$jobs" -LE quiet "$@" || status=$?
+  ctest_pass "$dir" "$root/$dir.ctest-quiet.log" -j "$quiet_jobs" -L quiet "$@" || status=$?
   return "$status"
 }
 
@@ -156,21 +121,13 @@ if [[ " ${stages[*]} " == *" default "* ]]; then
   "$root/tools/check-layers.sh"
 fi
 
-for index in "${!stages[@]}"; do
-  stage="${stages[index]}"
-  next="${stages[index + 1]:-}"
+for stage in "${stages[@]}"; do
   echo "=== tests: $stage"
   started=$SECONDS
-  if [ "$background_stage" = "$stage" ]; then
-    finish_background_build
-  else
-    build_stage "$stage"
-  fi
+  build_stage "$stage"
   built=$SECONDS
-  [ -z "$next" ] || start_background_build "$next"
   test_stage "$stage"
-  finish_background_build
-  echo "=== tests: $stage: built in $((built - started)) s (waited for, after the previous stage), tested in $((SECONDS - built)) s"
+  echo "=== tests: $stage: built in $((built - started)) s, tested in $((SECONDS - built)) s"
 done
 echo "=== tests: all stages passed (${stages[*]}) in $SECONDS s"
 echo "$passed passed, $failed failed"
