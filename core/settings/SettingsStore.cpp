@@ -2,6 +2,7 @@
 
 #include "base/files/AtomicFile.h"
 #include "base/files/PosixFile.h"
+#include "base/json/NestingDepth.h"
 #include "base/json/WholeNumber.h"
 #include "base/logging/Logger.h"
 
@@ -30,6 +31,11 @@ std::string errnoText(int error)
 // how many looks a file that keeps changing gets before it counts as unusable for now.
 constexpr std::chrono::milliseconds kSettleTime{150};
 constexpr int kSettleLooks = 5;
+
+// Korvane's own values nest two levels deep. A document nested much deeper is refused like one that
+// does not parse: reading, copying and writing JSON recurse once per level, and a few hundred
+// kilobytes of brackets would otherwise overflow the stack at every launch.
+constexpr std::size_t kDeepestDocument = 32;
 
 void sleepFor(std::chrono::milliseconds time)
 {
@@ -392,6 +398,8 @@ std::optional<SettingsStore::UnsettledText> SettingsStore::lookLocked(const std:
     std::optional<Json> document;
     if (isBlank(*text)) {
         document = Json::object();
+    } else if (const std::size_t depth = jsonNestingDepth(*text); depth > kDeepestDocument) {
+        problem = "nested " + std::to_string(depth) + " levels deep, more than " + std::to_string(kDeepestDocument);
     } else {
         try {
             document = Json::parse(*text);

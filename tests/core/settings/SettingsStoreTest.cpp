@@ -247,6 +247,33 @@ TEST_F(SettingsStoreTest, CorruptFileIsMovedAsideUntouchedAndNeverOverwritten)
     EXPECT_EQ(store.string("modelSize"), std::nullopt);
 }
 
+TEST_F(SettingsStoreTest, DocumentNestedTooDeeplyIsSetAsideAndTheNextSaveStaysSmall)
+{
+    // 32 levels are accepted; 100,000 (200 KB of brackets) once crashed every launch.
+    const auto nested = [](std::size_t levels) {
+        return R"({"modelSize": "base", "hotkeyBindingV2": )" + std::string(levels - 1, '[') +
+               std::string(levels - 1, ']') + "}";
+    };
+    writeFile(file(), nested(32));
+    {
+        SettingsStore store(file());
+        EXPECT_EQ(store.string("modelSize"), "base");
+        EXPECT_EQ(store.data("hotkeyBindingV2"), std::string(31, '[') + std::string(31, ']'));
+    }
+
+    writeFile(file(), nested(100000));
+    SettingsStore store(file());
+    EXPECT_EQ(store.string("modelSize"), std::nullopt);
+    EXPECT_EQ(store.data("hotkeyBindingV2"), std::nullopt);
+    const std::vector<std::string> entries = entriesOf(folder());
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_THAT(entries[0], ::testing::StartsWith("settings.json.corrupt-"));
+    EXPECT_EQ(readFile(folder() / entries[0]), nested(100000));
+
+    ASSERT_TRUE(store.setString("modelSize", "turbo"));
+    EXPECT_EQ(onDisk(), nlohmann::json::parse(R"({"modelSize": "turbo"})"));
+}
+
 TEST_F(SettingsStoreTest, SetterMeetingAFileMidEditReturnsAtOnceAndTheWatcherSettlesIt)
 {
     HeldPause pause;
