@@ -28,10 +28,20 @@ ModelCatalogueReading refused(std::string error)
     return {std::nullopt, std::move(error)};
 }
 
+bool hasControlCharacter(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
+// One name within the models folder, of a length file systems allow, and not hidden: the folder's
+// hidden ".<file>.XXXXXX.part" names are downloads in progress, which the stale-download sweep
+// removes.
 bool isSafeFileName(const std::string& name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
+    constexpr std::size_t kLongestName = 255;
+    return !name.empty() && name.size() <= kLongestName && name.front() != '.' && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos && !hasControlCharacter(name);
 }
 
 std::optional<std::string> lowercaseDigest(const std::string& text)
@@ -90,8 +100,8 @@ ModelCatalogueReading parseModelCatalogue(std::string_view text)
             }
         }
         const std::string* name = stringField(model, "name");
-        if (name == nullptr || name->empty()) {
-            return refused(where + ": \"name\" must be a non-empty string");
+        if (name == nullptr || name->empty() || hasControlCharacter(*name)) {
+            return refused(where + ": \"name\" must be a non-empty string without control characters");
         }
         if (std::find(names.begin(), names.end(), *name) != names.end()) {
             return refused(where + ": the name \"" + *name + "\" is used twice");

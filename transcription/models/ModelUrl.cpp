@@ -43,6 +43,12 @@ bool isLoopbackHost(std::string host)
 
 ModelUrlKind classifyModelUrl(const std::string& url)
 {
+    // libcurl reads a C string: a NUL would end the address it checks early, while the log showed the
+    // rest. Spaces and control characters have no place in an address either.
+    if (std::any_of(url.begin(), url.end(),
+                    [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; })) {
+        return ModelUrlKind::refused;
+    }
     const CurlUrlHandle parsed(curl_url());
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
         return ModelUrlKind::refused;
@@ -54,6 +60,10 @@ ModelUrlKind classifyModelUrl(const std::string& url)
     const std::optional<std::string> scheme = urlPart(parsed.get(), CURLUPART_SCHEME);
     const std::optional<std::string> host = urlPart(parsed.get(), CURLUPART_HOST);
     if (!scheme || !host || host->empty()) {
+        return ModelUrlKind::refused;
+    }
+    // libcurl also takes "https:/host", which other readers of the address would not.
+    if (url.size() < scheme->size() + 3 || url.compare(scheme->size(), 3, "://") != 0) {
         return ModelUrlKind::refused;
     }
     if (*scheme == "https") {
