@@ -10,8 +10,37 @@ namespace korvane {
 
 namespace {
 
-// A scheme we may hand to the browser, followed by a host that has at least one character and no
-// characters that would let the address be read two ways.
+// A host name of dot-separated labels of letters, digits and hyphens, or a bracketed IPv6 literal:
+// what libcurl and a browser both read the same way.
+bool isWellFormedHost(std::string_view host)
+{
+    const auto isHex = [](char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); };
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        const std::string_view inside = host.substr(1, host.size() - 2);
+        return inside.find(':') != std::string_view::npos &&
+               std::all_of(inside.begin(), inside.end(), [&](char c) { return isHex(c) || c == ':' || c == '.'; });
+    }
+    if (host.empty() || host.size() > 253) {
+        return false;
+    }
+    std::size_t label = 0;
+    for (const char c : host) {
+        if (c == '.') {
+            if (label == 0) {
+                return false;
+            }
+            label = 0;
+        } else if ((c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || (c == '-' && label > 0)) {
+            ++label;
+        } else {
+            return false;
+        }
+    }
+    return label > 0;
+}
+
+// A scheme we may hand to the browser, followed by a well-formed host, and no characters that would
+// let the address be read two ways.
 bool isBrowsableHttpsUrl(std::string_view url)
 {
     constexpr std::string_view scheme = "https://";
@@ -24,7 +53,7 @@ bool isBrowsableHttpsUrl(std::string_view url)
                     [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f || c == '\\'; })) {
         return false;
     }
-    return !urlHost(url).empty();
+    return isWellFormedHost(urlHost(url));
 }
 
 }  // namespace

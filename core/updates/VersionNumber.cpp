@@ -22,6 +22,12 @@ bool isIdentifier(std::string_view text)
     });
 }
 
+std::string_view withoutLeadingZeros(std::string_view digits)
+{
+    const std::size_t first = digits.find_first_not_of('0');
+    return first == std::string_view::npos ? std::string_view() : digits.substr(first);
+}
+
 // Pre-release identifiers: numbers compare numerically and rank below words, words compare by their
 // ASCII text.
 std::strong_ordering compareIdentifier(const std::string& left, const std::string& right)
@@ -29,10 +35,13 @@ std::strong_ordering compareIdentifier(const std::string& left, const std::strin
     const bool leftNumeric = isDigits(left);
     const bool rightNumeric = isDigits(right);
     if (leftNumeric && rightNumeric) {
-        if (left.size() != right.size()) {
-            return left.size() <=> right.size();
+        // By value: "02" is two, below "3", though semantic versioning does not allow it.
+        const std::string_view leftValue = withoutLeadingZeros(left);
+        const std::string_view rightValue = withoutLeadingZeros(right);
+        if (leftValue.size() != rightValue.size()) {
+            return leftValue.size() <=> rightValue.size();
         }
-        return left.compare(right) <=> 0;
+        return leftValue.compare(rightValue) <=> 0;
     }
     if (leftNumeric != rightNumeric) {
         return leftNumeric ? std::strong_ordering::less : std::strong_ordering::greater;
@@ -47,8 +56,18 @@ std::optional<VersionNumber> VersionNumber::parse(std::string_view text)
     if (!text.empty() && (text.front() == 'v' || text.front() == 'V')) {
         text.remove_prefix(1);
     }
-    // Build metadata says nothing about precedence.
-    text = text.substr(0, text.find('+'));
+    // Build metadata says nothing about precedence, but it is shown with the version: only the
+    // characters semantic versioning allows, so that nothing else reaches a dialog.
+    if (const std::size_t plus = text.find('+'); plus != std::string_view::npos) {
+        const std::string_view metadata = text.substr(plus + 1);
+        if (metadata.empty() || !std::all_of(metadata.begin(), metadata.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
+                       c == '.';
+            })) {
+            return std::nullopt;
+        }
+        text = text.substr(0, plus);
+    }
     std::string_view core = text;
     std::string_view preRelease;
     bool hasPreRelease = false;

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -29,6 +30,11 @@ QMessageBox* replaceDialog(QPointer<QMessageBox>& slot, QMessageBox::Icon icon, 
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setTextFormat(Qt::PlainText);
     box->setInformativeText(informative);
+    // The informative text carries versions and reasons that come from the network; left to guess,
+    // the box would render any that look like markup as rich text.
+    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        label->setTextFormat(Qt::PlainText);
+    }
     box->setWindowModality(Qt::NonModal);
     box->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     // QMessageBox sizes itself from its texts and ignores a minimum width set on it; a spacer across

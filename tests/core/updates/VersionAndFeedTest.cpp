@@ -41,6 +41,8 @@ TEST(VersionNumberTest, OrdersReleasesByPrecedence)
         {"1.5.0-rc.1", "1.4.9", ">"},
         {"1.5.0-1", "1.5.0-alpha", "<"},
         {"1.5.0+g1a2b3c", "1.5.0", "="},
+        {"1.0.0-02", "1.0.0-3", "<"},  // leading zeros do not make a number larger
+        {"1.0.0-010", "1.0.0-10", "="},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(orderOf(c.left, c.right), c.expected) << c.left << " vs " << c.right;
@@ -50,7 +52,7 @@ TEST(VersionNumberTest, OrdersReleasesByPrecedence)
 TEST(VersionNumberTest, RefusesTextThatIsNoVersion)
 {
     for (const char* text : {"", "v", "latest", "1..2", "1.2.", ".1", "1.2.3.4.5", "1.x", "1.2-", "1.2-beta..1",
-                             "1234567890.0", "-1.0", " 1.0", "1.0 "}) {
+                             "1234567890.0", "-1.0", " 1.0", "1.0 ", "1.0+", "1.0+ <b>x</b>\n", "1.0+a_b"}) {
         EXPECT_FALSE(VersionNumber::parse(text)) << '"' << text << '"';
     }
 }
@@ -87,6 +89,9 @@ TEST(UpdateFeedTest, RefusesMalformedFeedsWithAReason)
         {R"x({"version": "0.2.0", "releasePage": "javascript:alert(1)"})x", "\"releasePage\""},
         {R"({"version": "0.2.0", "releasePage": "https:///path"})", "\"releasePage\""},
         {R"({"version": "0.2.0", "releasePage": "https://a.b/x y"})", "\"releasePage\""},
+        {R"({"version": "0.2.0", "releasePage": "HTTPS://{"})", "\"releasePage\""},  // hosts curl refuses
+        {R"({"version": "0.2.0", "releasePage": "https://[]/"})", "\"releasePage\""},
+        {R"({"version": "0.2.0", "releasePage": "https://a..b/"})", "\"releasePage\""},
         {R"({"version": "0.2.0", "releasePage": "https://a.b/", "notes": ["x"]})", "\"notes\""},
     };
     for (const Case& c : cases) {

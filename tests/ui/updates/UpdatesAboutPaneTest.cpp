@@ -151,6 +151,12 @@ TEST_F(UpdatesAboutPaneTest, CheckNowOffersTheNewerVersionAndItsReleasePage)
     EXPECT_EQ(offer->informativeText(),
               "Korvane 0.2.0 is available; you have 0.1.0. Its release page tells how to install it.");
     EXPECT_EQ(offer->detailedText(), "New.");
+    // A reason from the network is shown as it is written, never as markup.
+    dialogs->reportCheckFailed("server said <b>no</b>");
+    const auto* reason = dialogs->resultDialog()->findChild<QLabel*>("qt_msgbox_informativelabel");
+    ASSERT_NE(reason, nullptr);
+    EXPECT_EQ(reason->textFormat(), Qt::PlainText);
+    EXPECT_EQ(reason->text(), "Korvane could not check for updates: server said <b>no</b>.");
     // Even a short answer is wide enough for its title, and none is a window to minimize or maximize.
     dialogs->reportUpToDate("0.1");
     for (const QMessageBox* box : {offer, dialogs->resultDialog()}) {
