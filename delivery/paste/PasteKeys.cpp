@@ -99,6 +99,15 @@ const KnownTerminal* knownTerminal(const std::string& windowClass)
     return terminal != kKnownTerminals.end() ? terminal : nullptr;
 }
 
+// X keysym names are made of ASCII letters, digits and underscores ("v", "Insert", "Page_Up",
+// "KP_Enter", "U00E4"); anything else would reach the key synthesizer as a name no keymap holds.
+bool isKeysymName(std::string_view name)
+{
+    return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    });
+}
+
 }  // namespace
 
 PasteKeys pasteKeysFor(const std::optional<std::string>& windowClass, const std::optional<std::string>& focusedSubrole,
@@ -137,7 +146,7 @@ std::optional<KeyChord> parseKeyChord(std::string_view text)
         start = plus + 1;
     }
     const std::string_view key = parts.back();
-    if (key.empty() || modifierNamed(key)) {
+    if (!isKeysymName(key) || modifierNamed(key)) {
         return std::nullopt;
     }
     KeyChord chord;

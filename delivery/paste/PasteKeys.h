@@ -28,8 +28,8 @@ PasteKeys pasteKeysFor(const std::optional<std::string>& windowClass, const std:
 
 // "ctrl+shift+v", "shift+Insert", "ctrl+y": modifiers (ctrl or control, shift, alt, super, in any
 // letter case) joined by '+', then the key as its X keysym name; a single letter is lowercased
-// (X names the unshifted letter). Nothing when a part is empty, a modifier is unknown or the last
-// part is a modifier.
+// (X names the unshifted letter). Nothing when a part is empty, a modifier is unknown, the last
+// part is a modifier, or it is no keysym name (only ASCII letters, digits and '_').
 std::optional<KeyChord> parseKeyChord(std::string_view text);
 
 // The modifiers as parseKeyChord reads them, joined by '+' ("shift+alt"), for log lines.

@@ -55,6 +55,9 @@ TEST(PasteKeys, ParsesChordsAsWrittenInTheSettings)
         {"ctrl++v", std::nullopt},
         {"hyper+v", std::nullopt},
         {"ctrl+shift", std::nullopt},
+        {"ctrl+page up", std::nullopt},  // not a keysym name: X writes Page_Up
+        {"ctrl+v\x01", std::nullopt},
+        {"ctrl+\xc3\xa4", std::nullopt},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(parseKeyChord(text), expected) << "'" << text << "'";
