@@ -2,6 +2,8 @@
 
 #include <soxr.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -14,6 +16,10 @@ namespace {
 constexpr std::uint16_t kFormatPcm = 1;
 constexpr std::uint16_t kFormatFloat = 3;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+// Rates recorders write. Beyond them the resampling to 16 kHz grows absurdly: a 64 KB file
+// claiming 1 Hz would need 2 GB.
+constexpr int kLowestRate = 1000;
+constexpr int kHighestRate = 768000;
 
 std::uint32_t le32(std::string_view bytes, std::size_t at)
 {
@@ -69,6 +75,10 @@ WavAudio parseWav(std::string_view bytes)
             if (audio.channels < 1 || audio.sampleRate < 1) {
                 throw std::runtime_error("no channels or no sample rate");
             }
+            if (audio.sampleRate < kLowestRate || audio.sampleRate > kHighestRate) {
+                throw std::runtime_error("sample rate " + std::to_string(audio.sampleRate) + " Hz is outside " +
+                                         std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) + " Hz");
+            }
             const std::string_view data = bytes.substr(body, size);
             if (format == kFormatPcm && bits == 16) {
                 audio.interleaved.resize(data.size() / 2);
@@ -82,7 +92,9 @@ WavAudio parseWav(std::string_view bytes)
                     const std::uint32_t raw = le32(data, 4 * i);
                     float value = 0;
                     std::memcpy(&value, &raw, sizeof value);
-                    audio.interleaved[i] = value;
+                    // Float files may hold anything; the promise is [-1, 1], and NaN would poison every
+                    // sum the recogniser makes.
+                    audio.interleaved[i] = std::isfinite(value) ? std::clamp(value, -1.0f, 1.0f) : 0.0f;
                 }
             } else {
                 throw std::runtime_error("unsupported sample format " + std::to_string(format) + " with " +

@@ -15,7 +15,8 @@ struct WavAudio {
 };
 
 // Reads a RIFF/WAVE file with 16-bit integer or 32-bit float samples (plain or extensible format
-// header), any rate and channel count. A data chunk shorter than its header says (a recording cut
+// header), any channel count, at 1 to 768 kHz. Float samples beyond [-1, 1] are clipped, and NaN or
+// infinite ones read as silence. A data chunk shorter than its header says (a recording cut
 // off) is read as far as it goes. Throws std::runtime_error naming what is wrong with the file.
 WavAudio readWav(const std::filesystem::path& file);
 WavAudio parseWav(std::string_view bytes);

@@ -7,7 +7,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
+#include <vector>
 
 namespace korvane {
 namespace {
@@ -66,6 +68,18 @@ TEST(WavFile, ReadsACutOffDataChunkAsFarAsItGoesAndRefusesWhatItCannotRead)
     EXPECT_THROW(parseWav(header(1, 0, 16000, 16, 2) + "ab"), std::runtime_error) << "no channels";
     EXPECT_THROW(parseWav(header(1, 1, 16000, 16, 0).substr(0, 36)), std::runtime_error) << "no data chunk";
     EXPECT_THROW(readWav("/nonexistent.wav"), std::runtime_error);
+    // A 64 KB file claiming 1 Hz once made the resampler ask for 2 GB.
+    EXPECT_THROW(parseWav(header(1, 1, 1, 16, 65536) + std::string(65536, '\x01')), std::runtime_error) << "1 Hz";
+    EXPECT_THROW(parseWav(header(1, 1, 1000000, 16, 2) + "ab"), std::runtime_error) << "1 MHz";
+}
+
+TEST(WavFile, FloatSamplesBeyondFullScaleAreClippedAndNonNumbersAreSilence)
+{
+    const float samples[] = {0.25f, 2.0f, -7.5f, std::nanf(""), -std::numeric_limits<float>::infinity()};
+    std::string bytes = header(3, 1, 16000, 32, sizeof samples);
+    bytes.append(reinterpret_cast<const char*>(samples), sizeof samples);
+    const WavAudio audio = parseWav(bytes);
+    EXPECT_EQ(audio.interleaved, (std::vector<float>{0.25f, 1.0f, -1.0f, 0.0f, 0.0f}));
 }
 
 }  // namespace
