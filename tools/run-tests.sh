@@ -28,6 +28,8 @@ done
 "$root/tools/setup-deps.sh"
 
 jobs="$(nproc)"
+# One compile more than processors: while one waits for the disk, the processors stay busy.
+build_jobs=$((jobs + 1))
 # Line tables only (-g1): enough for sanitizer reports and backtraces, and full debug information
 # would cost about a sixth of every compile.
 lines_only=-g1
@@ -47,22 +49,24 @@ build_stage() {  # build_stage <stage>: configures and builds what the stage's t
   case "$1" in
     default)
       configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 $lines_only -DNDEBUG"
-      cmake --build build -j "$jobs"
+      cmake --build build -j "$build_jobs"
       ;;
     asan)
       configure build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="$lines_only" -DKORVANE_SANITIZE_ADDRESS=ON "$unity" \
         -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF
-      cmake --build build-asan -j "$jobs"
+      cmake --build build-asan -j "$build_jobs"
       ;;
     tsan)
       configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="$lines_only" -DKORVANE_SANITIZE_THREAD=ON "$unity" \
         -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF
-      cmake --build build-tsan -j "$jobs" --target korvane_thread_tests
+      cmake --build build-tsan -j "$build_jobs" --target korvane_thread_tests
       ;;
     fuzz)
-      CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_FUZZ=ON "$unity" \
+      # -O1 with line tables, as libFuzzer's documentation recommends for fuzz targets.
+      CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DKORVANE_FUZZ=ON "$unity" \
         -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF -DKORVANE_WITH_TESTS=ON
-      cmake --build build-fuzz -j "$jobs" --target korvane_fuzzers
+      cmake --build build-fuzz -j "$build_jobs" --target korvane_fuzzers
       ;;
     package) ;;  # tools/test-package.sh builds what it needs
   esac
