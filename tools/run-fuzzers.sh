@@ -19,7 +19,7 @@ done
 ((${#targets[@]})) || { echo "fuzz: no targets in $build/tests/fuzz" >&2; exit 1; }
 
 fuzz() {  # fuzz <target>: runs one target, then prints its summary or, when it failed, its log
-  local target="$1" name
+  local target="$1" name seeds
   name="$(basename "$target")"
   mkdir -p "$scratch/$name"
   seeds="$root/tests/fuzz/corpus/$name"

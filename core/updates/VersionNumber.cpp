@@ -15,11 +15,14 @@ bool isDigits(std::string_view text)
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+bool isIdentifierCharacter(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-';
+}
+
 bool isIdentifier(std::string_view text)
 {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-';
-    });
+    return !text.empty() && std::all_of(text.begin(), text.end(), isIdentifierCharacter);
 }
 
 std::string_view withoutLeadingZeros(std::string_view digits)
@@ -60,10 +63,8 @@ std::optional<VersionNumber> VersionNumber::parse(std::string_view text)
     // characters semantic versioning allows, so that nothing else reaches a dialog.
     if (const std::size_t plus = text.find('+'); plus != std::string_view::npos) {
         const std::string_view metadata = text.substr(plus + 1);
-        if (metadata.empty() || !std::all_of(metadata.begin(), metadata.end(), [](char c) {
-                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
-                       c == '.';
-            })) {
+        if (metadata.empty() || !std::all_of(metadata.begin(), metadata.end(),
+                                             [](char c) { return isIdentifierCharacter(c) || c == '.'; })) {
             return std::nullopt;
         }
         text = text.substr(0, plus);
