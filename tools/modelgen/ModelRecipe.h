@@ -30,6 +30,9 @@ struct ModelRecipe {
     int audioLayers = 1;
     int textHeads = 2;   // must divide `state`
     int textLayers = 1;  // 2 is refused: whisper.cpp treats 2-layer English models as distilled
+    // Decoder positions. whisper.cpp decodes at most half of them per window, so a model that never
+    // ends its text is cut off sooner, and more cheaply, with fewer.
+    int textContext = 448;
     // Matrices and convolution kernels are stored in f16 (ftype 1, like the published models). There
     // is no f32 choice: whisper.cpp 1.9.1's CPU encoder aborts on f32 convolution kernels.
 

@@ -21,7 +21,6 @@ static_assert(std::endian::native == std::endian::little, "model files are littl
 
 constexpr std::uint32_t kFileMagic = 0x67676d6c;  // "ggml"
 constexpr int kAudioContext = 1500;               // encoder positions of one 30 s window
-constexpr int kTextContext = 448;
 constexpr int kMels = 80;
 constexpr int kFftBins = 201;  // 400-sample FFT at 16 kHz
 constexpr int kSampleRate = 16000;
@@ -131,7 +130,7 @@ std::vector<Tensor> tensorsOf(const ModelRecipe& recipe)
         block(prefix + "attn", i, false, Role::weight);
     }
 
-    t.push_back({"decoder.positional_embedding", {d, kTextContext}, Storage::vector, Role::positional, 0, true});
+    t.push_back({"decoder.positional_embedding", {d, recipe.textContext}, Storage::vector, Role::positional, 0, true});
     t.push_back({"decoder.token_embedding.weight",
                  {d, kEnglishVocabularySize},
                  Storage::matrix,
@@ -367,6 +366,10 @@ void validate(const ModelRecipe& recipe, const GeneratedVocabulary& vocabulary)
         recipe.state % recipe.textHeads != 0) {
         throw std::invalid_argument("the state width must be at least 2 and divisible by both head counts");
     }
+    if (recipe.textContext < 32) {
+        throw std::invalid_argument("a text context of " + std::to_string(recipe.textContext) +
+                                    " positions leaves no room to decode");
+    }
     if (recipe.audioLayers < 1 || recipe.textLayers < 1) {
         throw std::invalid_argument("the encoder and the decoder need at least one layer each");
     }
@@ -396,7 +399,7 @@ void writeModel(const std::filesystem::path& path, const ModelRecipe& recipe)
                                     recipe.state,
                                     recipe.audioHeads,
                                     recipe.audioLayers,
-                                    kTextContext,
+                                    recipe.textContext,
                                     recipe.state,
                                     recipe.textHeads,
                                     recipe.textLayers,

@@ -80,6 +80,9 @@ TEST(ModelGenerator, RefusesShapesWhisperCannotLoad)
     recipe.state = 8;  // room for one phrase piece only
     recipe.phrase = " a b";
     EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", recipe), std::invalid_argument);
+    recipe = ModelRecipe{};
+    recipe.textContext = 16;
+    EXPECT_THROW(modelgen::writeModel(home.path() / "m.bin", recipe), std::invalid_argument);
     EXPECT_THROW(modelgen::writeModel(home.path() / "missing" / "m.bin", ModelRecipe{}), std::runtime_error);
 }
 
@@ -136,6 +139,7 @@ TEST(ModelGenerator, LoopingModelRepeatsItsPhraseUntilTheDecoderTokenLimit)
     ModelRecipe recipe;
     recipe.phrase = " Again and";
     recipe.loopsPhrase = true;
+    recipe.textContext = 64;
     modelgen::writeModel(home.path() / "l.bin", recipe);
     const Context context = load(home.path() / "l.bin");
     ASSERT_TRUE(context);
@@ -148,7 +152,8 @@ TEST(ModelGenerator, LoopingModelRepeatsItsPhraseUntilTheDecoderTokenLimit)
     ASSERT_EQ(whisper_full(context.get(), params, audio.data(), static_cast<int>(audio.size())), 0);
     ASSERT_EQ(whisper_full_n_segments(context.get()), 1);
     const int tokens = whisper_full_n_tokens(context.get(), 0);
-    EXPECT_EQ(tokens, decoderTokenLimit(whisper_n_text_ctx(context.get())));
+    EXPECT_EQ(whisper_n_text_ctx(context.get()), 64);
+    EXPECT_EQ(tokens, decoderTokenLimit(64));
     std::string expected;
     for (int i = 0; i < tokens / 2; ++i) {
         expected += " Again and";
