@@ -53,7 +53,24 @@ bool isBrowsableHttpsUrl(std::string_view url)
                     [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f || c == '\\'; })) {
         return false;
     }
-    return isWellFormedHost(urlHost(url));
+    const std::string host = urlHost(url);
+    if (!isWellFormedHost(host)) {
+        return false;
+    }
+    // After the host only a port may follow: "[::1]484" or "a.b:port" would be read as another
+    // address, or refused, by whoever opens the page.
+    std::string_view authority = url.substr(scheme.size());
+    authority = authority.substr(0, authority.find_first_of("/?#"));
+    // urlHost read the host from the start of what follows the last '@'.
+    const std::size_t userEnd = authority.rfind('@');
+    const std::size_t hostStart = userEnd == std::string_view::npos ? 0 : userEnd + 1;
+    const std::string_view afterHost = authority.substr(hostStart + host.size());
+    if (afterHost.empty()) {
+        return true;
+    }
+    const std::string_view port = afterHost.substr(1);
+    return afterHost.front() == ':' && !port.empty() && port.size() <= 5 &&
+           std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace

@@ -62,8 +62,10 @@ ModelUrlKind classifyModelUrl(const std::string& url)
     if (!scheme || !host || host->empty()) {
         return ModelUrlKind::refused;
     }
-    // libcurl also takes "https:/host", which other readers of the address would not.
-    if (url.size() < scheme->size() + 3 || url.compare(scheme->size(), 3, "://") != 0) {
+    // libcurl also takes "https:/host" and "https:///host", which other readers of the address
+    // would not.
+    if (url.size() <= scheme->size() + 3 || url.compare(scheme->size(), 3, "://") != 0 ||
+        url[scheme->size() + 3] == '/') {
         return ModelUrlKind::refused;
     }
     if (*scheme == "https") {

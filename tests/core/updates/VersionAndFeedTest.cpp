@@ -64,7 +64,7 @@ TEST(UpdateFeedTest, AcceptsAWellFormedFeed)
     ASSERT_TRUE(std::holds_alternative<UpdateOffer>(parsed)) << std::get<std::string>(parsed);
     EXPECT_EQ(std::get<UpdateOffer>(parsed), (UpdateOffer{"0.3.1", "https://korvane.app/releases/0.3.1", "Faster."}));
 
-    const auto withoutNotes = parseUpdateFeed(R"({"version": "1.0", "releasePage": "HTTPS://example.org/r"})");
+    const auto withoutNotes = parseUpdateFeed(R"({"version": "1.0", "releasePage": "HTTPS://example.org:8443/r"})");
     ASSERT_TRUE(std::holds_alternative<UpdateOffer>(withoutNotes));
     EXPECT_EQ(std::get<UpdateOffer>(withoutNotes).notes, "");
 }
@@ -92,6 +92,10 @@ TEST(UpdateFeedTest, RefusesMalformedFeedsWithAReason)
         {R"({"version": "0.2.0", "releasePage": "HTTPS://{"})", "\"releasePage\""},  // hosts curl refuses
         {R"({"version": "0.2.0", "releasePage": "https://[]/"})", "\"releasePage\""},
         {R"({"version": "0.2.0", "releasePage": "https://a..b/"})", "\"releasePage\""},
+        {R"({"version": "0.2.0", "releasePage": "https://[::1]484:3/r"})", "\"releasePage\""},  // after the host
+        {R"({"version": "0.2.0", "releasePage": "https://a.b:port/"})", "\"releasePage\""},
+        {R"({"version": "0.2.0", "releasePage": "https://a:a/"})", "\"releasePage\""},
+        {R"({"version": "0.2.0", "releasePage": "https://a.b:123456/"})", "\"releasePage\""},
         {R"({"version": "0.2.0", "releasePage": "https://a.b/", "notes": ["x"]})", "\"notes\""},
     };
     for (const Case& c : cases) {

@@ -120,6 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
                      with([](json& d) { d["models"][0]["url"] = std::string("https://h/\0@x", 13); }), "\"url\""},
         BadCatalogue{"a url with one slash", with([](json& d) { d["models"][0]["url"] = "https:/h/x.bin"; }),
                      "\"url\""},
+        BadCatalogue{"a url with three slashes", with([](json& d) { d["models"][0]["url"] = "http:///[::1]/x.bin"; }),
+                     "\"url\""},
         BadCatalogue{"a download's temporary name", with([](json& d) { d["models"][0]["file"] = ".a.ABCDEF.part"; }),
                      "plain file name"},
         BadCatalogue{"a file name over 255 bytes",
