@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -275,6 +276,17 @@ bool InstanceServer::listen()
 void InstanceServer::accept()
 {
     while (QLocalSocket* client = server_->nextPendingConnection()) {
+        // The socket's folder and mode keep other users out; the kernel's word on who connected
+        // holds even where they were loosened.
+        ucred peer{};
+        socklen_t length = sizeof(peer);
+        if (::getsockopt(static_cast<int>(client->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
+            peer.uid != ::getuid()) {
+            log_("Single instance: refusing a connection from user " + std::to_string(peer.uid));
+            client->abort();
+            client->deleteLater();
+            continue;
+        }
         struct Pending {
             QByteArray received;
             bool answered = false;

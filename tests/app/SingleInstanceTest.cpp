@@ -328,6 +328,88 @@ TEST(SingleInstance, AStartAfterACrashTakesOverTheSocketItLeftBehind)
     EXPECT_TRUE(successor->running());
 }
 
+// Sends `bytes` on a fresh connection to `socket` and returns all that comes back before the
+// instance closes it (or two seconds pass); nothing when no connection could be made.
+std::optional<std::string> exchangeRaw(const fs::path& socket, const std::string& bytes)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", socket.c_str());
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    // The instance may answer and close before it has read everything: stop sending then.
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        const ssize_t count = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (count <= 0) {
+            break;
+        }
+        sent += static_cast<std::size_t>(count);
+    }
+    std::string received;
+    char chunk[256];
+    pollfd waiting{fd, POLLIN, 0};
+    while (::poll(&waiting, 1, 2000) > 0) {
+        const ssize_t count = ::recv(fd, chunk, sizeof(chunk), 0);
+        if (count <= 0) {
+            break;
+        }
+        received.append(chunk, static_cast<std::size_t>(count));
+    }
+    ::close(fd);
+    return received;
+}
+
+TEST(SingleInstance, AnOverLongRequestIsRefusedAndTheInstanceAnswersTheNext)
+{
+    InstanceSession session;
+    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
+    session.writeOfflineSettings();
+    auto korvane = session.startKorvane();
+    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+
+    EXPECT_EQ(exchangeRaw(session.socket(), "copy-last" + std::string(64 * 1024, ' ')), "unknown\n");
+    EXPECT_TRUE(session.waitForLog("Refusing to act on an instance request that is not one")) << session.logText();
+    EXPECT_EQ(exchangeRaw(session.socket(), "copy-last\n"), "ok\n");
+    EXPECT_TRUE(session.waitForLog("Instance request: copy-last")) << session.logText();
+    EXPECT_EQ(occurrences(session.logText(), "Instance request: "), 1u) << session.logText();
+    EXPECT_TRUE(korvane->running());
+}
+
+TEST(SingleInstance, AnotherUserIsRefusedEvenWhereTheSocketIsOpenToThem)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "connecting as another user needs root";
+    }
+    InstanceSession session;
+    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
+    session.writeOfflineSettings();
+    auto korvane = session.startKorvane();
+    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+    // Loosened by hand after the start: only the peer check stands in the way now.
+    fs::permissions(session.home(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(session.socket().parent_path(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(session.socket(), fs::perms::all, fs::perm_options::replace);
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr uid_t nobody = 65534;
+        if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) {
+            ::_exit(3);
+        }
+        const auto answer = exchangeRaw(session.socket(), "copy-last\n");
+        ::_exit(!answer ? 2 : answer->empty() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    EXPECT_TRUE(session.waitForLog("Single instance: refusing a connection from user 65534")) << session.logText();
+    EXPECT_EQ(occurrences(session.logText(), "Instance request: "), 0u) << session.logText();
+    EXPECT_TRUE(korvane->running());
+}
+
 TEST(SingleInstance, VerbsDriveTheRunningDictationAndFailWhenNoneRuns)
 {
     // On a real X server, where Korvane also holds its shortcut: the verbs work beside it.
