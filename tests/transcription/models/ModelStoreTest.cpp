@@ -24,6 +24,7 @@
 #include <netinet/in.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -415,6 +416,49 @@ TEST_F(ModelStoreTest, UnusableDirectoryIsReportedAsAFileSystemError)
     EXPECT_THROW(blocked.ensureModel("small"), std::filesystem::filesystem_error);
     EXPECT_FALSE(blocked.isDownloaded("small"));
     EXPECT_EQ(readFile(home.path() / "occupied"), "x");
+}
+
+// Lowers this process's file-size limit (ulimit -f) while it lives, with SIGXFSZ ignored so that a
+// write past it fails with EFBIG, as a write to a full disk fails with ENOSPC.
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        const rlimit lowered{bytes, previous_.rlim_max};
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    }
+    ~ScopedFileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int);
+};
+
+TEST_F(ModelStoreTest, AWriteThatFailsPartWayEndsTheDownloadAndLeavesNoFile)
+{
+    server.serve(kServedPath, ok(good));
+    std::error_code failure;
+    {
+        const ScopedFileSizeLimit limit(100'000);
+        try {
+            store().ensureModel("small", recordProgress());
+        } catch (const std::filesystem::filesystem_error& error) {
+            failure = error.code();
+        }
+    }
+    EXPECT_EQ(failure, std::error_code(EFBIG, std::generic_category()));
+    EXPECT_THAT(entriesIn(directory), IsEmpty()) << "neither the model nor its partial file";
+    EXPECT_FALSE(store().isDownloaded("small"));
+    // The next try, with room again, completes.
+    EXPECT_EQ(store().ensureModel("small"), destination);
+    EXPECT_EQ(readFile(destination), good);
 }
 
 // What the user is told about a failed fetch: the plain reason of what ensureModel() threw.
