@@ -144,6 +144,16 @@ void handleInstanceRequest(korvane::ApplicationShell& shell, const korvane::Inst
     }
 }
 
+// Ends the tray application without joining its threads or running static destructors: at quit a
+// download may still block a worker, and waiting for it would hang the exit. Settings are saved as
+// they change, so nothing is left to write.
+[[noreturn]] void endAtOnce(int status)
+{
+    korvane::Logger::log("Korvane exiting");
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
 // The tray application, unless one runs already: then that one opens its settings window. With
 // `openSettings` (--settings) this one opens its own at once when it is the first.
 int runApplication(int argc, char** argv, bool openSettings)
@@ -210,13 +220,16 @@ int runApplication(int argc, char** argv, bool openSettings)
         shell.showSettings(launchTokens);
     }
 
+    // Qt's X11 platform and Xlib call exit() when the display goes away. exit() would run the
+    // static destructors while the worker threads still use what they tear down; end the way the
+    // normal path below does instead, with the log's last line written. Registered last, once the
+    // settings and the rest are up, so that it runs before any of their destructors.
+    ::on_exit([](int exitStatus, void*) { endAtOnce(exitStatus); }, nullptr);
     const int status = QApplication::exec();
 
     shell.shutdown();
     instanceServer.reset();  // takes the socket away: later requests learn at once that none runs
-    korvane::Logger::log("Korvane exiting");
-    std::fflush(nullptr);
-    std::_Exit(status);
+    endAtOnce(status);
 }
 
 }  // namespace

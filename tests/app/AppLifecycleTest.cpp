@@ -3,6 +3,7 @@
 // user or a session manager relies on: the start banner, settings taken over, and a clean exit on
 // SIGTERM and SIGINT.
 #include "tests/support/TempHome.h"
+#include "tests/support/desktop/DesktopSession.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +25,9 @@ namespace fs = std::filesystem;
 
 class RunningApp {
 public:
-    // With an empty `stderrFile` the application starts with standard error closed.
-    RunningApp(const fs::path& home, const fs::path& stderrFile)
+    // With an empty `stderrFile` the application starts with standard error closed. Offscreen
+    // unless `onDisplay`: then on the X server the environment names.
+    RunningApp(const fs::path& home, const fs::path& stderrFile, bool onDisplay = false)
     {
         pid_ = ::fork();
         if (pid_ == 0) {
@@ -45,7 +47,9 @@ public:
             ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
             ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
             ::setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            if (!onDisplay) {
+                ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            }
             ::setenv("PULSE_SERVER", "unix:/nonexistent", 1);  // never reach a real sound server
             ::execl(KORVANE_APP_PATH, KORVANE_APP_PATH, static_cast<char*>(nullptr));
             ::_exit(127);
@@ -156,6 +160,29 @@ INSTANTIATE_TEST_SUITE_P(Signals, AppLifecycle, ::testing::Values(SIGTERM, SIGIN
                          [](const ::testing::TestParamInfo<int>& param) {
                              return param.param == SIGTERM ? "SIGTERM" : "SIGINT";
                          });
+
+TEST(AppLifecycleDisplay, TheXServerGoingAwayEndsKorvaneWithItsLastLineAndItsSettingsKept)
+{
+    testing::DesktopSession desktop;
+    testing::TempHome home;
+    makeRuntimeDir(home.path());
+    const fs::path settings = home.path() / ".config/korvane/settings.json";
+    testing::writeFile(settings, R"({"debugLogging": true, "modelSize": "base", "someLaterKey": [1, 2]})");
+    const fs::path log = home.path() / ".config/korvane/debug.log";
+
+    RunningApp app(home.path(), home.path() / "stderr.txt", true);
+    ASSERT_TRUE(waitForText(log, "Carbon hotkey registered", 30s)) << testing::readFile(log);
+    const std::string stored = testing::readFile(settings);  // as the launch left them
+    desktop.killDisplay();
+
+    // Ended by its own exit, not by a signal (a crash, with a core dump).
+    const int status = app.waitForExit(30s);
+    EXPECT_TRUE(status > 0 && status < 128) << "exit status " << status;
+    const std::string lines = testing::readFile(log);
+    EXPECT_TRUE(lines.ends_with("Korvane exiting\n")) << lines;
+    EXPECT_EQ(testing::readFile(settings), stored);
+    EXPECT_NE(stored.find("someLaterKey"), std::string::npos) << stored;
+}
 
 // Started with standard error closed, the application must not let the next file it opens take
 // descriptor 2: log lines would then be written into that file.

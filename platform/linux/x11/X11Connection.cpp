@@ -1,5 +1,7 @@
 #include "platform/linux/x11/X11Connection.h"
 
+#include "base/logging/Logger.h"
+
 #include <QAbstractEventDispatcher>
 #include <QObject>
 #include <QSocketNotifier>
@@ -36,12 +38,14 @@ int recordError(Display* display, XErrorEvent* event)
     return 0;
 }
 
-// A lost connection (X server ended) is fatal to Xlib; end the process with the usual message
-// rather than with Xlib's own exit() from inside a library call.
+// A lost connection (X server ended) is fatal to Xlib, whose own handler prints a cryptic message and
+// exits. Say what happened, in the debug log too, then exit: the application turns exit() into its
+// own quick ending (see app/main.cpp), so no destructor runs while other threads hold Xlib's lock.
 int connectionLost(Display*)
 {
     std::fputs("Korvane: the connection to the X server was lost\n", stderr);
-    std::_Exit(1);
+    Logger::log("The connection to the X server was lost");
+    std::exit(1);
 }
 
 }  // namespace

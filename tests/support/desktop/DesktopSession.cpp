@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -31,6 +33,11 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 
 DesktopSession::DesktopSession() : DesktopSession(Options{})
 {
+}
+
+void DesktopSession::killDisplay()
+{
+    programs_.front()->signal(SIGKILL);  // Xvfb, started first
 }
 
 DesktopSession::DesktopSession(Options options)

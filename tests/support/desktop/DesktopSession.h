@@ -34,6 +34,8 @@ public:
     DesktopSession& operator=(const DesktopSession&) = delete;
 
     const std::string& display() const { return display_; }
+    // Kills the X server, as a crash of it would end it; the programs on it are left to notice.
+    void killDisplay();
 
 private:
     TemporaryDirectory files_{"korvane-desktop"};
