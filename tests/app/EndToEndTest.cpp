@@ -10,9 +10,11 @@
 #include "tests/support/desktop/TestClipboard.h"
 #include "tests/support/models/GeneratedModels.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,12 +24,14 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::FieldsClient;
+using ::testing::StartsWith;
+using ::testing::UnorderedElementsAre;
 
 // What the generated model "hears", and what cleaning leaves of it: the sound tag goes and the
 // spoken symbol name becomes the symbol.
 const std::string kRawPhrase = " Meet me at noon question mark (music)";
 const std::string kDelivered = "Meet me at noon?";
-const std::string kUsersClipboard = "the user's own clipboard";
+const std::string kUsersClipboard = "the user's own clipboard: quartzite invoice";
 
 struct Mode {
     const char* name;
@@ -37,6 +41,18 @@ struct Mode {
 void PrintTo(const Mode& mode, std::ostream* out)
 {
     *out << mode.name;
+}
+
+// Every file below `folder`, as a path relative to it.
+std::vector<std::string> filesUnder(const std::filesystem::path& folder)
+{
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_directory()) {
+            files.push_back(std::filesystem::relative(entry.path(), folder).string());
+        }
+    }
+    return files;
 }
 
 class EndToEndDictation : public ::testing::TestWithParam<Mode> {
@@ -134,6 +150,15 @@ TEST_P(EndToEndDictation, EndToEndShortcutSpeechAndPasteIntoTheFocusedField)
         ++downloadLines;
     }
     EXPECT_EQ(downloadLines, 1u) << log;
+    // The log keeps counts and lengths, never a word that was said or that the clipboard held, and
+    // the settings, the log and the model are all that Korvane wrote (the sound server's client
+    // library keeps its authentication cookie beside them).
+    for (const char* word : {"Meet", "noon", "question", "music", "quartzite"}) {
+        EXPECT_EQ(log.find(word), std::string::npos) << word << " is in the log:\n" << log;
+    }
+    EXPECT_THAT(filesUnder(home.path()),
+                UnorderedElementsAre(".config/korvane/settings.json", ".config/korvane/debug.log",
+                                     ".config/pulse/cookie", StartsWith(".local/share/Korvane/models/")));
     EXPECT_EQ(
         firstMissingStep(log, {"Carbon hotkey pressed", "First audio block captured", "Status changed: transcribing"}),
         "")
