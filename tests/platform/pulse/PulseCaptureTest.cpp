@@ -178,6 +178,24 @@ TEST_F(PulseCaptureTest, KilledServerEndsCaptureAndKeepsWhatWasRecorded)
     expectRecorded(samples, clip);
 }
 
+TEST_F(PulseCaptureTest, TheRecordingAfterTheServerRestartedRecords)
+{
+    PulseTestDaemon daemon({{"mic", 48000, 1}});
+    const auto before = SpeechClip::make(files.path(), "before", "Said before the restart", 48000, 1);
+    const auto after = SpeechClip::make(files.path(), "after", "Said after the restart", 48000, 1);
+    auto recorder = makeRecorder();
+
+    recorder->start();
+    daemon.play("mic", before.soundFile);
+    expectRecorded(recorder->stop(), before);
+
+    daemon.restart();
+    recorder->start();
+    daemon.play("mic", after.soundFile);
+    expectRecorded(recorder->stop(), after);
+    EXPECT_EQ(captureLosses, 0) << log.text();
+}
+
 TEST_F(PulseCaptureTest, StartFailsWithoutAServerOrWithoutASource)
 {
     {

@@ -69,7 +69,7 @@ std::vector<std::string> daemonEnvironment(const std::filesystem::path& home)
 
 }  // namespace
 
-PulseTestDaemon::PulseTestDaemon(std::vector<Sink> sinks) : directory_("korvane-pulse")
+PulseTestDaemon::PulseTestDaemon(std::vector<Sink> sinks) : directory_("korvane-pulse"), sinks_(std::move(sinks))
 {
     const std::filesystem::path& home = directory_.path();
     std::filesystem::create_directories(home / "runtime");
@@ -79,17 +79,25 @@ PulseTestDaemon::PulseTestDaemon(std::vector<Sink> sinks) : directory_("korvane-
 
     // The socket is opened last, so a daemon that accepts connections already has every device.
     std::ostringstream script;
-    for (const Sink& sink : sinks) {
+    for (const Sink& sink : sinks_) {
         script << "load-module module-null-sink sink_name=" << sink.name << " rate=" << sink.rate
                << " channels=" << sink.channels << " format=float32le\n";
     }
-    if (!sinks.empty()) {
-        script << "set-default-source " << sinks.front().monitor() << "\n";
+    if (!sinks_.empty()) {
+        script << "set-default-source " << sinks_.front().monitor() << "\n";
     }
     script << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socketPath.string() << "\n";
     writeText(home / "daemon.pa", script.str());
     writeText(home / "client.conf", "autospawn = no\n");
 
+    launch();
+    server_ = std::make_unique<ScopedEnvironment>("PULSE_SERVER", serverAddress_);
+    clientConfig_ = std::make_unique<ScopedEnvironment>("PULSE_CLIENTCONFIG", (home / "client.conf").string());
+}
+
+void PulseTestDaemon::launch()
+{
+    const std::filesystem::path& home = directory_.path();
     std::vector<std::string> arguments = {"pulseaudio",
                                           "-n",
                                           "--daemonize=no",
@@ -116,7 +124,7 @@ PulseTestDaemon::PulseTestDaemon(std::vector<Sink> sinks) : directory_("korvane-
 
     const std::string logPath = (home / "daemon.log").string();
     const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int output = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int output = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (input < 0 || output < 0) {
         throw std::runtime_error("could not open the daemon's standard streams");
     }
@@ -146,7 +154,7 @@ PulseTestDaemon::PulseTestDaemon(std::vector<Sink> sinks) : directory_("korvane-
         throw;
     }
     try {
-        for (const Sink& sink : sinks) {
+        for (const Sink& sink : sinks_) {
             feed(sink);
         }
     } catch (...) {
@@ -154,8 +162,6 @@ PulseTestDaemon::PulseTestDaemon(std::vector<Sink> sinks) : directory_("korvane-
         stop();
         throw;
     }
-    server_ = std::make_unique<ScopedEnvironment>("PULSE_SERVER", serverAddress_);
-    clientConfig_ = std::make_unique<ScopedEnvironment>("PULSE_CLIENTCONFIG", (home / "client.conf").string());
 }
 
 PulseTestDaemon::~PulseTestDaemon()
@@ -199,6 +205,13 @@ void PulseTestDaemon::stop()
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     pid_ = -1;
+}
+
+void PulseTestDaemon::restart()
+{
+    feeders_.clear();
+    kill();
+    launch();
 }
 
 void PulseTestDaemon::kill()

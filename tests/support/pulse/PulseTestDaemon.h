@@ -62,16 +62,21 @@ public:
 
     // Ends the daemon at once (SIGKILL), as a crash would.
     void kill();
+    // Kills the daemon and starts it again on the same address with the sinks it started with, as a
+    // crashed sound server is brought back by the session.
+    void restart();
 
     // What the daemon wrote to its log, for failure messages.
     std::string log() const;
 
 private:
+    void launch();
     void waitUntilAccepting();
     void feed(const Sink& sink);
     void stop();
 
     TemporaryDirectory directory_;
+    std::vector<Sink> sinks_;
     std::string serverAddress_;
     pid_t pid_ = -1;
     std::vector<std::unique_ptr<BackgroundProgram>> feeders_;
