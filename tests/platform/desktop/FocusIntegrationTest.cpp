@@ -10,13 +10,18 @@
 #include "platform/linux/x11/X11Connection.h"
 #include "tests/platform/desktop/DesktopFixture.h"
 #include "tests/support/desktop/FieldsClient.h"
+#include "tests/support/process/Programs.h"
 
 #include <QWindow>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <string>
 #include <unistd.h>
 
 namespace korvane {
@@ -179,6 +184,13 @@ class StoppedApplicationTest : public FocusIntegrationTest, public ::testing::Wi
 constexpr auto kInspectionBudget = 500ms;
 constexpr auto kMargin = 250ms;
 
+std::chrono::steady_clock::duration timed(const std::function<void()>& inspection)
+{
+    const auto start = std::chrono::steady_clock::now();
+    inspection();
+    return std::chrono::steady_clock::now() - start;
+}
+
 TEST_P(StoppedApplicationTest, EachInspectionEndsWithinOneBudget)
 {
     FieldsClient client(GetParam().toolkit);
@@ -190,11 +202,6 @@ TEST_P(StoppedApplicationTest, EachInspectionEndsWithinOneBudget)
     } else {
         client.signal(SIGSTOP);
     }
-    const auto timed = [](const std::function<void()>& inspection) {
-        const auto start = std::chrono::steady_clock::now();
-        inspection();
-        return std::chrono::steady_clock::now() - start;
-    };
     const auto classify = timed([&] { FocusInspector::classifyFocusedElement(service, sink()); });
     const auto caret = timed([&] { EXPECT_FALSE(FocusInspector::characterBeforeCaret(service, sink())); });
     const auto frame = timed([&] { EXPECT_FALSE(FocusInspector::focusedElementFrame(service, sink())); });
@@ -214,6 +221,30 @@ INSTANTIATE_TEST_SUITE_P(Stops, StoppedApplicationTest,
                          ::testing::Values(Stop{"GtkStoppedBeforehand", FieldsClient::Toolkit::gtk, false},
                                            Stop{"QtStoppingMidWalk", FieldsClient::Toolkit::qt, true}),
                          [](const auto& stop) { return stop.param.name; });
+
+// Last in this file: the accessibility bus stays gone for the rest of the process (ctest gives each
+// case a process of its own; by hand, run it alone).
+TEST_F(FocusIntegrationTest, ALostAccessibilityBusEndsEachInspectionWithinOneBudgetAndAnswersNothing)
+{
+    FieldsClient client(FieldsClient::Toolkit::gtk);
+    focusField(client, "single");
+    // The bus listens in this desktop's runtime folder, which no other desktop shares.
+    const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+    testing::runProgram({"pkill", "-KILL", "-f", "^/usr/bin/dbus-daemon .*=unix:path=" + runtime + "/at-spi/bus"});
+
+    const auto classify = timed([&] {
+        EXPECT_EQ(FocusInspector::classifyFocusedElement(accessibility, sink()), FocusClassification::unknown);
+    });
+    const auto caret = timed([&] { EXPECT_FALSE(FocusInspector::characterBeforeCaret(accessibility, sink())); });
+    const auto frame = timed([&] { EXPECT_FALSE(FocusInspector::focusedElementFrame(accessibility, sink())); });
+    for (const auto& elapsed : {classify, caret, frame}) {
+        EXPECT_LT(elapsed, kInspectionBudget + kMargin)
+            << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms";
+    }
+    // Each says why it found nothing, and the paste goes ahead without what they would have told.
+    EXPECT_THAT(lines, Contains(HasSubstr("Focus inspection: no focused element")));
+    EXPECT_THAT(lines, Contains("Caret read: no focused element"));
+}
 
 }  // namespace
 }  // namespace korvane
