@@ -72,6 +72,9 @@ std::size_t occurrences(const std::string& text, const std::string& needle)
     return count;
 }
 
+constexpr const char* kStarted = "App started -- main run loop active";
+constexpr const char* kListening = "Single instance: listening on ";
+
 // A temporary home and session runtime folder for korvane, its debug log switched on; offscreen
 // unless a desktop session runs.
 class InstanceSession {
@@ -132,6 +135,18 @@ public:
         return waitForLog(std::vector<std::string>{needle}, count);
     }
 
+    // Starts korvane with no sound server and a model that cannot be fetched (nothing reaches the
+    // network) and waits until it takes requests; nothing when it never does.
+    std::unique_ptr<testing::ChildProcess> startOffline(const std::string& option = {})
+    {
+        if (!noSound_) {
+            noSound_.emplace("PULSE_SERVER", "unix:/nonexistent");
+        }
+        writeOfflineSettings();
+        auto korvane = startKorvane(option);
+        return waitForLog(kListening) ? std::move(korvane) : nullptr;
+    }
+
     std::unique_ptr<testing::ChildProcess> startKorvane(const std::string& option = {}) const
     {
         std::vector<std::string> command{KORVANE_APP_PATH};
@@ -146,18 +161,14 @@ private:
     fs::path runtime_ = home_.path() / "runtime";
     testing::ScopedEnvironment runtimeDir_{"XDG_RUNTIME_DIR", runtime_.string()};
     std::optional<testing::ScopedEnvironment> platform_;
+    std::optional<testing::ScopedEnvironment> noSound_;
 };
-
-constexpr const char* kStarted = "App started -- main run loop active";
-constexpr const char* kListening = "Single instance: listening on ";
 
 TEST(SingleInstance, ASecondStartAsksTheRunningOneForItsSettingsAndEnds)
 {
     InstanceSession session;
-    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
-    session.writeOfflineSettings();
-    auto first = session.startKorvane();
-    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+    auto first = session.startOffline();
+    ASSERT_TRUE(first) << session.logText();
 
     const Outcome second = runKorvane("");
     EXPECT_EQ(second.status, 0) << second.output;
@@ -188,10 +199,8 @@ TEST(SingleInstance, ASecondStartHandsItsStartupIdToTheSettingsWindow)
 {
     testing::DesktopSession desktop;
     InstanceSession session(InstanceSession::Display::desktop);
-    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
-    session.writeOfflineSettings();
-    auto first = session.startKorvane();
-    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+    auto first = session.startOffline();
+    ASSERT_TRUE(first) << session.logText();
 
     // As a launcher starts korvane from a menu: with the id of the launch in the environment.
     const std::string id = "korvane-launcher-4242-0_TIME1000";
@@ -219,10 +228,8 @@ TEST(SingleInstance, SettingsWithNoneRunningStartsKorvaneWithItsWindowOpen)
 {
     testing::DesktopSession desktop;
     InstanceSession session(InstanceSession::Display::desktop);
-    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
-    session.writeOfflineSettings();
-    auto korvane = session.startKorvane("--settings");
-    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+    auto korvane = session.startOffline("--settings");
+    ASSERT_TRUE(korvane) << session.logText();
     EXPECT_TRUE(testing::waitFor([] { return !windowTitled(kGeneralTitle).empty(); }, 10s)) << session.logText();
     EXPECT_TRUE(korvane->running()) << "it is the instance, not a request to one";
 }
@@ -302,10 +309,8 @@ TEST(SingleInstance, AnInstanceFromBeforeTheTokensIsAskedAgainWithoutThem)
 TEST(SingleInstance, AStartAfterACrashTakesOverTheSocketItLeftBehind)
 {
     InstanceSession session;
-    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
-    session.writeOfflineSettings();
-    auto crashed = session.startKorvane();
-    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+    auto crashed = session.startOffline();
+    ASSERT_TRUE(crashed) << session.logText();
     crashed->signal(SIGKILL);
     while (crashed->running()) {
         std::this_thread::sleep_for(10ms);
@@ -365,10 +370,8 @@ std::optional<std::string> exchangeRaw(const fs::path& socket, const std::string
 TEST(SingleInstance, AnOverLongRequestIsRefusedAndTheInstanceAnswersTheNext)
 {
     InstanceSession session;
-    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
-    session.writeOfflineSettings();
-    auto korvane = session.startKorvane();
-    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+    auto korvane = session.startOffline();
+    ASSERT_TRUE(korvane) << session.logText();
 
     EXPECT_EQ(exchangeRaw(session.socket(), "copy-last" + std::string(64 * 1024, ' ')), "unknown\n");
     EXPECT_TRUE(session.waitForLog("Refusing to act on an instance request that is not one")) << session.logText();
@@ -384,10 +387,8 @@ TEST(SingleInstance, AnotherUserIsRefusedEvenWhereTheSocketIsOpenToThem)
         GTEST_SKIP() << "connecting as another user needs root";
     }
     InstanceSession session;
-    testing::ScopedEnvironment noSound("PULSE_SERVER", "unix:/nonexistent");
-    session.writeOfflineSettings();
-    auto korvane = session.startKorvane();
-    ASSERT_TRUE(session.waitForLog(kListening)) << session.logText();
+    auto korvane = session.startOffline();
+    ASSERT_TRUE(korvane) << session.logText();
     // Loosened by hand after the start: only the peer check stands in the way now.
     fs::permissions(session.home(), fs::perms::others_exec, fs::perm_options::add);
     fs::permissions(session.socket().parent_path(), fs::perms::others_exec, fs::perm_options::add);
