@@ -112,7 +112,7 @@ void UpdateController::scheduleNextCheck(double minimumDelay)
 {
     const std::uint64_t generation = ++scheduleGeneration_;
     double delay = 0.0;
-    if (const std::optional<std::int64_t> last = settings_.lastUpdateCheck()) {
+    if (const std::optional<std::int64_t> last = lastCheck()) {
         const std::int64_t now = collaborators_.wallClock();
         // A last check "in the future" means the clock was set back; waiting for it could take
         // years, so it counts as due.
@@ -125,6 +125,15 @@ void UpdateController::scheduleNextCheck(double minimumDelay)
         delay, weakTask(weak_from_this(), [generation](UpdateController& self) { self.onScheduledTick(generation); }));
 }
 
+std::optional<std::int64_t> UpdateController::lastCheck() const
+{
+    const std::optional<std::int64_t> stored = settings_.lastUpdateCheck();
+    if (stored && lastCheckThisRun_) {
+        return std::max(*stored, *lastCheckThisRun_);
+    }
+    return stored ? stored : lastCheckThisRun_;
+}
+
 void UpdateController::onScheduledTick(std::uint64_t generation)
 {
     if (generation != scheduleGeneration_ || !automaticallyChecksForUpdates()) {
@@ -132,7 +141,7 @@ void UpdateController::onScheduledTick(std::uint64_t generation)
     }
     // Timers may run late or early against the wall clock (a suspended laptop, a clock change); the
     // stored time decides whether a day has really passed.
-    if (const std::optional<std::int64_t> last = settings_.lastUpdateCheck()) {
+    if (const std::optional<std::int64_t> last = lastCheck()) {
         const std::int64_t now = collaborators_.wallClock();
         if (*last <= now && static_cast<double>(now - *last) < kCheckInterval) {
             scheduleNextCheck(0.0);
@@ -161,7 +170,8 @@ void UpdateController::runCheck(UpdateCheckKind kind)
     collaborators_.log(std::string(userInitiated ? "Checking for updates at " : "Scheduled update check at ") + url);
     // The fetch is an attempt whatever its outcome: an unreachable server is asked again tomorrow,
     // not in a loop.
-    settings_.setLastUpdateCheck(collaborators_.wallClock());
+    lastCheckThisRun_ = collaborators_.wallClock();
+    settings_.setLastUpdateCheck(*lastCheckThisRun_);
     if (automaticallyChecksForUpdates() && started_) {
         scheduleNextCheck(0.0);
     }

@@ -126,6 +126,9 @@ private:
 
     // Forgets any pending scheduled check and plans the next one `minimumDelay` or more from now.
     void scheduleNextCheck(double minimumDelay);
+    // When the last check ran: the stored time, or this run's own when it is later (the settings
+    // may refuse to store it).
+    std::optional<std::int64_t> lastCheck() const;
     void onScheduledTick(std::uint64_t generation);
     void runCheck(UpdateCheckKind kind);
     void finishCheck(const FeedFetchResult& result);
@@ -146,6 +149,7 @@ private:
     std::uint64_t scheduleGeneration_ = 0;
     bool started_ = false;
     bool checking_ = false;
+    std::optional<std::int64_t> lastCheckThisRun_;
     // Whether the check under way (or about to be finished) must show its outcome.
     bool showOutcome_ = false;
     bool relaunchQuestionOpen_ = false;

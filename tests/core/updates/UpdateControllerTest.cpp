@@ -137,6 +137,23 @@ TEST_F(UpdateControllerTest, ScheduledChecksRunAtMostOnceADayAndRememberTheLastO
     EXPECT_EQ(fetcher->urls.size(), 3u);
 }
 
+TEST_F(UpdateControllerTest, SettingsThatCannotBeSavedStillGiveOneCheckADay)
+{
+    // A folder where the settings file belongs: the time of a check cannot be stored.
+    settings.reset();
+    std::filesystem::create_directories(home.path() / "unsaveable.json");
+    settings = std::make_unique<AppSettings>(home.path() / "unsaveable.json");
+    auto controller = makeController();
+    controller->start();
+    advance(UpdateController::kLaunchDelay);
+    EXPECT_EQ(fetcher->urls.size(), 1u);
+    EXPECT_EQ(settings->lastUpdateCheck(), std::nullopt);
+    advance(kDay - 1);
+    EXPECT_EQ(fetcher->urls.size(), 1u) << "asked the server again before a day had passed";
+    advance(1);
+    EXPECT_EQ(fetcher->urls.size(), 2u);
+}
+
 TEST_F(UpdateControllerTest, TheWallClockDecidesWhenADayHasPassed)
 {
     // A stored check "in the future" (the clock was set back since) must not postpone checks for years.
