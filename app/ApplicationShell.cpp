@@ -4,6 +4,7 @@
 #include "app/StatusMenu.h"
 #include "base/logging/Logger.h"
 #include "base/scheduling/WeakTask.h"
+#include "core/settings/SettingsStore.h"
 #include "core/settings/SettingsVocabulary.h"
 #include "core/shell/HotkeyCoordinator.h"
 #include "hotkeys/HotkeyBackend.h"
@@ -23,6 +24,7 @@
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QMessageBox>  // UpdateDialogs keeps QPointer<QMessageBox> members, which need the full type
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 
@@ -45,7 +47,10 @@ ApplicationShell::ApplicationShell(AppSettings& settings, PlatformServices& plat
 {
 }
 
-ApplicationShell::~ApplicationShell() = default;
+ApplicationShell::~ApplicationShell()
+{
+    settings_.defaults().setSaveFailureObserver({});
+}
 
 void ApplicationShell::launch()
 {
@@ -159,6 +164,13 @@ void ApplicationShell::launch()
     notifications_ = std::make_unique<DesktopNotifications>(
         weakTask(alive_, [](ApplicationShell* shell) { shell->showSettings(); }));
     menu_ = std::make_unique<StatusMenu>(shortcutLabel(settings_.hotkeyBinding()), std::move(actions));
+    // Settings that cannot be saved are said on the desktop too: changes then last only until
+    // Korvane quits, and nothing else would tell. The launch's own saves have been tried by now.
+    settings_.defaults().setSaveFailureObserver(
+        [queue = mainQueue_, alive = std::weak_ptr<ApplicationShell*>(alive_)](const std::string& reason) {
+            queue->post(weakTask(alive, [reason](ApplicationShell* shell) { shell->announceSettingsProblem(reason); }));
+        });
+    announceSettingsProblem(settings_.defaults().saveProblem());
 
     hotkeyCoordinator_->registerStoredHotkey();
     if (hotkeys_) {
@@ -230,6 +242,18 @@ void ApplicationShell::holdCancelKeyWhileRecording()
         cancelKey_->stop();
         cancelKeyHeld_ = false;
     }
+}
+
+void ApplicationShell::announceSettingsProblem(const std::string& reason)
+{
+    if (reason.empty() || reason == announcedSettingsProblem_ || !notifications_) {
+        return;
+    }
+    announcedSettingsProblem_ = reason;
+    std::string sentence = reason;
+    sentence.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence.front())));
+    notifications_->notify("Settings can't be saved",
+                           sentence + ". Korvane keeps working with the settings it has; changes last until it quits.");
 }
 
 void ApplicationShell::setStatusLine(const std::string& line)

@@ -88,6 +88,8 @@ private:
     // recording ends, however it ends.
     void holdCancelKeyWhileRecording();
     void setStatusLine(const std::string& line);
+    // Says on the desktop that settings cannot be saved, once for each new reason.
+    void announceSettingsProblem(const std::string& reason);
     // After an alert: the settings window, when it is open, gets the keyboard back.
     void restoreActivationPolicy();
 
@@ -105,6 +107,7 @@ private:
     std::unique_ptr<StatusMenu> menu_;
     std::unique_ptr<DesktopNotifications> notifications_;
     ModelFailureNotices modelFailureNotices_;
+    std::string announcedSettingsProblem_;
     StatusChangeLog statusLog_;
     std::unique_ptr<HotkeyBackendFactory> hotkeys_;
     std::shared_ptr<HotkeyCoordinator> hotkeyCoordinator_;

@@ -307,7 +307,7 @@ bool SettingsStore::modify(const std::function<void(Document&)>& change)
     }
     if (diskState_ == DiskState::unusable) {
         Logger::log("Refusing to overwrite unreadable settings file " + file_.string());
-        return false;
+        return refuseSaveLocked("the settings file " + file_.string() + " cannot be read, so it is left as it is");
     }
     if (unsettled) {
         Logger::log("Settings not saved: " + file_.string() +
@@ -316,7 +316,7 @@ bool SettingsStore::modify(const std::function<void(Document&)>& change)
     }
     if (file_.empty()) {
         Logger::log("Settings not saved: no home directory is known");
-        return false;
+        return refuseSaveLocked("no home folder is known");
     }
     std::string text;
     try {
@@ -324,14 +324,42 @@ bool SettingsStore::modify(const std::function<void(Document&)>& change)
     } catch (const Json::exception& error) {
         // Only text that is not UTF-8 gets here; keeping it would make the whole file unreadable.
         Logger::log(std::string("Settings not saved: a value is not UTF-8 text (") + error.what() + ")");
-        return false;
+        return refuseSaveLocked("a value is not UTF-8 text");
     }
     if (const std::string failure = replaceFileAtomically(file_, text); !failure.empty()) {
         Logger::log("Settings not saved: " + failure);
-        return false;
+        return refuseSaveLocked(failure);
     }
     publishLocked(std::move(next), DiskState::document, std::move(text));
+    {
+        std::lock_guard<std::mutex> lock(problemMutex_);
+        saveProblem_.clear();
+    }
     return true;
+}
+
+bool SettingsStore::refuseSaveLocked(const std::string& reason)
+{
+    {
+        std::lock_guard<std::mutex> lock(problemMutex_);
+        saveProblem_ = reason;
+    }
+    if (onSaveFailure_) {
+        onSaveFailure_(reason);
+    }
+    return false;
+}
+
+void SettingsStore::setSaveFailureObserver(SaveFailureObserver observer)
+{
+    std::lock_guard<std::mutex> io(ioMutex_);
+    onSaveFailure_ = std::move(observer);
+}
+
+std::string SettingsStore::saveProblem() const
+{
+    std::lock_guard<std::mutex> lock(problemMutex_);
+    return saveProblem_;
 }
 
 void SettingsStore::reloadIfChanged()

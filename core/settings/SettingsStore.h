@@ -99,6 +99,14 @@ public:
     // All of the batch's changes or, when saving fails, none of them.
     bool apply(const SettingsBatch& batch);
 
+    // Told why a save did not happen, in words for the user, on the thread that tried it (a setter
+    // that returned false). Not told while a hand edit is still settling: that passes by itself.
+    using SaveFailureObserver = std::function<void(const std::string& reason)>;
+    // Set before saves begin; a later call replaces the observer.
+    void setSaveFailureObserver(SaveFailureObserver observer);
+    // Why the last save did not happen; empty once one succeeds, and before any failed.
+    std::string saveProblem() const;
+
     // Re-reads the file if it changed on disk since the store last read or wrote it, waiting for a
     // file that does not parse yet to settle (about half a second at most, without blocking the
     // other calls meanwhile). The watcher calls this; anyone off the interface thread who needs a
@@ -152,6 +160,8 @@ private:
     void markUnusableLocked(const std::string& cause, const std::string& logLine);
     void publishLocked(Document document, DiskState state, std::string seenText);
     bool modify(const std::function<void(Document&)>& change);
+    // Records and reports a save that did not happen; returns false for the setter to return.
+    bool refuseSaveLocked(const std::string& reason);
 
     const std::filesystem::path file_;
     const ChangeObserver onChange_;
@@ -169,6 +179,10 @@ private:
     // text (not only time stamps, which the kernel keeps at a few milliseconds' resolution) is what
     // tells a real change from a repeated notification.
     std::string seenText_;
+    // Written under ioMutex_; problemMutex_ lets saveProblem() read it from any thread.
+    SaveFailureObserver onSaveFailure_;
+    mutable std::mutex problemMutex_;
+    std::string saveProblem_;
 
     // Declared last so that it stops before anything it calls into is destroyed.
     std::unique_ptr<FileChangeWatcher> watcher_;

@@ -1,4 +1,5 @@
 #include "core/settings/SettingsStore.h"
+#include "tests/support/ScopedFileSizeLimit.h"
 #include "tests/support/TempHome.h"
 
 #include <gmock/gmock.h>
@@ -21,6 +22,7 @@ namespace korvane {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::Optional;
 using testing::readFile;
 using testing::TempHome;
@@ -327,14 +329,31 @@ TEST_F(SettingsStoreTest, FileThatCannotBeReadIsLeftAloneAndWritesAreRefused)
     // A folder in the file's place cannot be read as a document (permissions would not stop root).
     fs::create_directories(file() / "something-inside");
     SettingsStore store(file());
+    std::vector<std::string> told;
+    store.setSaveFailureObserver([&told](const std::string& reason) { told.push_back(reason); });
 
     EXPECT_FALSE(store.setString("modelSize", "base"));
     EXPECT_TRUE(fs::is_directory(file() / "something-inside"));
     EXPECT_EQ(store.string("modelSize"), std::nullopt);
+    const std::string why = "the settings file " + file().string() + " cannot be read, so it is left as it is";
+    EXPECT_THAT(told, ElementsAre(why));
+    EXPECT_EQ(store.saveProblem(), why);
 
-    // Once the obstacle is gone, saving works again.
+    // Once the obstacle is gone, saving works again, and the problem is over.
     fs::remove_all(file());
     EXPECT_TRUE(store.setString("modelSize", "base"));
+    EXPECT_EQ(onDisk(), nlohmann::json::parse(R"({"modelSize": "base"})"));
+    EXPECT_EQ(store.saveProblem(), "");
+
+    // A write the file system refuses (as a full disk would): the reason is the file system's, and
+    // the file keeps what it held.
+    {
+        const testing::ScopedFileSizeLimit limit(8);
+        EXPECT_FALSE(store.setString("modelSize", "medium"));
+    }
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_THAT(told.back(), HasSubstr("File too large"));
+    EXPECT_EQ(store.saveProblem(), told.back());
     EXPECT_EQ(onDisk(), nlohmann::json::parse(R"({"modelSize": "base"})"));
 }
 

@@ -84,10 +84,13 @@ std::size_t CatalogueModel::downloads() const
     return server_ ? server_->requestCount("/" + fileName_) : 0;
 }
 
-RunningKorvane::RunningKorvane(const fs::path& home, const std::string& settingsJson, const fs::path& catalogueFile)
+RunningKorvane::RunningKorvane(const fs::path& home, const std::optional<std::string>& settingsJson,
+                               const fs::path& catalogueFile)
     : home_(home)
 {
-    writeFile(home / ".config/korvane/settings.json", settingsJson);
+    if (settingsJson) {
+        writeFile(home / ".config/korvane/settings.json", *settingsJson);
+    }
     // Its own home and XDG folders, the desktop and sound server of this process, Qt on X11 (an
     // inherited offscreen choice would hide the tray), and standard error joined to the output.
     process_ = std::make_unique<ChildProcess>(std::vector<std::string>{

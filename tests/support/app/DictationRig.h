@@ -85,7 +85,8 @@ struct ArrivedLine {
 // SIGTERM on destruction.
 class RunningKorvane {
 public:
-    RunningKorvane(const std::filesystem::path& home, const std::string& settingsJson,
+    // Without `settingsJson` whatever is at the settings file's place stays as it is.
+    RunningKorvane(const std::filesystem::path& home, const std::optional<std::string>& settingsJson,
                    const std::filesystem::path& catalogueFile);
     ~RunningKorvane();
 
@@ -93,6 +94,7 @@ public:
     RunningKorvane& operator=(const RunningKorvane&) = delete;
 
     int pid() const { return process_->pid(); }
+    bool running() { return process_->running(); }
     std::filesystem::path debugLog() const { return home_ / ".config/korvane/debug.log"; }
 
     // The index of the first line from index `from` on that contains `text`; nothing when none came

@@ -1,5 +1,6 @@
 #include "transcription/models/ModelStore.h"
 #include "base/logging/Logger.h"
+#include "tests/support/ScopedFileSizeLimit.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/http/LoopbackHttpServer.h"
 #include "tests/support/models/GeneratedModels.h"
@@ -24,7 +25,6 @@
 #include <netinet/in.h>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -418,35 +418,12 @@ TEST_F(ModelStoreTest, UnusableDirectoryIsReportedAsAFileSystemError)
     EXPECT_EQ(readFile(home.path() / "occupied"), "x");
 }
 
-// Lowers this process's file-size limit (ulimit -f) while it lives, with SIGXFSZ ignored so that a
-// write past it fails with EFBIG, as a write to a full disk fails with ENOSPC.
-class ScopedFileSizeLimit {
-public:
-    explicit ScopedFileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN))
-    {
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        const rlimit lowered{bytes, previous_.rlim_max};
-        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
-    }
-    ~ScopedFileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
-    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int);
-};
-
 TEST_F(ModelStoreTest, AWriteThatFailsPartWayEndsTheDownloadAndLeavesNoFile)
 {
     server.serve(kServedPath, ok(good));
     std::error_code failure;
     {
-        const ScopedFileSizeLimit limit(100'000);
+        const testing::ScopedFileSizeLimit limit(100'000);
         try {
             store().ensureModel("small", recordProgress());
         } catch (const std::filesystem::filesystem_error& error) {
