@@ -14,6 +14,8 @@ packages=(
   libx11-dev libxi-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libatspi2.0-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the soak's count of what Korvane holds in the X server
+  libxres-dev
   # real components the integration tests start
   xvfb openbox xdotool xclip x11-utils x11-xkb-utils xterm pulseaudio pulseaudio-utils espeak-ng sox
   at-spi2-core dbus-x11 dbus-bin ca-certificates openssl

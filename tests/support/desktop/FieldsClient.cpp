@@ -62,6 +62,11 @@ void FieldsClient::focus(const std::string& field)
     ask("focus " + field, "focused " + field);
 }
 
+void FieldsClient::clear(const std::string& field)
+{
+    ask("clear " + field, "cleared " + field);
+}
+
 std::string FieldsClient::text(const std::string& field)
 {
     const std::string line = ask("text " + field, "text " + field);

@@ -30,6 +30,8 @@ public:
     void activate();
     // Gives the keyboard focus to one field.
     void focus(const std::string& field);
+    // Empties a text field.
+    void clear(const std::string& field);
     // The field's contents.
     std::string text(const std::string& field);
     struct Geometry {

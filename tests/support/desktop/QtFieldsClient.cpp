@@ -4,6 +4,7 @@
 // line; answers go to standard output:
 //   focus NAME     -> "focused NAME"
 //   text NAME      -> "text NAME <contents, newlines as \n>"
+//   clear NAME     -> "cleared NAME"
 //   geometry NAME  -> "geometry NAME x y width height" (root window coordinates, device pixels)
 //   stop-when-walked -> "armed"; the next time an accessibility client asks the window for one of
 //                     its children, the client stops itself (SIGSTOP) before it answers: an
@@ -149,6 +150,13 @@ int main(int argc, char** argv)
             answer("focused " + name);
         } else if (verb == "text") {
             answer("text " + name + " " + textOf(widget).replace("\\", "\\\\").replace("\n", "\\n"));
+        } else if (verb == "clear") {
+            if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+                line->clear();
+            } else if (auto* text = qobject_cast<QPlainTextEdit*>(widget)) {
+                text->clear();
+            }
+            answer("cleared " + name);
         } else if (verb == "geometry") {
             const double ratio = widget->devicePixelRatioF();
             const QPoint origin = widget->mapToGlobal(QPoint(0, 0));

@@ -31,7 +31,7 @@ std::optional<std::string> outputOf(const std::vector<std::string>& arguments,
 
 }  // namespace
 
-ClipboardOwnerProcess::ClipboardOwnerProcess(std::initializer_list<std::pair<std::string, std::string>> formats)
+ClipboardOwnerProcess::ClipboardOwnerProcess(const Formats& formats)
 {
     std::vector<std::string> arguments{KORVANE_CLIPBOARD_OWNER};
     for (const auto& [mimeType, data] : formats) {

@@ -16,7 +16,12 @@ namespace korvane::testing {
 // counts the requests it serves. Needs a DesktopSession.
 class ClipboardOwnerProcess {
 public:
-    explicit ClipboardOwnerProcess(std::initializer_list<std::pair<std::string, std::string>> formats);
+    using Formats = std::vector<std::pair<std::string, std::string>>;
+    explicit ClipboardOwnerProcess(std::initializer_list<std::pair<std::string, std::string>> formats)
+        : ClipboardOwnerProcess(Formats(formats))
+    {
+    }
+    explicit ClipboardOwnerProcess(const Formats& formats);
     ~ClipboardOwnerProcess();
 
     // How often another client asked for that format.

@@ -5,6 +5,7 @@
 # line; answers go to standard output:
 #   focus NAME     -> "focused NAME"
 #   text NAME      -> "text NAME <contents, newlines as \n>"
+#   clear NAME     -> "cleared NAME"
 #   geometry NAME  -> "geometry NAME x y width height" (root window coordinates)
 #   quit
 # With --objects N the window also holds N labels, for tests of large accessibility trees.
@@ -76,6 +77,12 @@ def main():
             answer("focused " + name)
         elif verb == "text":
             answer("text %s %s" % (name, text_of(widget).replace("\\", "\\\\").replace("\n", "\\n")))
+        elif verb == "clear":
+            if isinstance(widget, Gtk.TextView):
+                widget.get_buffer().set_text("")
+            elif isinstance(widget, Gtk.Entry):
+                widget.set_text("")
+            answer("cleared " + name)
         elif verb == "geometry":
             gdk_window = widget.get_window()
             origin_x, origin_y = gdk_window.get_origin()[1:]
