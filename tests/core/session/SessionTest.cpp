@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: MIT
+// The session Korvane finds itself in, the method it picks for each facility there, and how it
+// writes the shortcut for a desktop's own configuration.
+#include "core/session/DesktopShortcutText.h"
+#include "core/session/SessionFacts.h"
+#include "core/session/SessionMethods.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace korvane {
+namespace {
+
+using M = ChordModifier;
+
+TEST(SessionFacts, KindDesktopAndXWaylandFromTheEnvironment)
+{
+    struct Case {
+        SessionEnvironment environment;  // type, Wayland display, X display, desktops
+        SessionFacts facts;
+    };
+    const Case cases[] = {
+        {{"x11", "", ":0", "XFCE"}, {SessionKind::x11, "XFCE", false}},
+        {{"wayland", "wayland-0", ":0", "KDE"}, {SessionKind::wayland, "KDE", true}},
+        // sway started from a console: the login still says tty
+        {{"tty", "wayland-1", "", "sway"}, {SessionKind::wayland, "sway", false}},
+        {{"wayland", "", "", "ubuntu:GNOME"}, {SessionKind::wayland, "GNOME", false}},
+        {{"x11", "", ":1", "pop:GNOME"}, {SessionKind::x11, "GNOME", false}},
+        {{"", "", ":1", "Custom:Thing"}, {SessionKind::x11, "Custom", false}},
+        // an X session's DISPLAY says nothing about XWayland
+        {{"x11", "", ":0", "::"}, {SessionKind::x11, "", false}},
+        {{"", "", "", ""}, {SessionKind::x11, "", false}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sessionFactsFrom(c.environment), c.facts)
+            << c.environment.sessionType << "/" << c.environment.waylandDisplay << "/" << c.environment.currentDesktop;
+    }
+}
+
+TEST(SessionMethods, EachFacilityTakesTheFirstMethodTheSessionOffers)
+{
+    struct Case {
+        SessionFacts facts;
+        SessionOffers offers;
+        SessionMethods methods;
+        const char* qtPlatform;
+        const char* logLine;
+    };
+    const Case cases[] = {
+        {{SessionKind::x11, "XFCE", false},
+         {},
+         {ShortcutMethod::keyGrab, FocusSource::activeWindow},
+         "xcb",
+         "Session: x11 (XFCE); shortcut: X11 key grab; focus: X11 active window"},
+        // an X session ignores what a portal would offer
+        {{SessionKind::x11, "", false},
+         {1, true},
+         {ShortcutMethod::keyGrab, FocusSource::activeWindow},
+         "xcb",
+         "Session: x11; shortcut: X11 key grab; focus: X11 active window"},
+        {{SessionKind::wayland, "KDE", true},
+         {1, false},
+         {ShortcutMethod::portal, FocusSource::accessibility},
+         "xcb",
+         "Session: wayland (KDE), windows on XWayland; shortcut: portal (version 1); focus: AT-SPI"},
+        {{SessionKind::wayland, "sway", false},
+         {0, true},
+         {ShortcutMethod::compositorBinding, FocusSource::foreignToplevel},
+         "wayland",
+         "Session: wayland (sway), windows on Wayland; shortcut: compositor binding (korvane --toggle); focus: "
+         "foreign-toplevel and AT-SPI"},
+        {{SessionKind::wayland, "GNOME", true},
+         {0, false},
+         {ShortcutMethod::compositorBinding, FocusSource::accessibility},
+         "xcb",
+         "Session: wayland (GNOME), windows on XWayland; shortcut: compositor binding (korvane --toggle); focus: "
+         "AT-SPI"},
+        {{SessionKind::wayland, "Hyprland", true},
+         {2, true},
+         {ShortcutMethod::portal, FocusSource::foreignToplevel},
+         "xcb",
+         "Session: wayland (Hyprland), windows on XWayland; shortcut: portal (version 2); focus: foreign-toplevel "
+         "and AT-SPI"},
+    };
+    for (const Case& c : cases) {
+        const SessionMethods methods = chooseSessionMethods(c.facts, c.offers);
+        EXPECT_EQ(methods, c.methods) << c.logLine;
+        EXPECT_STREQ(qtPlatformFor(c.facts), c.qtPlatform) << c.logLine;
+        EXPECT_EQ(sessionLogLine(c.facts, c.offers, methods), c.logLine);
+    }
+}
+
+TEST(DesktopShortcutText, ThePortalsTriggerSyntax)
+{
+    struct Case {
+        ShortcutKeys keys;
+        std::optional<std::string> trigger;
+    };
+    const Case cases[] = {
+        {{{M::control, M::shift}, "space"}, "CTRL+SHIFT+space"},
+        {{{M::shift, M::function, M::option}, "F1"}, "LOGO+ALT+SHIFT+F1"},
+        {{{}, "F13"}, "F13"},
+        {{{M::control, M::command}, "a"}, std::nullopt},  // Meta or Hyper has no name there
+        {{{M::control}, ""}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(xdgShortcutTrigger(c.keys), c.trigger) << c.keys.keyName;
+    }
+}
+
+TEST(DesktopShortcutText, CompositorLinesRunTheCommandsOfEachMode)
+{
+    const ShortcutKeys ctrlShiftSpace{{M::control, M::shift}, "space"};
+    const ShortcutKeys superF9{{M::function}, "F9"};
+    struct Case {
+        std::string desktop;
+        ShortcutKeys keys;
+        HotkeyMode mode;
+        std::optional<std::string> text;
+    };
+    const Case cases[] = {
+        {"sway", ctrlShiftSpace, HotkeyMode::toggle, "bindsym Ctrl+Shift+space exec korvane --toggle"},
+        {"i3", superF9, HotkeyMode::hold,
+         "bindsym Mod4+F9 exec korvane --start\nbindsym --release Mod4+F9 exec korvane --stop"},
+        {"Hyprland", ctrlShiftSpace, HotkeyMode::toggle, "bind = CTRL SHIFT, space, exec, korvane --toggle"},
+        {"Hyprland", superF9, HotkeyMode::hold,
+         "bind = SUPER, F9, exec, korvane --start\nbindr = SUPER, F9, exec, korvane --stop"},
+        {"sway", {{M::command, M::shift}, "a"}, HotkeyMode::toggle, std::nullopt},
+        {"GNOME", ctrlShiftSpace, HotkeyMode::toggle,
+         "In your desktop's keyboard settings, add a shortcut that runs: korvane --toggle"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(compositorBindingText(compositorFamilyOf(c.desktop), c.keys, c.mode), c.text) << c.desktop;
+    }
+    const std::optional<std::string> otherHold =
+        compositorBindingText(CompositorFamily::other, ctrlShiftSpace, HotkeyMode::hold);
+    ASSERT_TRUE(otherHold);
+    EXPECT_NE(otherHold->find("\"korvane --start\" when pressed and \"korvane --stop\" when released"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvane
