@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The session Korvane finds itself in, the method it picks for each facility there, and how it
 // writes the shortcut for a desktop's own configuration.
-#include "core/session/DesktopShortcutText.h"
+#include "core/session/CompositorBinding.h"
 #include "core/session/SessionFacts.h"
 #include "core/session/SessionMethods.h"
 

@@ -1,24 +1,12 @@
 #pragma once
 
 #include "core/settings/HotkeyMode.h"
-#include "hotkeys/ChordModifierSet.h"
+#include "hotkeys/DesktopShortcutSyntax.h"
 
 #include <optional>
 #include <string>
 
 namespace korvane {
-
-// A key combination as a desktop's configuration names it: the modifiers, and the key by its
-// keysym name as xkbcommon spells it ("space", "F1", "a", "Return").
-struct ShortcutKeys {
-    ChordModifierSet modifiers;
-    std::string keyName;
-};
-
-// The trigger a desktop portal is asked for, in the XDG shortcuts syntax: "CTRL+SHIFT+space".
-// Nothing when the key has no name or a modifier has none there (a Meta or Hyper key playing
-// command).
-std::optional<std::string> xdgShortcutTrigger(const ShortcutKeys& keys);
 
 // Compositors whose own configuration binds keys to commands, by how it is written.
 enum class CompositorFamily {
