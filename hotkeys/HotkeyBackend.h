@@ -3,6 +3,7 @@
 #include "hotkeys/HotkeyEvent.h"
 
 #include <functional>
+#include <string>
 
 namespace korvane {
 
@@ -24,6 +25,18 @@ public:
     // Stops watching and releases everything taken from the window system. Harmless when not
     // started and when called again.
     virtual void stop() = 0;
+
+    // What a backend learns only after start() returned true: a desktop that binds shortcuts
+    // itself (a portal) answers later, may let the user pick other keys, and may end the binding.
+    struct Settled {
+        bool active = false;
+        std::string trigger;  // the keys as the desktop names them ("Ctrl+Shift+Space"); may be empty
+        std::string reason;   // why the shortcut is not active, in words for the user
+    };
+    using SettledObserver = std::function<void(const Settled&)>;
+    // Told on the main thread, each time the desktop's word changes, until the backend stops.
+    // Backends that know at once keep start()'s answer and never call it.
+    virtual void setSettledObserver(SettledObserver observer) { (void)observer; }
 };
 
 }  // namespace korvane

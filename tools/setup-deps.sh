@@ -19,6 +19,7 @@ packages=(
   # real components the integration tests start
   xvfb openbox xdotool xclip x11-utils x11-xkb-utils xterm pulseaudio pulseaudio-utils espeak-ng sox
   at-spi2-core dbus-x11 dbus-bin ca-certificates openssl
+  xdg-desktop-portal  # the portal frontend, given our own global-shortcuts backend
   # toolkit windows the desktop tests read and type into (GTK 3 through Python, with its AT-SPI bridge)
   python3-gi gir1.2-gtk-3.0 libatk-adaptor
   # a browser as a dictation target (its accessibility tree is built only on request)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "hotkeys/GlobalShortcutsPortal.h"
 #include "hotkeys/KeyGrabber.h"
 #include "hotkeys/ModifierKeySource.h"
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <utility>
@@ -92,6 +95,44 @@ private:
 
     ChordModifierSet held_;
     Handler handler_;
+};
+
+// A desktop portal that records the binds asked of it, answers when the test says, and sends
+// the desktop's events to its current subscriber.
+class FakeGlobalShortcutsPortal final : public GlobalShortcutsPortal {
+public:
+    void bind(const Shortcut& shortcut, std::function<void(const Answer&)> done) override
+    {
+        binds.push_back(shortcut);
+        pending.push_back(std::move(done));
+    }
+    std::uint64_t subscribe(Handlers handlers) override
+    {
+        subscriber = ++subscriptions;
+        current = std::move(handlers);
+        return subscriber;
+    }
+    void unsubscribe(std::uint64_t subscription) override
+    {
+        if (subscription == subscriber) {
+            subscriber = 0;
+            current = {};
+        }
+    }
+
+    // Answers the oldest bind still waiting.
+    void answer(const Answer& answer)
+    {
+        auto done = std::move(pending.front());
+        pending.erase(pending.begin());
+        done(answer);
+    }
+
+    std::vector<Shortcut> binds;
+    std::vector<std::function<void(const Answer&)>> pending;
+    Handlers current;
+    std::uint64_t subscriber = 0;
+    std::uint64_t subscriptions = 0;
 };
 
 }  // namespace korvane::testing

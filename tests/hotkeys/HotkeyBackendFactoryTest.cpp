@@ -29,7 +29,7 @@ protected:
     std::shared_ptr<testing::FakeModifierKeys> keys = std::make_shared<testing::FakeModifierKeys>();
     std::shared_ptr<VirtualMainQueue> queue = std::make_shared<VirtualMainQueue>();
     testing::RecordingLog log;
-    HotkeyBackendFactory factory{{grabber, keys, [] { return true; }}, queue, log.sink()};
+    HotkeyBackendFactory factory{{grabber, keys, [] { return true; }, nullptr, {}}, queue, log.sink()};
 };
 
 TEST_F(HotkeyBackendFactoryTest, GrabsKeyCombinationsWatchesChordsAndRefusesTheRest)

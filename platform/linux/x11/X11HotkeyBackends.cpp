@@ -18,6 +18,8 @@ std::unique_ptr<HotkeyBackendFactory> makeX11HotkeyBackendFactory(X11Connection&
         std::make_shared<X11KeyGrabber>(connection, mapping, log),
         std::make_shared<X11ModifierKeys>(connection, mapping, log),
         [&permission] { return permission.isTrusted(); },
+        nullptr,
+        {},
     };
     return std::make_unique<HotkeyBackendFactory>(std::move(ports), std::move(mainQueue), std::move(log));
 }

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "base/logging/LogSink.h"
+#include "hotkeys/GlobalShortcutsPortal.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace korvane {
+
+// The desktop portal's global shortcuts (org.freedesktop.portal.GlobalShortcuts) over D-Bus. One
+// session is opened at the first bind and kept for the run; every call is answered through a
+// Request object's Response signal, which is subscribed to before the call so it cannot be missed.
+// Older portals send the pressed and released signals to every client, so only those of our
+// session count. Main thread.
+class QtGlobalShortcutsPortal final : public QObject, public GlobalShortcutsPortal {
+    Q_OBJECT
+
+public:
+    explicit QtGlobalShortcutsPortal(QDBusConnection bus, LogSink log = defaultLogSink());
+    ~QtGlobalShortcutsPortal() override;
+
+    // The version of the portal's global shortcuts interface on `bus`; 0 where there is none, or
+    // when the portal does not answer within `timeoutMs`.
+    static unsigned version(const QDBusConnection& bus, int timeoutMs);
+
+    void bind(const Shortcut& shortcut, std::function<void(const Answer&)> done) override;
+    std::uint64_t subscribe(Handlers handlers) override;
+    void unsubscribe(std::uint64_t subscription) override;
+
+private slots:
+    void onResponse(const QDBusMessage& message);
+    void onShortcutSignal(const QDBusMessage& message);
+    void onSessionClosed(const QDBusMessage& message);
+
+private:
+    using ResponseHandler = std::function<void(unsigned response, const QVariantMap& results)>;
+
+    void openSession();
+    void bindInSession(const Shortcut& shortcut, std::function<void(const Answer&)> done);
+    // Calls `method` with `arguments`, the last of them an options map that gets our handle token,
+    // and hands the Response (or a failure, as response 2 with "error") to `handler`.
+    void request(const QString& method, QList<QVariant> arguments, ResponseHandler handler);
+    void forgetSession();
+
+    QDBusConnection bus_;
+    LogSink log_;
+    QString session_;  // empty while none is open
+    bool opening_ = false;
+    // Binds asked while the session was being opened.
+    std::vector<std::pair<Shortcut, std::function<void(const Answer&)>>> waiting_;
+    std::map<QString, ResponseHandler> pending_;  // by request path
+    std::uint64_t nextToken_ = 0;
+    std::uint64_t subscriber_ = 0;
+    std::uint64_t subscriptions_ = 0;
+    Handlers handlers_;
+};
+
+}  // namespace korvane
