@@ -45,4 +45,15 @@ ShellAlert hotkeyInactiveAlert(const HotkeyBinding& binding)
     return alert;
 }
 
+ShellAlert desktopShortcutFailureAlert(const HotkeyBinding& binding, const std::string& reason)
+{
+    ShellAlert alert;
+    alert.message = "Could not register " + shortcutLabel(binding);
+    alert.informativeText = reason +
+                            ".\n\nChoose the shortcut again in Korvane's settings to ask the desktop once more. "
+                            "Until then, use Start Dictation from the menu.";
+    alert.buttons = {"OK"};
+    return alert;
+}
+
 }  // namespace korvane

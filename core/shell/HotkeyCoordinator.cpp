@@ -42,10 +42,19 @@ bool HotkeyCoordinator::registerHotkey()
         backend_->stop();
     }
     registered_ = false;
+    desktopTrigger_.clear();
     backend_ = ports_.makeBackend(settings_.hotkeyBinding());
     if (!backend_) {
         return false;
     }
+    backend_->setSettledObserver([self = weak_from_this(), backend = std::weak_ptr<HotkeyBackend>(backend_)](
+                                     const HotkeyBackend::Settled& word) {
+        const auto coordinator = self.lock();
+        const auto current = backend.lock();
+        if (coordinator && current) {
+            coordinator->backendSettled(current, word);
+        }
+    });
     // A failed backend is kept: it owns nothing, and the next registration replaces it.
     registered_ = backend_->start();
     if (registered_) {
@@ -88,8 +97,55 @@ void HotkeyCoordinator::pauseHotkey()
 
 std::string HotkeyCoordinator::hotkeyHint() const
 {
-    return korvane::hotkeyHint(registered_ ? std::optional<std::string>(shortcutLabel(settings_.hotkeyBinding()))
-                                           : std::nullopt);
+    return korvane::hotkeyHint(registered_ ? std::optional<std::string>(shownShortcut()) : std::nullopt);
+}
+
+std::string HotkeyCoordinator::shownShortcut() const
+{
+    return desktopTrigger_.empty() ? shortcutLabel(settings_.hotkeyBinding()) : desktopTrigger_;
+}
+
+void HotkeyCoordinator::backendSettled(const std::shared_ptr<HotkeyBackend>& backend,
+                                       const HotkeyBackend::Settled& settled)
+{
+    if (backend != backend_) {
+        return;
+    }
+    if (settled.active) {
+        const bool changed = !registered_ || settled.trigger != desktopTrigger_;
+        registered_ = true;
+        desktopTrigger_ = settled.trigger;
+        if (changed) {
+            log("Desktop shortcut: " + shownShortcut());
+            ports_.setStatusLine("Status: Hotkey set to " + shownShortcut());
+        }
+        return;
+    }
+    registered_ = false;
+    desktopTrigger_.clear();
+    log("Desktop shortcut unavailable: " + settled.reason);
+    showUnavailable();
+    alertDesktopFailure(backend, settled.reason);
+}
+
+void HotkeyCoordinator::alertDesktopFailure(const std::shared_ptr<HotkeyBackend>& backend, const std::string& reason)
+{
+    if (backend != backend_ || registered_) {
+        return;
+    }
+    if (ports_.isBusy()) {
+        // An alert now would take the keyboard from the application being dictated into.
+        ports_.mainQueue->postAfter(kBusyWarningDeferral,
+                                    [self = weak_from_this(), weak = std::weak_ptr<HotkeyBackend>(backend), reason] {
+                                        const auto coordinator = self.lock();
+                                        const auto current = weak.lock();
+                                        if (coordinator && current) {
+                                            coordinator->alertDesktopFailure(current, reason);
+                                        }
+                                    });
+        return;
+    }
+    ports_.alerts->runWarning(desktopShortcutFailureAlert(settings_.hotkeyBinding(), reason));
 }
 
 void HotkeyCoordinator::reportHotkeyFailure(const HotkeyBinding& attempted, const HotkeyBinding& kept)

@@ -78,6 +78,11 @@ public:
 
 private:
     bool registerHotkey();
+    // The desktop's later word on `backend`, when it is still the current one.
+    void backendSettled(const std::shared_ptr<HotkeyBackend>& backend, const HotkeyBackend::Settled& settled);
+    void alertDesktopFailure(const std::shared_ptr<HotkeyBackend>& backend, const std::string& reason);
+    // The shortcut as the user should press it: the desktop's name for it where the desktop chose.
+    std::string shownShortcut() const;
     void reportHotkeyFailure(const HotkeyBinding& attempted, const HotkeyBinding& kept);
     void showUnavailable();
 
@@ -93,6 +98,7 @@ private:
     const Ports ports_;
     std::shared_ptr<HotkeyBackend> backend_;
     bool registered_ = false;
+    std::string desktopTrigger_;  // the keys the desktop bound, as it names them; empty when it did not say
     // Timed posts cannot be withdrawn: each check carries the wait it belongs to and does nothing
     // once that wait has ended.
     std::optional<std::uint64_t> activeWait_;

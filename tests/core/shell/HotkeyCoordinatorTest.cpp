@@ -43,6 +43,8 @@ struct FakeDesktop {
     bool refuseEverything = false;
     std::set<std::string> heldByOthers;
     std::vector<std::string> journal;
+    // The last backend's settled observer: the desktop's later word, where it binds the keys.
+    HotkeyBackend::SettledObserver settle;
 
     class Backend final : public HotkeyBackend {
     public:
@@ -57,6 +59,7 @@ struct FakeDesktop {
                                               : desktop_.heldByOthers.count(binding_.displayText()) == 0;
         }
         void stop() override { desktop_.journal.push_back("stop " + binding_.displayText()); }
+        void setSettledObserver(SettledObserver observer) override { desktop_.settle = std::move(observer); }
 
     private:
         FakeDesktop& desktop_;
@@ -326,6 +329,35 @@ TEST_F(HotkeyCoordinatorTest, LaunchWithAHeldKeyCombinationSaysSoAndDoesNotWait)
     EXPECT_EQ(statusLines, std::vector<std::string>{"Status: Hotkey unavailable (Ctrl+Shift+Space)"});
     EXPECT_FALSE(coordinator->isWaitingForAccessibility());
     EXPECT_EQ(queue->pendingCount(), 0U);
+}
+
+TEST_F(HotkeyCoordinatorTest, WhereTheDesktopBindsTheKeysItsWordDecidesWhatIsShownAndAFailureIsSaid)
+{
+    auto coordinator = makeCoordinator();
+    ASSERT_TRUE(coordinator->registerStoredHotkey());
+    auto firstBackendsWord = desktop.settle;
+    desktop.settle({true, "Super+D", ""});
+    EXPECT_EQ(coordinator->hotkeyHint(), " — press Super+D");
+    EXPECT_EQ(lastStatusLine(), "Status: Hotkey set to Super+D");
+
+    // While a dictation runs the alert waits; the status line says it at once.
+    desktop.busy = true;
+    desktop.settle({false, "", "The desktop ended the shortcut"});
+    EXPECT_EQ(coordinator->hotkeyHint(), "");
+    EXPECT_EQ(lastStatusLine(), "Status: Hotkey unavailable (Ctrl+Shift+Space)");
+    EXPECT_TRUE(alerts->shown.empty());
+    desktop.busy = false;
+    queue->advance(HotkeyCoordinator::kBusyWarningDeferral);
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].message, "Could not register Ctrl+Shift+Space");
+    EXPECT_THAT(alerts->shown[0].informativeText, ::testing::StartsWith("The desktop ended the shortcut.\n\n"));
+
+    // A new registration's backend is the one that counts.
+    coordinator->applyHotkey(std::nullopt);
+    firstBackendsWord({true, "F1", ""});
+    EXPECT_EQ(coordinator->hotkeyHint(), " — press Ctrl+Shift+Space");
+    desktop.settle({true, "", ""});
+    EXPECT_EQ(coordinator->hotkeyHint(), " — press Ctrl+Shift+Space");
 }
 
 TEST_F(HotkeyCoordinatorTest, PauseStopsTheBackendAndApplyingNothingTakesItUpAgain)
