@@ -13,6 +13,7 @@
 #include "core/settings/AppSettings.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/QtMainQueue.h"
+#include "platform/linux/SessionEnvironment.h"
 #include "transcription/models/ModelCatalogue.h"
 
 #include <QApplication>
@@ -184,7 +185,12 @@ int runApplication(int argc, char** argv, bool openSettings)
         }
     }
 
-    QApplication application(argc, argv);
+    // Korvane's windows go where this session can place them and share its clipboard: X11
+    // wherever an X server runs, XWayland included.
+    std::vector<char*> qtArguments =
+        korvane::qtArgumentsFor(korvane::sessionFactsFrom(korvane::currentSessionEnvironment()), argc, argv);
+    int qtArgumentCount = static_cast<int>(qtArguments.size()) - 1;
+    QApplication application(qtArgumentCount, qtArguments.data());
     QApplication::setApplicationName("Korvane");
     QApplication::setQuitOnLastWindowClosed(false);
     // Our windows belong to the installed desktop entry (its name and icon in task switchers).

@@ -5,7 +5,10 @@
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "platform/linux/LinuxDelivery.h"
 #include "platform/linux/QtScreens.h"
+#include "platform/linux/SessionEnvironment.h"
 #include "platform/linux/atspi/AtspiAccessibility.h"
+#include "platform/linux/portal/QtGlobalShortcutsPortal.h"
+#include "platform/linux/portal/XkbKeysymName.h"
 #include "platform/linux/pulse/SystemAudioRecorder.h"
 #include "platform/linux/standin/StandIns.h"
 #include "platform/linux/x11/InputPermission.h"
@@ -16,6 +19,7 @@
 #include "platform/linux/x11/X11KeySynthesizer.h"
 #include "platform/linux/x11/X11WindowActivation.h"
 
+#include <QDBusConnection>
 #include <QGuiApplication>
 
 #include <unistd.h>
@@ -26,6 +30,10 @@ namespace {
 
 // Our own windows carry this class (Qt takes it from the application name).
 constexpr const char* kOwnWindowClass = "Korvane";
+
+// How long the launch waits for the desktop portal to say what it offers. A portal that answers
+// at all answers within milliseconds; one that hangs must not hold up the tray for long.
+constexpr int kPortalProbeMs = 1000;
 
 // Asks the target application to expose its accessibility tree; background thread.
 class AccessibilityPreparation final : public AccessibilityPreparing {
@@ -46,8 +54,14 @@ private:
 
 }  // namespace
 
-LinuxPlatform::LinuxPlatform(LogSink log) : log_(std::move(log))
+LinuxPlatform::LinuxPlatform(LogSink log)
+    : log_(std::move(log)), session_(sessionFactsFrom(currentSessionEnvironment()))
 {
+    if (session_.kind == SessionKind::wayland) {
+        offers_.globalShortcutsPortal = QtGlobalShortcutsPortal::version(QDBusConnection::sessionBus(), kPortalProbeMs);
+    }
+    methods_ = chooseSessionMethods(session_, offers_);
+    log_(sessionLogLine(session_, offers_, methods_));
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         connection_ = X11Connection::open();
     }
@@ -119,6 +133,19 @@ std::shared_ptr<AccessibilityPreparing> LinuxPlatform::makeAccessibility()
 
 std::unique_ptr<HotkeyBackendFactory> LinuxPlatform::makeHotkeyBackendFactory(std::shared_ptr<MainQueue> mainQueue)
 {
+    if (methods_.shortcut == ShortcutMethod::portal) {
+        if (!shortcutsPortal_) {
+            shortcutsPortal_ = std::make_shared<QtGlobalShortcutsPortal>(QDBusConnection::sessionBus(), log_);
+        }
+        // Bare keys (Escape while recording) still go through XWayland where it runs: they reach
+        // only X11 windows there, which is better than none.
+        return connection_ ? makeX11HotkeyBackendFactory(*connection_, *permission_, std::move(mainQueue), log_,
+                                                         shortcutsPortal_, &xkbKeysymName)
+                           : std::make_unique<HotkeyBackendFactory>(
+                                 HotkeyBackendFactory::Ports{nullptr, nullptr, [] { return true; }, shortcutsPortal_,
+                                                             &xkbKeysymName},
+                                 std::move(mainQueue), log_);
+    }
     if (!connection_) {
         return nullptr;
     }

@@ -2,6 +2,7 @@
 
 #include "base/logging/LogSink.h"
 #include "core/ports/PlatformServices.h"
+#include "core/session/SessionMethods.h"
 
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 namespace korvane {
 
 class AtspiAccessibility;
+class QtGlobalShortcutsPortal;
 class FocusTracker;
 class InputPermission;
 class X11ActiveWindow;
@@ -40,6 +42,11 @@ public:
     makeDelivery(std::shared_ptr<MainQueue> mainQueue,
                  std::function<std::map<std::string, std::string>()> pasteKeyOverrides) override;
 
+    // The session and the method chosen for each facility in it, as found at construction.
+    const SessionFacts& session() const { return session_; }
+    const SessionOffers& offers() const { return offers_; }
+    const SessionMethods& methods() const { return methods_; }
+
     // Why input may not be observed and synthesized ("Wayland session", "no X server", ...);
     // nothing when it may.
     std::optional<std::string> whyUntrusted() const;
@@ -50,6 +57,10 @@ public:
 
 private:
     LogSink log_;
+    SessionFacts session_;
+    SessionOffers offers_;
+    SessionMethods methods_;
+    std::shared_ptr<QtGlobalShortcutsPortal> shortcutsPortal_;
     std::unique_ptr<X11Connection> connection_;
     std::unique_ptr<X11ActiveWindow> activeWindow_;
     std::unique_ptr<InputPermission> permission_;

@@ -410,11 +410,39 @@ constexpr std::size_t kWalkObjectLimit = 20000;
 
 }  // namespace
 
+// Whether libatspi will find its bus: the address it is given, or the one the session bus's
+// accessibility service answers with in time.
+bool accessibilityBusReachable(std::chrono::milliseconds timeout)
+{
+    const char* given = g_getenv("AT_SPI_BUS_ADDRESS");
+    if (given != nullptr && *given != '\0') {
+        return true;
+    }
+    ErrorSlot error;
+    ObjectRef<GDBusConnection> session(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+    if (!session) {
+        return false;
+    }
+    GVariant* reply = g_dbus_connection_call_sync(session.get(), "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                                                  "GetAddress", nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE,
+                                                  static_cast<gint>(timeout.count()), nullptr, error.out());
+    if (reply == nullptr) {
+        return false;
+    }
+    g_variant_unref(reply);
+    return true;
+}
+
 class AtspiAccessibility::Impl {
 public:
     Impl(Environment environment, std::chrono::milliseconds timeout)
-        : environment_(std::move(environment)), timeout_(timeout)
+        : environment_(std::move(environment)), timeout_(timeout), available_(accessibilityBusReachable(timeout))
     {
+        // libatspi ends the process when it cannot find its bus, so it is only started on one that
+        // answers; without, every inspection fails and deliveries go ahead with their defaults.
+        if (!available_) {
+            return;
+        }
         atspi_init();
         atspi_set_timeout(static_cast<gint>(idleTimeout().count()), -1);
         listener_ = atspi_event_listener_new(&Impl::focusChanged, this, nullptr);
@@ -424,6 +452,9 @@ public:
 
     ~Impl()
     {
+        if (!available_) {
+            return;
+        }
         ErrorSlot error;
         atspi_event_listener_deregister(listener_, "object:state-changed:focused", error.out());
         g_object_unref(listener_);
@@ -433,6 +464,9 @@ public:
     {
         using Result = Answer<std::shared_ptr<AccessibleElement>>;
         lastLookup_ = "none";
+        if (!available_) {
+            return Result::failed(AccessibilityStatus::failure);
+        }
         const std::optional<long> pid = environment_.activeProcessId ? environment_.activeProcessId() : std::nullopt;
         if (!pid) {
             return Result::failed(noApplication);
@@ -674,6 +708,7 @@ private:
         return {};
     }
 
+    bool available_ = false;
     AtspiEventListener* listener_ = nullptr;
     // Per application (by bus name): its object that last gained the focus, and its process.
     std::map<std::string, Accessible> remembered_;
