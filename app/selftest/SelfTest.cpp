@@ -1,12 +1,16 @@
 #include "app/selftest/SelfTest.h"
 
+#include "core/session/CompositorBinding.h"
 #include "core/settings/AppSettings.h"
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
+#include "hotkeys/KeyPositionTable.h"
+#include "hotkeys/PortalShortcutBackend.h"
 #include "hotkeys/ShortcutLabel.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/QtMainQueue.h"
+#include "platform/linux/portal/XkbKeysymName.h"
 #include "transcription/models/ModelCatalogueFile.h"
 #include "transcription/models/ModelFileCheck.h"
 
@@ -40,8 +44,26 @@ constexpr int kRecordTakes = 4;
 constexpr std::size_t kEnoughSamples = 6400;
 constexpr int kBusTimeoutMilliseconds = 1000;
 
+SelfTestCheck sessionCheck(const LinuxPlatform& platform)
+{
+    const SessionFacts& session = platform.session();
+    std::string finding = sessionKindName(session.kind);
+    if (!session.desktop.empty()) {
+        finding += " (" + session.desktop + ")";
+    }
+    if (session.kind == SessionKind::wayland) {
+        finding += session.xwayland ? ", Korvane's windows on XWayland" : ", Korvane's windows on Wayland";
+    }
+    return {"Session", Outcome::passed, finding, ""};
+}
+
 SelfTestCheck inputCheck(LinuxPlatform& platform)
 {
+    if (platform.session().kind == SessionKind::wayland) {
+        return {"Paste keys", Outcome::warning,
+                "this Wayland session gives Korvane no way to send keys: transcripts stay on the clipboard",
+                "paste them with Ctrl+V, or log in to an X11 (Xorg) session"};
+    }
     SelfTestCheck check{"X11 session", Outcome::passed, "XTEST and XInput 2 available", ""};
     if (const std::optional<std::string> why = platform.whyUntrusted()) {
         check.outcome = Outcome::failed;
@@ -49,6 +71,45 @@ SelfTestCheck inputCheck(LinuxPlatform& platform)
         check.remedy = "log in to an X11 (Xorg) session; elsewhere transcripts can only be left on the clipboard";
     }
     return check;
+}
+
+// What to add to the compositor's configuration for the stored shortcut and mode.
+std::string compositorRemedy(const SelfTestContext& context)
+{
+    const HotkeyBinding binding = context.settings.hotkeyBinding();
+    const std::optional<std::uint32_t> keysym =
+        binding.keyCode() ? KeyPositionTable::keysym(*binding.keyCode()) : std::nullopt;
+    const ShortcutKeys keys{binding.modifiers(), keysym ? xkbKeysymName(*keysym) : std::string()};
+    const std::optional<std::string> text = compositorBindingText(
+        compositorFamilyOf(context.platform.session().desktop), keys, context.settings.hotkeyMode());
+    return "bind korvane --toggle in your compositor" + (text ? ": " + *text : std::string());
+}
+
+// The desktop binds the shortcut: ask it, and wait for its answer (it may ask the user first).
+SelfTestCheck portalShortcutCheck(const SelfTestContext& context, HotkeyBackend& backend)
+{
+    const unsigned version = context.platform.offers().globalShortcutsPortal;
+    std::optional<HotkeyBackend::Settled> word;
+    QEventLoop loop;
+    backend.setSettledObserver([&](const HotkeyBackend::Settled& settled) {
+        word = settled;
+        loop.quit();
+    });
+    QTimer::singleShot(static_cast<int>(PortalShortcutBackend::kAnswerLimit * 1000) + 1000, &loop, &QEventLoop::quit);
+    backend.start();
+    if (!word) {
+        loop.exec();
+    }
+    backend.stop();
+    if (word && word->active) {
+        return {"Shortcut", Outcome::passed,
+                (word->trigger.empty() ? std::string("the shortcut") : word->trigger) +
+                    " through the desktop portal (version " + std::to_string(version) + ")",
+                ""};
+    }
+    return {"Shortcut", Outcome::failed,
+            "the desktop portal did not bind it: " + (word ? word->reason : std::string("no answer")),
+            "choose the shortcut again in Settings… > General, or " + compositorRemedy(context)};
 }
 
 SelfTestCheck shortcutCheck(const SelfTestContext& context)
@@ -60,14 +121,25 @@ SelfTestCheck shortcutCheck(const SelfTestContext& context)
         check.finding = shortcut + " is held by the running Korvane";
         return check;
     }
+    const ShortcutMethod method = context.platform.methods().shortcut;
+    if (method == ShortcutMethod::compositorBinding) {
+        return {"Shortcut", Outcome::warning, "this desktop offers no global shortcuts portal",
+                compositorRemedy(context)};
+    }
     std::unique_ptr<HotkeyBackendFactory> factory = context.platform.makeHotkeyBackendFactory(context.mainQueue);
     std::shared_ptr<HotkeyBackend> backend =
         factory ? factory->make(binding, [](HotkeyEvent) {}) : std::shared_ptr<HotkeyBackend>();
+    if (backend && method == ShortcutMethod::portal) {
+        return portalShortcutCheck(context, *backend);
+    }
     if (!backend) {
         check.outcome = Outcome::failed;
-        check.finding = "no global shortcut can be had without an X server";
-        check.remedy =
-            "log in to an X11 session, or drive Korvane with `korvane --toggle` from your desktop's key bindings";
+        check.finding = method == ShortcutMethod::portal ? "the desktop portal cannot bind " + shortcut
+                                                         : "no global shortcut can be had without an X server";
+        check.remedy = method == ShortcutMethod::portal
+                           ? "choose a shortcut with an ordinary key in Settings… > General"
+                           : "log in to an X11 session, or drive Korvane with `korvane --toggle` from your desktop's "
+                             "key bindings";
         return check;
     }
     if (!backend->start()) {
@@ -79,6 +151,20 @@ SelfTestCheck shortcutCheck(const SelfTestContext& context)
     }
     backend->stop();
     return check;
+}
+
+SelfTestCheck focusCheck(const LinuxPlatform& platform)
+{
+    switch (platform.methods().focus) {
+    case FocusSource::activeWindow:
+        return {"Focus", Outcome::passed, "the window manager's active window; fields through AT-SPI", ""};
+    case FocusSource::accessibility:
+        return {"Focus", Outcome::passed, "the active window on the accessibility bus (AT-SPI)", ""};
+    case FocusSource::foreignToplevel:
+        return {"Focus", Outcome::passed, "the compositor's active window (foreign-toplevel); fields through AT-SPI",
+                ""};
+    }
+    return {};
 }
 
 SelfTestCheck trayCheck()
@@ -241,8 +327,10 @@ SelfTestCheck modelsFolderCheck()
 std::vector<SelfTestCheck> runSelfTestChecks(const SelfTestContext& context)
 {
     std::vector<SelfTestCheck> checks;
+    checks.push_back(sessionCheck(context.platform));
     checks.push_back(inputCheck(context.platform));
     checks.push_back(shortcutCheck(context));
+    checks.push_back(focusCheck(context.platform));
     checks.push_back(trayCheck());
     checks.push_back(accessibilityBusCheck());
     checks.push_back(soundCheck(context));

@@ -6,6 +6,7 @@
 #include "tests/support/TempHome.h"
 #include "tests/support/desktop/DesktopSession.h"
 #include "tests/support/models/GeneratedModels.h"
+#include "tests/support/portal/PortalTestBus.h"
 #include "tests/support/pulse/PulseTestDaemon.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,40 @@ TEST_F(SelfTestRun, failsTheShortcutWhenAnotherClientHoldsIt)
     EXPECT_EQ(outcome.status, 1) << outcome.output;
     EXPECT_TRUE(hasLine(outcome.output, "FAIL  Shortcut: Ctrl+Shift+Space could not be registered")) << outcome.output;
     EXPECT_TRUE(hasLine(outcome.output, "ok    X11 session")) << outcome.output;
+}
+
+TEST_F(SelfTestRun, saysWhatAWaylandSessionGivesAndHowToBindTheShortcutWithoutAPortal)
+{
+    struct Case {
+        const char* what;
+        testing::PortalTestBus::Options options;
+        const char* desktop;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"portal",
+         {},
+         "KDE",
+         {"ok    Session: wayland (KDE), Korvane's windows on XWayland",
+          "ok    Shortcut: Ctrl+Alt+D through the desktop portal (version 1)", "warn  Paste keys: "}},
+        {"no portal",
+         {.globalShortcuts = false},
+         "sway",
+         {"ok    Session: wayland (sway)", "warn  Shortcut: this desktop offers no global shortcuts portal",
+          "      -> bind korvane --toggle in your compositor: bindsym Ctrl+Shift+space exec korvane --toggle"}},
+    };
+    for (const Case& c : cases) {
+        testing::PortalTestBus portal(c.options);
+        if (c.options.globalShortcuts) {
+            portal.setBindAnswer(0, "Ctrl+Alt+D");
+        }
+        const Outcome outcome = runSelfTest(std::string("XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=wayland-test "
+                                                        "XDG_CURRENT_DESKTOP=") +
+                                            c.desktop);
+        for (const std::string& line : c.lines) {
+            EXPECT_TRUE(hasLine(outcome.output, line)) << c.what << ": " << line << "\n" << outcome.output;
+        }
+    }
 }
 
 }  // namespace
