@@ -4,14 +4,17 @@
 #include "app/StatusMenu.h"
 #include "base/logging/Logger.h"
 #include "base/scheduling/WeakTask.h"
+#include "core/session/CompositorBinding.h"
 #include "core/settings/SettingsStore.h"
 #include "core/settings/SettingsVocabulary.h"
 #include "core/shell/HotkeyCoordinator.h"
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
+#include "hotkeys/KeyPositionTable.h"
 #include "hotkeys/ShortcutLabel.h"
 #include "platform/linux/notifications/DesktopNotifications.h"
+#include "platform/linux/portal/XkbKeysymName.h"
 #include "platform/linux/updates/DesktopUpdates.h"
 #include "transcription/models/ModelCatalogueFile.h"
 #include "transcription/models/ModelStore.h"
@@ -126,6 +129,22 @@ void ApplicationShell::launch()
     windowParts.applyHotkey = weakCallback(alive_, [](ApplicationShell* shell, std::optional<HotkeyBinding> binding) {
         shell->applyHotkey(std::move(binding));
     });
+    const PlatformCapabilities capabilities = platform_.capabilities();
+    windowParts.modifierChordsAllowed = capabilities.shortcut != ShortcutMethod::portal;
+    windowParts.shownShortcut = [alive = std::weak_ptr<ApplicationShell*>(alive_), &settings = settings_] {
+        const auto shell = alive.lock();
+        return shell && (*shell)->hotkeyCoordinator_ ? (*shell)->hotkeyCoordinator_->shownShortcut()
+                                                     : shortcutLabel(settings.hotkeyBinding());
+    };
+    if (capabilities.shortcut == ShortcutMethod::compositorBinding) {
+        windowParts.compositorBinding = [family = compositorFamilyOf(capabilities.desktop),
+                                         &settings = settings_](HotkeyMode mode) {
+            const HotkeyBinding binding = settings.hotkeyBinding();
+            const std::optional<std::uint32_t> keysym =
+                binding.keyCode() ? KeyPositionTable::keysym(*binding.keyCode()) : std::nullopt;
+            return compositorBindingText(family, {binding.modifiers(), keysym ? xkbKeysymName(*keysym) : ""}, mode);
+        };
+    }
     settingsWindow_ = std::make_unique<SettingsWindow>(settings_, std::move(windowParts));
 
     alerts_ = std::make_shared<QtShellAlerts>(
@@ -149,6 +168,7 @@ void ApplicationShell::launch()
     hotkeyPorts.setStatusLine =
         weakCallback(alive_, [](ApplicationShell* shell, const std::string& line) { shell->setStatusLine(line); });
     hotkeyPorts.alerts = alerts_;
+    hotkeyPorts.boundByCompositor = capabilities.shortcut == ShortcutMethod::compositorBinding;
     hotkeyCoordinator_ = HotkeyCoordinator::create(settings_, std::move(hotkeyPorts));
 
     StatusMenu::Actions actions;

@@ -11,6 +11,7 @@ enum class HotkeyRecordingSituation {
     chordWithoutFunction,    // two or more modifiers alone, the function key not among them
     validChordCandidate,     // an acceptable modifier-only chord
     validKeyComboCandidate,  // an acceptable key combination
+    chordForDesktop,         // modifiers alone, where the desktop binds the shortcut (Wayland)
 };
 
 // Errors are drawn in the platform's red; the note about the function key in the secondary text
@@ -29,6 +30,8 @@ inline constexpr std::string_view kFunctionWithKeyMessage =
 inline constexpr std::string_view kChordNeedsFunctionMessage =
     "A modifier-only shortcut must include Super, such as Alt+Super. Without it, the shortcut would also fire inside "
     "ordinary shortcuts like Ctrl+Alt+T.";
+inline constexpr std::string_view kChordForDesktopMessage =
+    "In a Wayland session the desktop binds the shortcut, and it needs an ordinary key: add one to the modifiers.";
 inline constexpr std::string_view kFunctionKeyNoteMessage =
     "Note: Super is the logo key. Some desktops keep Super combinations for themselves, and then the shortcut "
     "cannot fire. Test it before relying on it.";
@@ -44,6 +47,8 @@ constexpr HotkeyValidationMessage validationMessage(HotkeyRecordingSituation sit
         return {kChordNeedsFunctionMessage, HotkeyMessageTone::error};
     case HotkeyRecordingSituation::validChordCandidate:
         return {kFunctionKeyNoteMessage, HotkeyMessageTone::note};
+    case HotkeyRecordingSituation::chordForDesktop:
+        return {kChordForDesktopMessage, HotkeyMessageTone::error};
     case HotkeyRecordingSituation::validKeyComboCandidate:
         break;
     }

@@ -2,6 +2,7 @@
 
 #include "audio/capture/AudioRecording.h"
 #include "base/scheduling/MainQueue.h"
+#include "core/session/SessionMethods.h"
 #include "delivery/TranscriptDelivering.h"
 #include "delivery/focus/FocusTracking.h"
 #include "delivery/focus/ScreenGeometry.h"
@@ -20,6 +21,10 @@ class HotkeyBackendFactory;
 // facility is missing, so callers can explain instead of failing later.
 struct PlatformCapabilities {
     bool x11Session = false;  // the application runs on an X server (global input, paste, focus)
+    // How the global shortcut reaches Korvane in this session.
+    ShortcutMethod shortcut = ShortcutMethod::keyGrab;
+    // The desktop's name, for the line a compositor's configuration needs ("sway").
+    std::string desktop;
 };
 
 // The one place that knows which implementation serves each facility on this desktop. The

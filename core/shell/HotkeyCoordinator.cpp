@@ -28,6 +28,11 @@ HotkeyCoordinator::HotkeyCoordinator(PassKey, AppSettings& settings, Ports ports
 bool HotkeyCoordinator::registerStoredHotkey()
 {
     requireMainThread(*ports_.mainQueue, "HotkeyCoordinator::registerStoredHotkey");
+    if (ports_.boundByCompositor) {
+        log("Shortcut: bound in the compositor's configuration (korvane --toggle)");
+        ports_.setStatusLine("Status: Shortcut from your compositor's settings (korvane --toggle)");
+        return true;
+    }
     if (registerHotkey()) {
         return true;
     }
@@ -67,6 +72,13 @@ void HotkeyCoordinator::applyHotkey(std::optional<HotkeyBinding> binding)
 {
     requireMainThread(*ports_.mainQueue, "HotkeyCoordinator::applyHotkey");
     const HotkeyBinding current = settings_.hotkeyBinding();
+    if (ports_.boundByCompositor) {
+        // Kept for the line the settings show; the compositor's configuration does the binding.
+        if (binding) {
+            settings_.setHotkeyBinding(*binding);
+        }
+        return;
+    }
     if (!binding || *binding == current) {
         registerStoredHotkey();
         return;
@@ -211,7 +223,8 @@ void HotkeyCoordinator::registerHotkeyAfterAccessibilityGrant()
 void HotkeyCoordinator::menuWillOpen()
 {
     requireMainThread(*ports_.mainQueue, "HotkeyCoordinator::menuWillOpen");
-    if (!registered_ && settings_.hotkeyBinding().isModifierChord() && ports_.isTrusted()) {
+    if (!ports_.boundByCompositor && !registered_ && settings_.hotkeyBinding().isModifierChord() &&
+        ports_.isTrusted()) {
         stopWaiting();
         registerHotkeyAfterAccessibilityGrant();
     }

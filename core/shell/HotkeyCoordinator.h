@@ -45,6 +45,9 @@ public:
         std::function<void(const std::string&)> setStatusLine;
         std::shared_ptr<ShellAlerts> alerts;
         LogSink log = defaultLogSink();
+        // The compositor's own configuration binds the shortcut to `korvane --toggle` (a Wayland
+        // session without a portal): nothing is registered here, and a new shortcut is only stored.
+        bool boundByCompositor = false;
     };
 
     // Throws std::invalid_argument when a port is missing. `settings` must outlive the coordinator.
@@ -74,6 +77,8 @@ public:
     // What the ready status line ends with: " — press " and the stored shortcut while it is
     // registered, nothing while it is not (telling someone to press keys that do nothing misleads).
     std::string hotkeyHint() const;
+    // The shortcut as the user should press it: the desktop's name for it where the desktop chose.
+    std::string shownShortcut() const;
     bool isWaitingForAccessibility() const { return activeWait_.has_value(); }
 
 private:
@@ -81,8 +86,6 @@ private:
     // The desktop's later word on `backend`, when it is still the current one.
     void backendSettled(const std::shared_ptr<HotkeyBackend>& backend, const HotkeyBackend::Settled& settled);
     void alertDesktopFailure(const std::shared_ptr<HotkeyBackend>& backend, const std::string& reason);
-    // The shortcut as the user should press it: the desktop's name for it where the desktop chose.
-    std::string shownShortcut() const;
     void reportHotkeyFailure(const HotkeyBinding& attempted, const HotkeyBinding& kept);
     void showUnavailable();
 

@@ -98,6 +98,8 @@ PlatformCapabilities LinuxPlatform::capabilities() const
 {
     PlatformCapabilities capabilities;
     capabilities.x11Session = connection_ != nullptr;
+    capabilities.shortcut = methods_.shortcut;
+    capabilities.desktop = session_.desktop;
     return capabilities;
 }
 

@@ -13,7 +13,9 @@
 #include "ui/settings/SettingsLook.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -313,6 +315,44 @@ TEST_F(GeneralPaneTest, HoldCheckboxShowsTheStoredModeAndWritesHoldOrToggle)
     holdCheckbox()->click();
     EXPECT_FALSE(holdCheckbox()->isChecked());
     EXPECT_EQ(stored(), std::optional<std::string>("toggle"));
+}
+
+TEST(GeneralPaneShortcutTest, WhereTheCompositorBindsTheShortcutItsLineIsShownForTheModeAndCopied)
+{
+    testing::SettingsTestWorld world(testing::SettingsTestWorld::Panes::withoutUpdates,
+                                     [](SettingsCollaborators& wiring) {
+                                         wiring.compositorBinding = [](HotkeyMode mode) -> std::optional<std::string> {
+                                             return mode == HotkeyMode::hold ? "bind start" : "bind toggle";
+                                         };
+                                     });
+    world.show();
+    EXPECT_EQ(world.find<QPushButton>("changeHotkeyButton"), nullptr);
+    EXPECT_EQ(world.find<QLabel>("hotkeyLabel")->text(), "Add to your compositor's configuration:\nbind toggle");
+    world.find<QCheckBox>("holdCheckbox")->click();
+    EXPECT_EQ(world.find<QLabel>("hotkeyLabel")->text(), "Add to your compositor's configuration:\nbind start");
+    world.find<QPushButton>("copyBindingButton")->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "bind start");
+}
+
+TEST(GeneralPaneShortcutTest, WhereTheDesktopBindsTheShortcutItsKeysAreShownAndChordsAreRefused)
+{
+    testing::SettingsTestWorld world(testing::SettingsTestWorld::Panes::withoutUpdates,
+                                     [](SettingsCollaborators& wiring) {
+                                         wiring.shownShortcut = [] { return std::string("Ctrl+Alt+D"); };
+                                         wiring.modifierChordsAllowed = false;
+                                     });
+    world.show();
+    EXPECT_EQ(world.find<QLabel>("hotkeyLabel")->text(), "Ctrl+Alt+D");
+    QTest::mouseClick(world.find<QPushButton>("changeHotkeyButton"), Qt::LeftButton);
+    HotkeyRecorderWindow* recorder = world.window->generalPane()->recorder();
+    ASSERT_NE(recorder, nullptr);
+    QTest::keyPress(recorder, Qt::Key_Super_L);
+    QTest::keyPress(recorder, Qt::Key_Alt, Qt::MetaModifier);
+    world.mainQueue->advance(0.6);
+    EXPECT_EQ(recorder->candidateLabel()->text(), "");
+    QTest::keyRelease(recorder, Qt::Key_Alt, Qt::MetaModifier);
+    QTest::keyRelease(recorder, Qt::Key_Super_L, Qt::MetaModifier);
+    EXPECT_EQ(recorder->messageLabel()->text().toStdString(), std::string(kChordForDesktopMessage));
 }
 
 TEST_F(GeneralPaneTest, StartAtLoginWritesAndRemovesAValidAutostartEntry)

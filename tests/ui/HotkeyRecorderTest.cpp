@@ -224,6 +224,7 @@ TEST_F(HotkeyRecorderTest, ChordsHeldStillForSixTenthsOfASecondArePromoted)
         ChordModifierSet held;
         HotkeyRecorderDisplay expected;
         std::string_view messageOnceLetGo;
+        bool chordsAllowed = true;  // false where the desktop binds the shortcut
     };
     const std::vector<Case> cases{
         {"fn option",
@@ -239,10 +240,16 @@ TEST_F(HotkeyRecorderTest, ChordsHeldStillForSixTenthsOfASecondArePromoted)
          {M::option, M::shift},
          shown("Alt+Shift", "", "", HotkeyMessageTone::error, false),
          kChordNeedsFunctionMessage},
+        {"fn option where the desktop binds the keys",
+         {M::function, M::option},
+         shown("Alt+Super", "", "", HotkeyMessageTone::error, false),
+         kChordForDesktopMessage,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         recorder = make({});
+        recorder->setModifierChordsAllowed(c.chordsAllowed);
         changes = 0;
         hold(c.held);
         queue->advance(0.599);

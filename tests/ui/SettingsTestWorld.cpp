@@ -50,7 +50,7 @@ public:
 
 }  // namespace
 
-SettingsTestWorld::SettingsTestWorld(Panes panes)
+SettingsTestWorld::SettingsTestWorld(Panes panes, const std::function<void(SettingsCollaborators&)>& wire)
 {
     offscreenApplication();
     models = std::make_shared<ModelStore>(testDefinitions(), modelsFolder.path());
@@ -91,6 +91,9 @@ SettingsTestWorld::SettingsTestWorld(Panes panes)
         updateParts.currentVersion = "0.1.0";
         updates = UpdateController::create(settings, std::move(updateParts));
         wiring.updates = updates.get();
+    }
+    if (wire) {
+        wire(wiring);
     }
     window = std::make_unique<SettingsWindow>(settings, std::move(wiring));
     dictation->setOnStatusChange([this](const DictationStatus&) { window->refreshModelStatus(); });

@@ -17,6 +17,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -39,7 +40,9 @@ public:
     // (whose feed answers nothing; no check runs unless a test starts one), or the two that need none.
     enum class Panes { allFour, withoutUpdates };
 
-    explicit SettingsTestWorld(Panes panes = Panes::withoutUpdates);
+    // `wire` changes what the window is given before it is built (the shortcut's ways on a desktop).
+    explicit SettingsTestWorld(Panes panes = Panes::withoutUpdates,
+                               const std::function<void(SettingsCollaborators&)>& wire = {});
     ~SettingsTestWorld();
 
     // Sizes of the models' files in the test catalogue.

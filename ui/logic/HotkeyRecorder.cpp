@@ -91,7 +91,9 @@ void HotkeyRecorder::promoteChord(ChordModifierSet held)
     if (currentModifiers_ && currentModifiers_() != held) {
         return;
     }
-    if (!held.contains(ChordModifier::function)) {
+    if (!chordsAllowed_) {
+        refuse(HotkeyRecordingSituation::chordForDesktop);
+    } else if (!held.contains(ChordModifier::function)) {
         refuse(HotkeyRecordingSituation::chordWithoutFunction);
     } else {
         candidate_ = HotkeyBinding::modifierChord(held);

@@ -64,6 +64,9 @@ public:
     HotkeyRecorder(const HotkeyRecorder&) = delete;
     HotkeyRecorder& operator=(const HotkeyRecorder&) = delete;
 
+    // Where the desktop binds the shortcut, modifiers alone are refused with the reason.
+    void setModifierChordsAllowed(bool allowed) { chordsAllowed_ = allowed; }
+
     // The set of modifiers held changed (a modifier key went down or up).
     void modifiersChanged(ChordModifierSet held);
 
@@ -93,6 +96,7 @@ private:
     ChordModifierSet held_;
     bool functionKeyHeld_ = false;
     bool keyDown_ = false;  // an ordinary key is down
+    bool chordsAllowed_ = true;
     std::optional<HotkeyRecordingSituation> refusal_;
     bool stopped_ = false;
     std::uint64_t chordWait_ = 0;  // a pending wait promotes only while this still has its number

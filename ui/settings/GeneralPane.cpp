@@ -10,9 +10,11 @@
 #include "ui/settings/SettingsWindowFrame.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -115,9 +117,20 @@ void GeneralPane::build()
 
     hotkeyLabel_ = new QLabel(this);
     hotkeyLabel_->setObjectName("hotkeyLabel");
-    auto* change = new QPushButton("Change…", this);
-    change->setObjectName("changeHotkeyButton");
-    connect(change, &QPushButton::clicked, this, &GeneralPane::onChangeHotkey);
+    QPushButton* change = nullptr;
+    if (hotkeys_.compositorBinding) {
+        // The compositor runs `korvane --toggle` on its own binding: there is nothing to record,
+        // only a line to copy into its configuration.
+        hotkeyLabel_->setWordWrap(true);
+        hotkeyLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        change = new QPushButton("Copy", this);
+        change->setObjectName("copyBindingButton");
+        connect(change, &QPushButton::clicked, this, &GeneralPane::onCopyBinding);
+    } else {
+        change = new QPushButton("Change…", this);
+        change->setObjectName("changeHotkeyButton");
+        connect(change, &QPushButton::clicked, this, &GeneralPane::onChangeHotkey);
+    }
     grid_->addWidget(rowTitle(this, "Hotkey:", 12), 3, 0, titleAlignment);
     grid_->addWidget(pair(this, hotkeyLabel_, change, 12), 3, 1);
 
@@ -171,8 +184,8 @@ void GeneralPane::showEvent(QShowEvent* event)
         return;
     }
     refreshLoginItem(std::nullopt);
-    hotkeyLabel_->setText(qt(shortcutLabel(settings_.hotkeyBinding())));
     holdCheckbox_->setChecked(settings_.hotkeyMode() == HotkeyMode::hold);
+    refreshShortcut();
     modelPopup_->setCurrentIndex(modelPopup_->findText(qt(storedModel())));
     refreshModelStatus();
 }
@@ -241,28 +254,53 @@ void GeneralPane::onChangeHotkey()
         hotkeys_.pause();
     }
     recorder_ = new HotkeyRecorderWindow(mainQueue_, window());
-    recorder_->begin(settings_.hotkeyBinding(), [weak = std::weak_ptr(alive_)](std::optional<HotkeyBinding> result) {
-        const auto alive = weak.lock();
-        if (!alive) {
-            return;
-        }
-        GeneralPane* self = *alive;
-        if (self->recorder_ != nullptr) {
-            self->recorder_->deleteLater();
-        }
-        self->recorder_ = nullptr;
-        if (self->hotkeys_.apply) {
-            self->hotkeys_.apply(std::move(result));
-        }
-        // Whatever is stored now: the old binding again when the new one was refused.
-        self->hotkeyLabel_->setText(qt(shortcutLabel(self->settings_.hotkeyBinding())));
-    });
+    recorder_->begin(
+        settings_.hotkeyBinding(),
+        [weak = std::weak_ptr(alive_)](std::optional<HotkeyBinding> result) {
+            const auto alive = weak.lock();
+            if (!alive) {
+                return;
+            }
+            GeneralPane* self = *alive;
+            if (self->recorder_ != nullptr) {
+                self->recorder_->deleteLater();
+            }
+            self->recorder_ = nullptr;
+            if (self->hotkeys_.apply) {
+                self->hotkeys_.apply(std::move(result));
+            }
+            // Whatever is stored now: the old binding again when the new one was refused.
+            self->refreshShortcut();
+        },
+        hotkeys_.modifierChordsAllowed);
+}
+
+void GeneralPane::refreshShortcut()
+{
+    if (hotkeys_.compositorBinding) {
+        const std::optional<std::string> line = hotkeys_.compositorBinding(settings_.hotkeyMode());
+        hotkeyLabel_->setText(line ? qt("Add to your compositor's configuration:\n" + *line)
+                                   : qt("Your compositor cannot bind " + shortcutLabel(settings_.hotkeyBinding()) +
+                                        ": bind korvane --toggle to keys of your choice there."));
+        return;
+    }
+    hotkeyLabel_->setText(
+        qt(hotkeys_.shownShortcut ? hotkeys_.shownShortcut() : shortcutLabel(settings_.hotkeyBinding())));
+}
+
+void GeneralPane::onCopyBinding()
+{
+    if (const std::optional<std::string> line =
+            hotkeys_.compositorBinding ? hotkeys_.compositorBinding(settings_.hotkeyMode()) : std::nullopt) {
+        QGuiApplication::clipboard()->setText(qt(*line));
+    }
 }
 
 void GeneralPane::onHoldToggled()
 {
     // Read at the next shortcut event; nothing needs registering again.
     settings_.setHotkeyMode(holdCheckbox_->isChecked() ? HotkeyMode::hold : HotkeyMode::toggle);
+    refreshShortcut();  // the compositor's line differs by mode
 }
 
 // --- Models ---

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/logging/LogSink.h"
+#include "core/settings/HotkeyMode.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "ui/logic/LoginItem.h"
 
@@ -35,6 +36,14 @@ public:
     struct Hotkeys {
         std::function<void()> pause;
         std::function<void(std::optional<HotkeyBinding>)> apply;
+        // The shortcut as the user presses it, where the desktop names it; the stored one otherwise.
+        std::function<std::string()> shownShortcut;
+        // Where the compositor's configuration binds the shortcut: what to add there for a mode
+        // (nothing when the keys cannot be written there). The pane then shows it with a Copy
+        // button in place of the recorder.
+        std::function<std::optional<std::string>(HotkeyMode)> compositorBinding;
+        // False where the desktop binds the shortcut: the recorder refuses modifiers alone.
+        bool modifierChordsAllowed = true;
     };
 
     // The settings store, controller, model store and main queue must outlive the pane.
@@ -51,6 +60,7 @@ public:
     void onOpenLoginItems();
     void onChangeHotkey();
     void onHoldToggled();
+    void onCopyBinding();
     void onModelPreviewed();
     void onUseModel();
     void onRetry();
@@ -64,6 +74,8 @@ protected:
 
 private:
     void build();
+    // The shortcut row: the keys, or the compositor's line.
+    void refreshShortcut();
     void setLoginRows(bool noteShown, bool buttonShown);
     void refreshLoginItem(const std::optional<std::string>& error);
     void load(const std::string& name);

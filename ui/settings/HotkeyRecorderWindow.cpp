@@ -112,13 +112,14 @@ ChordModifierSet HotkeyRecorderWindow::currentModifiers() const
     return held_;
 }
 
-void HotkeyRecorderWindow::begin(const HotkeyBinding& current, Completion completion)
+void HotkeyRecorderWindow::begin(const HotkeyBinding& current, Completion completion, bool modifierChordsAllowed)
 {
     completion_ = std::move(completion);
     currentLabel_->setText(QString::fromStdString("Current: " + shortcutLabel(current)));
     held_ = currentModifiers();
     recorder_ = std::make_unique<HotkeyRecorder>(
         mainQueue_, [this] { return currentModifiers(); }, held_, [this] { refresh(); });
+    recorder_->setModifierChordsAllowed(modifierChordsAllowed);
     refresh();
     open();
     setFocus(Qt::OtherFocusReason);

@@ -31,8 +31,9 @@ public:
     HotkeyRecorderWindow(std::shared_ptr<MainQueue> mainQueue, QWidget* parent);
     ~HotkeyRecorderWindow() override;
 
-    // Shows the dialog over its parent with `current` as the binding in force.
-    void begin(const HotkeyBinding& current, Completion completion);
+    // Shows the dialog over its parent with `current` as the binding in force. Where the desktop
+    // binds the shortcut, `modifierChordsAllowed` is false.
+    void begin(const HotkeyBinding& current, Completion completion, bool modifierChordsAllowed = true);
 
     void onUse();
     void onCancel();

@@ -53,7 +53,8 @@ std::unique_ptr<GeneralPane> SettingsWindow::makeGeneralPane()
     }
     auto pane = std::make_unique<GeneralPane>(
         settings_, collaborators_.dictation, collaborators_.models, collaborators_.mainQueue,
-        GeneralPane::Hotkeys{collaborators_.pauseHotkey, collaborators_.applyHotkey},
+        GeneralPane::Hotkeys{collaborators_.pauseHotkey, collaborators_.applyHotkey, collaborators_.shownShortcut,
+                             collaborators_.compositorBinding, collaborators_.modifierChordsAllowed},
         LoginItem::forSession(std::move(executable)), collaborators_.log);
     generalPane_ = pane.get();
     return pane;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/logging/LogSink.h"
+#include "core/settings/HotkeyMode.h"
 #include "core/settings/SettingsTab.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "ui/logic/ActivationTokens.h"
@@ -43,6 +44,11 @@ struct SettingsCollaborators {
     std::function<void()> pauseHotkey;
     // Stores and registers a new shortcut, or registers the stored one again when given nothing.
     std::function<void(std::optional<HotkeyBinding>)> applyHotkey;
+    // The shortcut as the desktop names it, the line for a compositor's configuration, and whether
+    // modifiers alone can be bound: see GeneralPane::Hotkeys.
+    std::function<std::string()> shownShortcut;
+    std::function<std::optional<std::string>(HotkeyMode)> compositorBinding;
+    bool modifierChordsAllowed = true;
     // What Start at Login launches; the running executable when empty.
     std::filesystem::path executable;
     // Where the panes log what the user changed (Start at Login).

@@ -110,6 +110,7 @@ protected:
         ports.setStatusLine = [this](const std::string& line) { statusLines.push_back(line); };
         ports.alerts = alerts;
         ports.log = log.sink();
+        ports.boundByCompositor = boundByCompositor;
         return HotkeyCoordinator::create(settings, std::move(ports));
     }
 
@@ -127,6 +128,7 @@ protected:
     std::shared_ptr<FakeAlerts> alerts = std::make_shared<FakeAlerts>();
     std::vector<std::string> statusLines;
     testing::RecordingLog log;
+    bool boundByCompositor = false;
 };
 
 const std::string kWaiting = "Waiting for Accessibility before registering modifier-only hotkey";
@@ -358,6 +360,20 @@ TEST_F(HotkeyCoordinatorTest, WhereTheDesktopBindsTheKeysItsWordDecidesWhatIsSho
     EXPECT_EQ(coordinator->hotkeyHint(), " — press Ctrl+Shift+Space");
     desktop.settle({true, "", ""});
     EXPECT_EQ(coordinator->hotkeyHint(), " — press Ctrl+Shift+Space");
+}
+
+TEST_F(HotkeyCoordinatorTest, WhereTheCompositorBindsTheShortcutNothingIsRegisteredAndANewOneIsOnlyStored)
+{
+    boundByCompositor = true;
+    auto coordinator = makeCoordinator();
+    EXPECT_TRUE(coordinator->registerStoredHotkey());
+    EXPECT_EQ(lastStatusLine(), "Status: Shortcut from your compositor's settings (korvane --toggle)");
+    coordinator->applyHotkey(kOptionSpace);
+    coordinator->menuWillOpen();
+    EXPECT_EQ(desktop.starts(), 0);
+    EXPECT_EQ(settings.hotkeyBinding(), kOptionSpace);
+    EXPECT_EQ(coordinator->hotkeyHint(), "");
+    EXPECT_TRUE(alerts->shown.empty());
 }
 
 TEST_F(HotkeyCoordinatorTest, PauseStopsTheBackendAndApplyingNothingTakesItUpAgain)
