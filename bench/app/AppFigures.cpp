@@ -7,13 +7,18 @@
 //     whisper" to "Transcription complete"),
 //   - CPU time and wake-ups (context switches over all threads) while idle for 10 s,
 //   - resident memory with the model loaded, idle and after dictating.
+// With --portal, Korvane runs as in a Wayland session whose desktop binds the shortcut through the
+// real xdg-desktop-portal (our test backend behind it): presses are the portal's signals, and the
+// stop-to-paste figure is left out (the transcript stays on the clipboard there).
 // Times come from the moment each log line arrives on Korvane's standard error (the log's own
 // clock shows whole seconds only).
 #include "bench/platform/XTestKeyboard.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/app/DictationRig.h"
 #include "tests/support/desktop/FieldsClient.h"
 #include "tests/support/models/GeneratedModels.h"
+#include "tests/support/portal/PortalTestBus.h"
 
 #include <unistd.h>
 
@@ -24,6 +29,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -54,6 +60,7 @@ struct Options {
     modelgen::ModelRecipe recipe;
     int dictations = 3;
     int idleSeconds = 10;
+    bool portal = false;
 };
 
 Options parse(int argc, char** argv)
@@ -69,9 +76,13 @@ Options parse(int argc, char** argv)
     options.recipe.textLayers = 12;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--portal") {
+            options.portal = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             throw std::invalid_argument("usage: app_figures [--state N --heads N --audio-layers N --text-layers N "
-                                        "--dictations N --idle-seconds N]");
+                                        "--dictations N --idle-seconds N --portal]");
         }
         const int value = wholeNumber(arg, argv[++i]);
         if (arg == "--state") {
@@ -138,10 +149,19 @@ int run(const Options& options)
                 options.recipe.state, options.recipe.audioHeads, options.recipe.audioLayers, options.recipe.textLayers,
                 millisecondsBetween(generating, Clock::now()) / 1000.0);
 
+    // A Wayland session: the portal is the session bus from here on, and DISPLAY stands in for XWayland.
+    std::unique_ptr<testing::PortalTestBus> portal;
+    std::vector<std::unique_ptr<testing::ScopedEnvironment>> session;
+    if (options.portal) {
+        portal = std::make_unique<testing::PortalTestBus>();
+        session.push_back(std::make_unique<testing::ScopedEnvironment>("XDG_SESSION_TYPE", "wayland"));
+        session.push_back(std::make_unique<testing::ScopedEnvironment>("WAYLAND_DISPLAY", "wayland-figures"));
+        session.push_back(std::make_unique<testing::ScopedEnvironment>("XDG_CURRENT_DESKTOP", "KDE"));
+    }
     const auto launched = Clock::now();
     testing::RunningKorvane app(home.path(), R"({"debugLogging": true})", model.catalogueFile());
     const Clock::time_point loaded = arrivalOf(app, "Model loaded: figures", 0, 600s);
-    arrivalOf(app, "Carbon hotkey registered", 0, 10s);
+    arrivalOf(app, options.portal ? "Portal shortcut bound" : "Carbon hotkey registered", 0, 10s);
     std::printf("model file: %ju bytes\n", static_cast<std::uintmax_t>(std::filesystem::file_size(
                                                home.path() / ".local/share/Korvane/models/ggml-figures.bin")));
     std::printf("start to model loaded: %.0f ms\n", millisecondsBetween(launched, loaded));
@@ -171,16 +191,25 @@ int run(const Options& options)
         const std::size_t before = app.lineCount();
         Sample sample;
         Clock::time_point pressed;
-        pressShortcut(keyboard, pressed);
+        const auto press = [&](Clock::time_point& sent) {
+            if (portal) {
+                sent = Clock::now();
+                portal->activate("dictation");
+                portal->deactivate("dictation");
+            } else {
+                pressShortcut(keyboard, sent);
+            }
+        };
+        press(pressed);
         sample.pressToRecordingStarted = millisecondsBetween(pressed, arrivalOf(app, "Recording started", before, 10s));
         sample.pressToFirstBlock =
             millisecondsBetween(pressed, arrivalOf(app, "First audio block captured", before, 10s));
         desktop.speak();
         Clock::time_point stopped;
-        pressShortcut(keyboard, stopped);
+        press(stopped);
         const Clock::time_point sending = arrivalOf(app, "to whisper", before, 60s);
         const Clock::time_point transcribed = arrivalOf(app, "Transcription complete", before, 600s);
-        const Clock::time_point pasted = arrivalOf(app, "Paste sent to", before, 60s);
+        const Clock::time_point pasted = portal ? transcribed : arrivalOf(app, "Paste sent to", before, 60s);
         sample.whisper = millisecondsBetween(sending, transcribed);
         sample.stopToPaste = millisecondsBetween(stopped, pasted) - sample.whisper;
         std::printf("dictation %d: press to recording started %.1f ms, to first audio block %.1f ms; "
