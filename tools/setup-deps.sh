@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev libicu-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
   libpulse-dev libsoxr-dev
   libx11-dev libxi-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libatspi2.0-dev
+  libwayland-dev libwayland-bin  # Wayland client library, and wayland-scanner for our protocol glue
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the soak's count of what Korvane holds in the X server
@@ -20,6 +21,7 @@ packages=(
   xvfb openbox xdotool xclip x11-utils x11-xkb-utils xterm pulseaudio pulseaudio-utils espeak-ng sox
   at-spi2-core dbus-x11 dbus-bin ca-certificates openssl
   xdg-desktop-portal  # the portal frontend, given our own global-shortcuts backend
+  sway qt6-wayland  # a headless wlroots compositor, and Qt windows on Wayland, for the Wayland tests
   # toolkit windows the desktop tests read and type into (GTK 3 through Python, with its AT-SPI bridge)
   python3-gi gir1.2-gtk-3.0 libatk-adaptor
   # a browser as a dictation target (its accessibility tree is built only on request)
