@@ -5,7 +5,8 @@
 # before each. Every dictation is checked (exactly the transcript landed, the clipboard came back
 # whole); Korvane's memory, descriptors, threads and X resources are printed at the start, every
 # 100 dictations and at the end. Takes about 35 minutes. Not part of the test command.
-# Arguments go to the soak (--dictations N, --report-every N, --mode-block N).
+# Arguments go to the soak (--dictations N, --report-every N, --mode-block N). KORVANE_APP_UNDER_TEST
+# names another korvane executable to soak (an installed one, or a copy a rebuild leaves alone).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/tools/setup-deps.sh" >/dev/null

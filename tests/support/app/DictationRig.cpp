@@ -4,6 +4,7 @@
 #include "tests/support/models/GeneratedModels.h"
 #include "tests/support/process/Programs.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
@@ -33,6 +34,14 @@ unsigned long findTrayWindow()
     } catch (const std::exception&) {
         return 0;
     }
+}
+
+// The executable under test: this build's, or the one KORVANE_APP_UNDER_TEST names (the soak can
+// run an installed Korvane, or a copy that a rebuild meanwhile does not replace).
+std::string appUnderTest()
+{
+    const char* chosen = std::getenv("KORVANE_APP_UNDER_TEST");
+    return chosen != nullptr && *chosen != '\0' ? std::string(chosen) : std::string(KORVANE_APP_PATH);
 }
 
 }  // namespace
@@ -97,7 +106,7 @@ RunningKorvane::RunningKorvane(const fs::path& home, const std::optional<std::st
         "env", "-u", "QT_QPA_PLATFORM", "QT_QPA_PLATFORM=xcb", "HOME=" + home.string(),
         "XDG_CONFIG_HOME=" + (home / ".config").string(), "XDG_DATA_HOME=" + (home / ".local/share").string(),
         "XDG_CACHE_HOME=" + (home / ".cache").string(), "KORVANE_MODEL_CATALOGUE=" + catalogueFile.string(), "sh", "-c",
-        "exec \"$0\" 2>&1", KORVANE_APP_PATH});
+        "exec \"$0\" 2>&1", appUnderTest()});
     reader_ = std::thread([this] { readOutput(); });
 }
 
