@@ -69,6 +69,10 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Whether libatspi will find its bus (it ends the process when it cannot): the address it is given,
+// or one the session bus's accessibility service answers with within `timeout`. Any thread.
+bool accessibilityBusReachable(std::chrono::milliseconds timeout);
+
 // Asks the session's accessibility bus whether accessibility is on (org.a11y.Status IsEnabled) and
 // switches it on when it is off, so that toolkits that only join the bus when it is on (Qt, and
 // Chromium and Electron, which look only when they start) expose their trees. Never switches
