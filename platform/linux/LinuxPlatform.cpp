@@ -7,10 +7,12 @@
 #include "platform/linux/QtScreens.h"
 #include "platform/linux/SessionEnvironment.h"
 #include "platform/linux/atspi/AtspiAccessibility.h"
+#include "platform/linux/atspi/AtspiActiveApplication.h"
 #include "platform/linux/portal/QtGlobalShortcutsPortal.h"
 #include "platform/linux/portal/XkbKeysymName.h"
 #include "platform/linux/pulse/SystemAudioRecorder.h"
 #include "platform/linux/standin/StandIns.h"
+#include "platform/linux/wayland/WaylandForeignToplevel.h"
 #include "platform/linux/x11/InputPermission.h"
 #include "platform/linux/x11/X11ActiveWindow.h"
 #include "platform/linux/x11/X11Clipboard.h"
@@ -57,8 +59,11 @@ private:
 LinuxPlatform::LinuxPlatform(LogSink log)
     : log_(std::move(log)), session_(sessionFactsFrom(currentSessionEnvironment()))
 {
-    if (session_.kind == SessionKind::wayland) {
+    const bool wayland = session_.kind == SessionKind::wayland;
+    if (wayland) {
         offers_.globalShortcutsPortal = QtGlobalShortcutsPortal::version(QDBusConnection::sessionBus(), kPortalProbeMs);
+        toplevels_ = WaylandForeignToplevel::create(log_);
+        offers_.foreignToplevel = toplevels_ != nullptr;
     }
     methods_ = chooseSessionMethods(session_, offers_);
     log_(sessionLogLine(session_, offers_, methods_));
@@ -66,27 +71,45 @@ LinuxPlatform::LinuxPlatform(LogSink log)
         connection_ = X11Connection::open();
     }
     permission_ = std::make_unique<InputPermission>(connection_.get());
-    if (!connection_) {
+    if (!connection_ && !wayland) {
         auto none = std::make_shared<NoFocusTracking>();
         focus_ = none;
         preparing_ = none;
         return;
     }
-    activeWindow_ = std::make_unique<X11ActiveWindow>(*connection_);
-    tracker_ = std::make_shared<FocusTracker>(*activeWindow_, FocusTracker::Self{::getpid(), kOwnWindowClass});
-    focus_ = tracker_;
+    if (connection_) {
+        activeWindow_ = std::make_unique<X11ActiveWindow>(*connection_);
+    }
     AtspiAccessibility::Environment environment;
+    if (wayland) {
+        // The X server beside a Wayland session knows only its own windows. The compositor's list
+        // names the application in front where it offers one, and the accessibility bus always
+        // knows its process, which the field's inspection needs.
+        atspiFront_ = std::make_unique<AtspiActiveApplication>(::getpid(), log_);
+        ActiveApplicationSource& front = toplevels_ ? static_cast<ActiveApplicationSource&>(*toplevels_) : *atspiFront_;
+        tracker_ = std::make_shared<FocusTracker>(front, FocusTracker::Self{::getpid(), kOwnWindowClass});
+        environment.activeProcessId = [atspi = atspiFront_.get()]() -> std::optional<long> {
+            const std::optional<ActiveApplication> known = atspi->activeApplication();
+            return known ? known->processId : std::nullopt;
+        };
+    } else {
+        tracker_ = std::make_shared<FocusTracker>(*activeWindow_, FocusTracker::Self{::getpid(), kOwnWindowClass});
+        environment.activeProcessId = [window = activeWindow_.get()]() -> std::optional<long> {
+            const std::optional<ActiveApplication> front = window->activeApplication();
+            return front ? front->processId : std::nullopt;
+        };
+        environment.processesOf = [window = activeWindow_.get()](const std::string& bundleId) {
+            return window->processesOfClass(bundleId);
+        };
+    }
+    focus_ = tracker_;
     environment.isTrusted = [permission = permission_.get()] { return permission->isTrusted(); };
-    environment.activeProcessId = [window = activeWindow_.get()]() -> std::optional<long> {
-        const std::optional<ActiveApplication> front = window->activeApplication();
-        return front ? front->processId : std::nullopt;
-    };
-    environment.processesOf = [window = activeWindow_.get()](const std::string& bundleId) {
-        return window->processesOfClass(bundleId);
-    };
     environment.desktopScreens = [] { return desktopScreens(); };
     accessibility_ = std::make_shared<AtspiAccessibility>(std::move(environment));
     preparing_ = std::make_shared<AccessibilityPreparation>(accessibility_, log_);
+    if (!connection_) {
+        return;  // Wayland without XWayland: the transcript goes to the clipboard through Qt
+    }
     clipboard_ = std::make_unique<X11Clipboard>(*connection_);
     keys_ = std::make_unique<X11KeySynthesizer>(*connection_);
     activation_ = std::make_unique<X11WindowActivation>(*connection_, *activeWindow_, log_);
@@ -185,6 +208,11 @@ AtspiAccessibility* LinuxPlatform::accessibility() const
 
 std::optional<Rect> LinuxPlatform::focusedElementFrame()
 {
+    // Toolkits on Wayland give extents relative to their own window, which no client may place on
+    // the screen: the indicator then takes its default spot.
+    if (session_.kind == SessionKind::wayland) {
+        return std::nullopt;
+    }
     return accessibility_ ? FocusInspector::focusedElementFrame(*accessibility_, log_) : std::nullopt;
 }
 

@@ -11,6 +11,8 @@
 namespace korvane {
 
 class AtspiAccessibility;
+class AtspiActiveApplication;
+class WaylandForeignToplevel;
 class QtGlobalShortcutsPortal;
 class FocusTracker;
 class InputPermission;
@@ -61,6 +63,9 @@ private:
     SessionOffers offers_;
     SessionMethods methods_;
     std::shared_ptr<QtGlobalShortcutsPortal> shortcutsPortal_;
+    // Wayland sessions: where the application in front comes from.
+    std::unique_ptr<WaylandForeignToplevel> toplevels_;
+    std::unique_ptr<AtspiActiveApplication> atspiFront_;
     std::unique_ptr<X11Connection> connection_;
     std::unique_ptr<X11ActiveWindow> activeWindow_;
     std::unique_ptr<InputPermission> permission_;
