@@ -41,14 +41,14 @@ QColor colourFor(DictationStatus::Kind kind)
     return QColor(142, 142, 147);
 }
 
-QIcon iconFor(DictationStatus::Kind kind)
+QIcon drawIcon(const QColor& colour)
 {
     QPixmap pixmap(64, 64);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(255, 255, 255, 220), 6));
-    painter.setBrush(colourFor(kind));
+    painter.setBrush(colour);
     painter.drawEllipse(QRectF(6, 6, 52, 52));
     painter.setPen(QPen(QColor(0, 0, 0, 160), 2));
     painter.setBrush(Qt::NoBrush);
@@ -163,9 +163,22 @@ void StatusMenu::refresh()
         tray_->setToolTip(QString::fromStdString(trayToolTip(texts.statusLine)));
         if (iconKind_ != shownIconKind_) {
             shownIconKind_ = iconKind_;
-            tray_->setIcon(iconFor(iconKind_));
+            tray_->setIcon(trayIcon(iconKind_));
         }
     }
+}
+
+const QIcon& StatusMenu::trayIcon(DictationStatus::Kind kind)
+{
+    // Drawn once per colour: the tray keeps the scaled copy of each icon it is given in the
+    // process's pixmap cache under that icon's key, so an icon drawn afresh at every status change
+    // left one more copy behind each time, about 10 MB over a few hundred dictations.
+    const QColor colour = colourFor(kind);
+    auto found = icons_.find(colour.rgba());
+    if (found == icons_.end()) {
+        found = icons_.emplace(colour.rgba(), drawIcon(colour)).first;
+    }
+    return found->second;
 }
 
 }  // namespace korvane

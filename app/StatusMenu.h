@@ -4,9 +4,12 @@
 #include "core/dictation/DictationStatus.h"
 #include "ui/logic/StatusMenuModel.h"
 
+#include <QColor>
+#include <QIcon>
 #include <QObject>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +45,8 @@ public:
 
     const StatusMenuTexts& texts() const { return model_.texts(); }
     QMenu* menu() const { return menu_.get(); }
+    // The tray's icon for a kind of status: a dot of its colour, the same icon every time.
+    const QIcon& trayIcon(DictationStatus::Kind kind);
     void copyLastTranscript();
 
 private:
@@ -58,6 +63,7 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     DictationStatus::Kind iconKind_ = DictationStatus::Kind::ready;  // idle until a status says otherwise
     std::optional<DictationStatus::Kind> shownIconKind_;
+    std::map<QRgb, QIcon> icons_;  // by colour
 };
 
 }  // namespace korvane

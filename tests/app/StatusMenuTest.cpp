@@ -102,6 +102,16 @@ TEST_F(StatusMenuTest, CopyLastTranscriptPutsItBackOnTheClipboardOrSaysThereIsNo
 }
 
 // The shell re-checks the shortcut's permission each time the menu opens, before it shows.
+TEST_F(StatusMenuTest, EachColourOfTheTrayIconIsDrawnOnce)
+{
+    // A fresh icon at every status change would leave a scaled copy in Qt's pixmap cache each time.
+    using Kind = DictationStatus::Kind;
+    const qint64 recording = menu->trayIcon(Kind::recording).cacheKey();
+    EXPECT_EQ(menu->trayIcon(Kind::transcribing).cacheKey(), menu->trayIcon(Kind::loading).cacheKey());
+    EXPECT_NE(menu->trayIcon(Kind::ready).cacheKey(), recording);
+    EXPECT_EQ(menu->trayIcon(Kind::recordingLimitReached).cacheKey(), recording);
+}
+
 TEST_F(StatusMenuTest, OpeningTheMenuTellsTheShellEachTime)
 {
     EXPECT_EQ(opened, 0);
