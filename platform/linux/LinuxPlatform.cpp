@@ -103,7 +103,9 @@ LinuxPlatform::LinuxPlatform(LogSink log)
         };
     }
     focus_ = tracker_;
-    environment.isTrusted = [permission = permission_.get()] { return permission->isTrusted(); };
+    // Reading the accessibility bus needs no input permission; on X11 it comes with it, in a
+    // Wayland session it is there on its own.
+    environment.isTrusted = [permission = permission_.get(), wayland] { return wayland || permission->isTrusted(); };
     environment.desktopScreens = [] { return desktopScreens(); };
     accessibility_ = std::make_shared<AtspiAccessibility>(std::move(environment));
     preparing_ = std::make_shared<AccessibilityPreparation>(accessibility_, log_);

@@ -147,6 +147,12 @@ void QtIndicatorSurface::place(const Rect& frame)
 
 void QtIndicatorSurface::showWithoutActivating()
 {
+    // On Wayland's own platform the panel would be an ordinary toplevel, which the compositor
+    // places among the user's windows and gives the keyboard focus: the target would lose its
+    // field. The tray's icon and status line say the same there.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        return;
+    }
     if (!panel_->isVisible()) {
         // A compositor may have started or stopped since the panel was built; its kind of
         // background is fixed when the native window is made, so build it afresh.

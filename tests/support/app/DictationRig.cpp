@@ -4,10 +4,16 @@
 #include "tests/support/models/GeneratedModels.h"
 #include "tests/support/process/Programs.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 namespace korvane::testing {
 
@@ -44,6 +50,29 @@ std::string appUnderTest()
     return chosen != nullptr && *chosen != '\0' ? std::string(chosen) : std::string(KORVANE_APP_PATH);
 }
 
+// Whether a user other than the file's owner and group may read `file`: every folder on the way
+// lets others through and the file (where a link leads) lets them read it.
+bool othersMayRead(const fs::path& file)
+{
+    const fs::path target = fs::canonical(file);
+    if ((fs::status(target).permissions() & fs::perms::others_read) == fs::perms::none) {
+        return false;
+    }
+    for (fs::path folder = target.parent_path(); folder != folder.root_path(); folder = folder.parent_path()) {
+        if ((fs::status(folder).permissions() & fs::perms::others_exec) == fs::perms::none) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void changeOwner(const fs::path& path, uid_t uid, gid_t gid)
+{
+    if (::lchown(path.c_str(), uid, gid) != 0) {
+        throw std::system_error(errno, std::generic_category(), "chown " + path.string());
+    }
+}
+
 }  // namespace
 
 DictationDesktop::DictationDesktop(const std::string& sentence) : pulse_({microphoneSink()})
@@ -65,6 +94,13 @@ DictationDesktop::~DictationDesktop() = default;
 void DictationDesktop::speak() const
 {
     pulse_.play(kMicrophone, clip_.soundFile);
+}
+
+void DictationDesktop::letOtherUsersReachSoundServer() const
+{
+    for (const fs::path& folder : {pulse_.directory(), pulse_.directory() / "runtime"}) {
+        fs::permissions(folder, fs::perms::others_exec, fs::perm_options::add);
+    }
 }
 
 CatalogueModel::CatalogueModel(const std::string& name, const modelgen::ModelRecipe& recipe, const fs::path& home,
@@ -93,8 +129,47 @@ std::size_t CatalogueModel::downloads() const
     return server_ ? server_->requestCount("/" + fileName_) : 0;
 }
 
+AppForAnyUser::AppForAnyUser() : path_(appUnderTest())
+{
+    fs::permissions(libraries_.path(), fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
+    bool copied = false;
+    // ldd names each library it found as "name => path (address)".
+    std::istringstream found(runProgram({"ldd", path_}));
+    for (std::string line; std::getline(found, line);) {
+        std::istringstream words(line);
+        std::string name;
+        std::string arrow;
+        std::string library;
+        if (!(words >> name >> arrow >> library) || arrow != "=>" || !library.starts_with('/') ||
+            othersMayRead(library)) {
+            continue;
+        }
+        fs::copy_file(fs::canonical(library), libraries_.path() / name);
+        fs::permissions(libraries_.path() / name, fs::perms::others_read, fs::perm_options::add);
+        copied = true;
+    }
+    if (copied) {
+        environment_.push_back("LD_LIBRARY_PATH=" + libraries_.path().string());
+    }
+}
+
+std::string AppForAnyUser::commandLine(const std::string& arguments) const
+{
+    std::string line = "env";
+    for (const std::string& variable : environment_) {
+        line += " " + variable;
+    }
+    return line + " " + path_ + " " + arguments;
+}
+
 RunningKorvane::RunningKorvane(const fs::path& home, const std::optional<std::string>& settingsJson,
                                const fs::path& catalogueFile)
+    : RunningKorvane(home, settingsJson, catalogueFile, Options{})
+{
+}
+
+RunningKorvane::RunningKorvane(const fs::path& home, const std::optional<std::string>& settingsJson,
+                               const fs::path& catalogueFile, const Options& options)
     : home_(home)
 {
     if (settingsJson) {
@@ -102,11 +177,58 @@ RunningKorvane::RunningKorvane(const fs::path& home, const std::optional<std::st
     }
     // Its own home and XDG folders, the desktop and sound server of this process, Qt on X11 (an
     // inherited offscreen choice would hide the tray), and standard error joined to the output.
-    process_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "env", "-u", "QT_QPA_PLATFORM", "QT_QPA_PLATFORM=xcb", "HOME=" + home.string(),
-        "XDG_CONFIG_HOME=" + (home / ".config").string(), "XDG_DATA_HOME=" + (home / ".local/share").string(),
-        "XDG_CACHE_HOME=" + (home / ".cache").string(), "KORVANE_MODEL_CATALOGUE=" + catalogueFile.string(), "sh", "-c",
-        "exec \"$0\" 2>&1", appUnderTest()});
+    std::map<std::string, std::optional<std::string>> variables{{"QT_QPA_PLATFORM", "xcb"},
+                                                                {"HOME", home.string()},
+                                                                {"XDG_CONFIG_HOME", (home / ".config").string()},
+                                                                {"XDG_DATA_HOME", (home / ".local/share").string()},
+                                                                {"XDG_CACHE_HOME", (home / ".cache").string()},
+                                                                {"KORVANE_MODEL_CATALOGUE", catalogueFile.string()}};
+    const auto assign = [&variables](const std::string& assignment) {
+        variables[assignment.substr(0, assignment.find('='))] = assignment.substr(assignment.find('=') + 1);
+    };
+    // Another user's session: a home of that user's, and no file of this process's user on the way.
+    std::vector<std::string> asUser;
+    if (!options.user.empty()) {
+        const passwd* account = ::getpwnam(options.user.c_str());
+        if (account == nullptr) {
+            throw std::runtime_error("there is no user " + options.user);
+        }
+        const fs::path catalogue = home / "model-catalogue.json";
+        fs::copy_file(catalogueFile, catalogue, fs::copy_options::overwrite_existing);
+        variables["KORVANE_MODEL_CATALOGUE"] = catalogue.string();
+        changeOwner(home, account->pw_uid, account->pw_gid);
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(home)) {
+            changeOwner(entry.path(), account->pw_uid, account->pw_gid);
+        }
+        forUser_ = std::make_unique<AppForAnyUser>();
+        for (const std::string& variable : forUser_->environment()) {
+            assign(variable);
+        }
+        // Changing user clears the signal that ends a child with its parent; it is asked for again.
+        asUser = account->pw_uid == ::getuid() ? std::vector<std::string>{"setpriv", "--pdeathsig=SIGKILL"}
+                                               : std::vector<std::string>{"setpriv", "--reuid=" + options.user,
+                                                                          "--regid=" + std::to_string(account->pw_gid),
+                                                                          "--init-groups", "--pdeathsig=SIGKILL"};
+    }
+    for (const std::string& name : options.unset) {
+        variables[name] = std::nullopt;
+    }
+    for (const std::string& variable : options.set) {
+        assign(variable);
+    }
+    std::vector<std::string> command{"env"};
+    std::vector<std::string> assignments;
+    for (const auto& [name, value] : variables) {
+        if (value) {
+            assignments.push_back(name + "=" + *value);
+        } else {
+            command.insert(command.end(), {"-u", name});
+        }
+    }
+    command.insert(command.end(), assignments.begin(), assignments.end());
+    command.insert(command.end(), asUser.begin(), asUser.end());
+    command.insert(command.end(), {"sh", "-c", "exec \"$0\" 2>&1", appUnderTest()});
+    process_ = std::make_unique<ChildProcess>(command);
     reader_ = std::thread([this] { readOutput(); });
 }
 

@@ -40,6 +40,9 @@ public:
     double sentenceSeconds() const { return clip_.seconds; }
     // The tray host's window, 0 when none was found.
     unsigned long trayWindow() const { return trayWindow_; }
+    // Lets a client of another user reach the sound server: its socket takes anyone, only the
+    // private folders above it keep other users out.
+    void letOtherUsersReachSoundServer() const;
 
 private:
     TemporaryDirectory files_{"korvane-dictation"};
@@ -72,6 +75,25 @@ private:
     std::unique_ptr<LoopbackHttpServer> server_;
 };
 
+// The korvane executable under test, runnable by any user: the libraries it loads from folders
+// other users may not enter (a whisper.cpp built in root's home) are copied into a folder of its
+// own, which LD_LIBRARY_PATH names.
+class AppForAnyUser {
+public:
+    AppForAnyUser();
+
+    const std::string& path() const { return path_; }
+    // "NAME=value" to run it with; empty when it needs none.
+    const std::vector<std::string>& environment() const { return environment_; }
+    // A shell command line that runs it with `arguments`, as a compositor's binding runs one.
+    std::string commandLine(const std::string& arguments) const;
+
+private:
+    TemporaryDirectory libraries_{"korvane-libraries"};
+    std::string path_;
+    std::vector<std::string> environment_;
+};
+
 // One line Korvane wrote to standard output or standard error, with the moment it arrived here.
 struct ArrivedLine {
     std::chrono::steady_clock::time_point arrived;
@@ -85,9 +107,21 @@ struct ArrivedLine {
 // SIGTERM on destruction.
 class RunningKorvane {
 public:
+    struct Options {
+        // Another user to run it as, as in a session of that user: its home (with the model placed
+        // there) then belongs to that user, and the catalogue is copied into it. Empty: this
+        // process's user.
+        std::string user;
+        // Variables of this process it does not get, and "NAME=value" it gets besides.
+        std::vector<std::string> unset;
+        std::vector<std::string> set;
+    };
+
     // Without `settingsJson` whatever is at the settings file's place stays as it is.
     RunningKorvane(const std::filesystem::path& home, const std::optional<std::string>& settingsJson,
                    const std::filesystem::path& catalogueFile);
+    RunningKorvane(const std::filesystem::path& home, const std::optional<std::string>& settingsJson,
+                   const std::filesystem::path& catalogueFile, const Options& options);
     ~RunningKorvane();
 
     RunningKorvane(const RunningKorvane&) = delete;
@@ -113,6 +147,7 @@ private:
     void readOutput();
 
     std::filesystem::path home_;
+    std::unique_ptr<AppForAnyUser> forUser_;
     std::unique_ptr<ChildProcess> process_;
     mutable std::mutex mutex_;
     std::vector<ArrivedLine> lines_;

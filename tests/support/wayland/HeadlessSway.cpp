@@ -29,8 +29,13 @@ struct Account {
     gid_t gid;
 };
 
-Account nobody()
+// sway refuses to run as root, so a test running as root gives it (and whatever must share its
+// session) the unprivileged user nobody; any other user runs it as themselves.
+Account sessionAccount()
 {
+    if (::geteuid() != 0) {
+        return {::getuid(), ::getgid()};
+    }
     const passwd* entry = ::getpwnam("nobody");
     if (entry == nullptr) {
         throw std::runtime_error("there is no user nobody to run sway as");
@@ -38,11 +43,15 @@ Account nobody()
     return {entry->pw_uid, entry->pw_gid};
 }
 
-// The command prefix that runs a program as nobody. Changing user clears the signal that ends a
-// child with its parent, so it is asked for again: a crashed test leaves no compositor behind.
+// The command prefix that runs a program as the session's user. Changing user clears the signal
+// that ends a child with its parent, so it is asked for again: a crashed test leaves no
+// compositor behind.
 std::vector<std::string> asNobody()
 {
-    const Account account = nobody();
+    if (::geteuid() != 0) {
+        return {"setpriv", "--pdeathsig=SIGKILL"};
+    }
+    const Account account = sessionAccount();
     return {"setpriv", "--reuid=" + std::to_string(account.uid), "--regid=" + std::to_string(account.gid),
             "--clear-groups", "--pdeathsig=SIGKILL"};
 }
@@ -85,7 +94,7 @@ std::string appIdIn(const nlohmann::json& node, int pid)
 
 HeadlessSway::HeadlessSway(const std::vector<std::string>& extraConfig)
 {
-    const Account account = nobody();
+    const Account account = sessionAccount();
     const std::filesystem::path config = runtime_.path() / "config";
     {
         std::ofstream file(config);
@@ -160,9 +169,10 @@ void HeadlessSway::focus(const std::string& appId) const
     swaymsg({"[app_id=\"" + literalPattern(appId) + "\"] focus"});
 }
 
-HeadlessSway::Client HeadlessSway::startClient(Toolkit toolkit) const
+HeadlessSway::Client HeadlessSway::startClient(Toolkit toolkit, Accessibility accessibility) const
 {
-    // A runtime folder of the clients' own: Qt wants one its user owns.
+    // A runtime folder of the clients' own: Qt wants one its user owns. GTK 3 joins the
+    // accessibility bus unless told not to; Qt only when switched on.
     std::vector<std::string> command{"env",
                                      "-u",
                                      "DISPLAY",
@@ -171,8 +181,12 @@ HeadlessSway::Client HeadlessSway::startClient(Toolkit toolkit) const
                                      "WAYLAND_DISPLAY=" + waylandDisplay_,
                                      "XDG_RUNTIME_DIR=" + clientRuntime_.path().string(),
                                      "GDK_BACKEND=wayland",
-                                     "QT_QPA_PLATFORM=wayland",
-                                     "NO_AT_BRIDGE=1"};
+                                     "QT_QPA_PLATFORM=wayland"};
+    if (accessibility == Accessibility::off) {
+        command.emplace_back("NO_AT_BRIDGE=1");
+    } else {
+        append(command, {"NO_AT_BRIDGE=0", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"});
+    }
     if (toolkit == Toolkit::qt) {
         command.emplace_back(KORVANE_QT_FIELDS_CLIENT);
     } else {
@@ -189,6 +203,45 @@ HeadlessSway::Client HeadlessSway::startClient(Toolkit toolkit) const
         std::this_thread::sleep_for(20ms);
     }
     return client;
+}
+
+void HeadlessSway::addKeyboard()
+{
+    // wtype makes its keyboard first and keeps it while it sleeps (at most an hour: its sleep
+    // counts microseconds in 32 bits).
+    std::vector<std::string> command{"env", "-u", "DISPLAY", "WAYLAND_DISPLAY=" + waylandDisplay_};
+    append(command, asNobody());
+    append(command, {"wtype", "-s", "3600000"});
+    keyboard_ = std::make_unique<ChildProcess>(command);
+    const auto deadline = Clock::now() + 10s;
+    while (swaymsg({"-t", "get_seats"}).find("\"keyboard\"") == std::string::npos) {
+        if (!keyboard_->running() || Clock::now() > deadline) {
+            throw std::runtime_error("sway got no keyboard from wtype");
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+std::string HeadlessSway::user()
+{
+    const passwd* entry = ::getpwuid(sessionAccount().uid);
+    return entry != nullptr ? std::string(entry->pw_name) : std::string("nobody");
+}
+
+std::string HeadlessSway::runAsUser(const std::vector<std::string>& arguments) const
+{
+    std::vector<std::string> command{"timeout",
+                                     "10",
+                                     "env",
+                                     "-u",
+                                     "DISPLAY",
+                                     "-u",
+                                     "DBUS_SESSION_BUS_ADDRESS",
+                                     "WAYLAND_DISPLAY=" + waylandDisplay_,
+                                     "XDG_RUNTIME_DIR=" + runtime_.path().string()};
+    append(command, asNobody());
+    append(command, arguments);
+    return runProgram(command);
 }
 
 std::string HeadlessSway::appIdOfProcess(int pid) const
