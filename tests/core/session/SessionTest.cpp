@@ -2,6 +2,7 @@
 // The session Korvane finds itself in, the method it picks for each facility there, and how it
 // writes the shortcut for a desktop's own configuration.
 #include "core/session/CompositorBinding.h"
+#include "core/session/PasteMethods.h"
 #include "core/session/SessionFacts.h"
 #include "core/session/SessionMethods.h"
 
@@ -9,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace korvane {
 namespace {
@@ -89,6 +91,63 @@ TEST(SessionMethods, EachFacilityTakesTheFirstMethodTheSessionOffers)
         EXPECT_EQ(methods, c.methods) << c.logLine;
         EXPECT_STREQ(qtPlatformFor(c.facts), c.qtPlatform) << c.logLine;
         EXPECT_EQ(sessionLogLine(c.facts, c.offers, methods), c.logLine);
+    }
+}
+
+TEST(PasteMethods, EachSessionTakesTheFirstWayToSendKeysThatItOffersAndHasNotFailed)
+{
+    using K = PasteKeyMethod;
+    using C = ClipboardMethod;
+    const SessionFacts x11{SessionKind::x11, "XFCE", false};
+    const SessionFacts kde{SessionKind::wayland, "KDE", true};
+    const SessionFacts sway{SessionKind::wayland, "sway", false};
+    struct Case {
+        const char* what;
+        SessionFacts facts;
+        PasteOffers offers;  // portal version, refused, virtual keyboard, uinput, data control
+        std::vector<K> failed;
+        PasteMethods methods;
+        const char* missing;  // the start of missingPasteKeys(), "" when a method is there
+    };
+    const Case cases[] = {
+        {"X11", x11, {}, {}, {K::xtest, C::x11Selections}, ""},
+        {"X11 whose XTEST failed", x11, {}, {K::xtest}, {K::none, C::x11Selections}, ""},
+        {"KDE with the portal", kde, {1, false, false, true, false}, {}, {K::remoteDesktop, C::x11Selections}, ""},
+        {"KDE, portal refused", kde, {1, true, false, true, false}, {}, {K::uinput, C::x11Selections}, ""},
+        {"KDE, portal failed this run",
+         kde,
+         {1, false, false, false, false},
+         {K::remoteDesktop},
+         {K::none, C::x11Selections},
+         "This Wayland session offers no way"},
+        {"sway", sway, {0, false, true, true, true}, {}, {K::virtualKeyboard, C::dataControl}, ""},
+        {"the portal before a virtual keyboard",
+         sway,
+         {1, false, true, true, true},
+         {},
+         {K::remoteDesktop, C::dataControl},
+         ""},
+        {"sway, virtual keyboard failed",
+         sway,
+         {0, false, true, true, true},
+         {K::virtualKeyboard},
+         {K::uinput, C::dataControl},
+         ""},
+        {"refused and nothing else",
+         kde,
+         {1, true, false, false, false},
+         {},
+         {K::none, C::x11Selections},
+         "You refused Korvane the desktop's permission"},
+        {"nothing at all", sway, {}, {}, {K::none, C::none}, "This Wayland session offers no way"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(choosePasteMethods(c.facts, c.offers, c.failed), c.methods) << c.what;
+        const std::string missing = missingPasteKeys(c.facts, c.offers);
+        if (c.failed.empty()) {
+            EXPECT_EQ(missing.rfind(c.missing, 0), 0u) << c.what << ": " << missing;
+            EXPECT_EQ(missing.empty(), std::string(c.missing).empty()) << c.what;
+        }
     }
 }
 
