@@ -12,6 +12,7 @@
 // stop-to-paste figure is left out (the transcript stays on the clipboard there).
 // Times come from the moment each log line arrives on Korvane's standard error (the log's own
 // clock shows whole seconds only).
+#include "bench/app/WholeNumberOption.h"
 #include "bench/platform/XTestKeyboard.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempHome.h"
@@ -46,16 +47,6 @@ double millisecondsBetween(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-int wholeNumber(std::string_view option, std::string_view text)
-{
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1) {
-        throw std::invalid_argument(std::string(option) + " needs a positive whole number");
-    }
-    return value;
-}
-
 struct Options {
     modelgen::ModelRecipe recipe;
     int dictations = 3;
@@ -84,7 +75,7 @@ Options parse(int argc, char** argv)
             throw std::invalid_argument("usage: app_figures [--state N --heads N --audio-layers N --text-layers N "
                                         "--dictations N --idle-seconds N --portal]");
         }
-        const int value = wholeNumber(arg, argv[++i]);
+        const int value = bench::wholeNumberOption(arg, argv[++i]);
         if (arg == "--state") {
             options.recipe.state = value;
         } else if (arg == "--heads") {

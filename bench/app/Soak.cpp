@@ -12,6 +12,7 @@
 // format of the user's clipboard comes back byte for byte. It prints Korvane's resident memory,
 // open descriptors, threads and what it holds in the X server at the start, every 100 dictations
 // and at the end. Exits 1 when a dictation went wrong.
+#include "bench/app/WholeNumberOption.h"
 #include "bench/app/XClientResources.h"
 #include "bench/platform/XTestKeyboard.h"
 #include "tests/support/TempHome.h"
@@ -52,16 +53,6 @@ struct Options {
     int modeBlock = 50;  // dictations in a row before the mode changes
 };
 
-int wholeNumber(std::string_view option, std::string_view text)
-{
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1) {
-        throw std::invalid_argument(std::string(option) + " needs a positive whole number");
-    }
-    return value;
-}
-
 Options parse(int argc, char** argv)
 {
     Options options;
@@ -70,7 +61,7 @@ Options parse(int argc, char** argv)
         if (i + 1 >= argc) {
             throw std::invalid_argument("usage: korvane_soak [--dictations N] [--report-every N] [--mode-block N]");
         }
-        const int value = wholeNumber(arg, argv[++i]);
+        const int value = bench::wholeNumberOption(arg, argv[++i]);
         if (arg == "--dictations") {
             options.dictations = value;
         } else if (arg == "--report-every") {

@@ -34,23 +34,31 @@ XClientResources xResourcesOf(pid_t pid)
         !XResQueryVersion(display.get(), &major, &minor) || major < 1 || (major == 1 && minor < 2)) {
         throw std::runtime_error("the X server lacks X-Resource 1.2");
     }
-    // Every connection with its process, as the server learnt it from the socket.
-    XResClientIdSpec everyClient{0, XRES_CLIENT_ID_PID_MASK};
-    long count = 0;
-    XResClientIdValue* ids = nullptr;
-    if (XResQueryClientIds(display.get(), 1, &everyClient, &count, &ids) != Success) {
+    // Every connection, then the process of each, as the server learnt it from the socket.
+    int clientCount = 0;
+    XResClient* rawClients = nullptr;
+    if (!XResQueryClients(display.get(), &clientCount, &rawClients)) {
         throw std::runtime_error("X-Resource did not list the clients");
     }
+    const std::unique_ptr<XResClient, XFreeDeleter> clients(rawClients);
     XClientResources held;
-    for (long i = 0; i < count; ++i) {
-        if (XResGetClientIdType(&ids[i]) != XRES_CLIENT_ID_PID || XResGetClientPid(&ids[i]) != pid) {
+    for (int i = 0; i < clientCount; ++i) {
+        const XID client = clients.get()[i].resource_base;
+        XResClientIdSpec asked{client, XRES_CLIENT_ID_PID_MASK};
+        long count = 0;
+        XResClientIdValue* ids = nullptr;
+        if (XResQueryClientIds(display.get(), 1, &asked, &count, &ids) != Success) {
             continue;
         }
-        const XID client = ids[i].spec.client;
+        const bool ours = count > 0 && XResGetClientPid(&ids[0]) == pid;
+        XResClientIdsDestroy(count, ids);
+        if (!ours) {
+            continue;
+        }
         ++held.connections;
         int types = 0;
         XResType* rawCounts = nullptr;
-        // These two answer non-zero on success, as Xlib's requests do; the client list above answers
+        // These two answer non-zero on success, as Xlib's requests do; the client ids above answer
         // Success (zero), as the newer requests of the extension do.
         if (XResQueryClientResources(display.get(), client, &types, &rawCounts) != 0) {
             const std::unique_ptr<XResType, XFreeDeleter> counts(rawCounts);
@@ -63,7 +71,6 @@ XClientResources xResourcesOf(pid_t pid)
             held.pixmapBytes += bytes;
         }
     }
-    XResClientIdsDestroy(count, ids);
     return held;
 }
 

@@ -1,6 +1,8 @@
 #include "platform/linux/atspi/AtspiAccessibility.h"
 
 // GLib and libatspi stay in this file: their macros clash with Qt's keywords.
+#include "platform/linux/atspi/AtspiRefs.h"
+
 #include <atspi/atspi.h>
 #include <gio/gio.h>
 
@@ -22,65 +24,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Owns one reference to a GObject.
-template <class T>
-class ObjectRef {
-public:
-    ObjectRef() = default;
-    explicit ObjectRef(T* adopted) : object_(adopted) {}
-    static ObjectRef retain(T* object)
-    {
-        return ObjectRef(object != nullptr ? static_cast<T*>(g_object_ref(object)) : nullptr);
-    }
-    ObjectRef(const ObjectRef& other)
-        : object_(other.object_ != nullptr ? static_cast<T*>(g_object_ref(other.object_)) : nullptr)
-    {
-    }
-    ObjectRef(ObjectRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-    ObjectRef& operator=(ObjectRef other) noexcept
-    {
-        std::swap(object_, other.object_);
-        return *this;
-    }
-    ~ObjectRef()
-    {
-        if (object_ != nullptr) {
-            g_object_unref(object_);
-        }
-    }
-    T* get() const { return object_; }
-    explicit operator bool() const { return object_ != nullptr; }
-
-private:
-    T* object_ = nullptr;
-};
-
-using Accessible = ObjectRef<AtspiAccessible>;
-
-// Frees a GError on every path.
-class ErrorSlot {
-public:
-    ErrorSlot() = default;
-    ErrorSlot(const ErrorSlot&) = delete;
-    ErrorSlot& operator=(const ErrorSlot&) = delete;
-    ~ErrorSlot() { clear(); }
-    GError** out()
-    {
-        clear();
-        return &error_;
-    }
-    bool failed() const { return error_ != nullptr; }
-    void clear()
-    {
-        if (error_ != nullptr) {
-            g_error_free(error_);
-            error_ = nullptr;
-        }
-    }
-
-private:
-    GError* error_ = nullptr;
-};
+using atspi::Accessible;
+using atspi::ErrorSlot;
+using atspi::ObjectRef;
 
 // The time one inspection may take, shared by the lookup of the focused element and every query of
 // the element it found. Each request to the application gets part of what is left (libatspi's
