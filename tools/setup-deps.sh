@@ -23,6 +23,7 @@ packages=(
   xdg-desktop-portal  # the portal frontend, given our own global-shortcuts backend
   sway qt6-wayland  # a headless wlroots compositor, and Qt windows on Wayland, for the Wayland tests
   wtype  # presses a compositor's key bindings through its virtual keyboard
+  foot wl-clipboard  # a Wayland terminal, and a clipboard owner and reader, for the Wayland paste tests
   # toolkit windows the desktop tests read and type into (GTK 3 through Python, with its AT-SPI bridge)
   python3-gi gir1.2-gtk-3.0 libatk-adaptor
   # a browser as a dictation target (its accessibility tree is built only on request)

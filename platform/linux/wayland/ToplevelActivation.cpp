@@ -27,6 +27,7 @@ void ToplevelActivation::done(Id toplevel)
             window.activatedAt = 0;
         } else if (window.activatedAt == 0) {
             window.activatedAt = ++activations_;
+            window.lastActivatedAt = window.activatedAt;
         }
         window.pendingActivated.reset();
     }
@@ -53,6 +54,19 @@ std::optional<ToplevelActivation::Id> ToplevelActivation::front() const
     for (const auto& [id, window] : toplevels_) {
         if (window.activatedAt > latest) {
             latest = window.activatedAt;
+            found = id;
+        }
+    }
+    return found;
+}
+
+std::optional<ToplevelActivation::Id> ToplevelActivation::windowOf(const std::string& appId) const
+{
+    std::optional<Id> found;
+    std::uint64_t latest = 0;
+    for (const auto& [id, window] : toplevels_) {
+        if (window.appId == appId && (!found || window.lastActivatedAt > latest)) {
+            latest = window.lastActivatedAt;
             found = id;
         }
     }

@@ -26,6 +26,9 @@ public:
 
     // The application of the window in front; nothing when no window is active or it has no app id.
     std::optional<ActiveApplication> active() const;
+    // The window of application `appId` that was active last (any of its windows when none ever
+    // was): the one to bring back to the front. Nothing when the application has no window.
+    std::optional<Id> windowOf(const std::string& appId) const;
     // Whether another window came to the front, or the one in front changed its app id, since the
     // last call. Asked once the events at hand are all applied, so that a focus change, which
     // deactivates one window before it activates the next, counts once.
@@ -34,7 +37,8 @@ public:
 private:
     struct Toplevel {
         std::string appId;
-        std::uint64_t activatedAt = 0;  // 0 while not active
+        std::uint64_t activatedAt = 0;      // 0 while not active
+        std::uint64_t lastActivatedAt = 0;  // kept once it is no longer active
         std::optional<std::string> pendingAppId;
         std::optional<bool> pendingActivated;
     };

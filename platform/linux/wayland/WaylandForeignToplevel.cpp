@@ -38,6 +38,7 @@ using RegistryPtr = std::unique_ptr<wl_registry, Release<wl_registry_destroy>>;
 using ManagerPtr = std::unique_ptr<zwlr_foreign_toplevel_manager_v1, Release<zwlr_foreign_toplevel_manager_v1_destroy>>;
 // Destroying a handle also tells the compositor we are done with the window.
 using HandlePtr = std::unique_ptr<zwlr_foreign_toplevel_handle_v1, Release<zwlr_foreign_toplevel_handle_v1_destroy>>;
+using SeatPtr = std::unique_ptr<wl_seat, Release<wl_seat_destroy>>;
 
 std::string managerName()
 {
@@ -66,15 +67,18 @@ bool isActivated(const wl_array* states)
 struct ManagerGlobal {
     std::optional<std::uint32_t> name;
     std::uint32_t version = 0;
+    std::optional<std::uint32_t> seat;  // the first seat, which activation names
 };
 
 const wl_registry_listener kRegistryListener = {
     .global =
         [](void* data, wl_registry*, std::uint32_t name, const char* interface, std::uint32_t version) {
+            auto* global = static_cast<ManagerGlobal*>(data);
             if (managerName() == interface) {
-                auto* global = static_cast<ManagerGlobal*>(data);
                 global->name = name;
                 global->version = version;
+            } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !global->seat) {
+                global->seat = name;
             }
         },
     .global_remove = [](void*, wl_registry*, std::uint32_t) {},
@@ -106,6 +110,10 @@ public:
             version = std::min(global.version, kManagerVersion);
             manager_.reset(static_cast<zwlr_foreign_toplevel_manager_v1*>(
                 wl_registry_bind(registry.get(), *global.name, &zwlr_foreign_toplevel_manager_v1_interface, version)));
+            if (global.seat) {
+                seat_.reset(
+                    static_cast<wl_seat*>(wl_registry_bind(registry.get(), *global.seat, &wl_seat_interface, 1)));
+            }
         }
         zwlr_foreign_toplevel_manager_v1_add_listener(manager_.get(), &kManagerListener, this);
         // The compositor announces every window, with its state, right after the bind.
@@ -130,6 +138,17 @@ public:
     void setOnActivation(std::function<void(const std::optional<ActiveApplication>&)> callback)
     {
         onActivation_ = std::move(callback);
+    }
+
+    bool activate(const std::string& appId)
+    {
+        const std::optional<ToplevelActivation::Id> window = activation_.windowOf(appId);
+        const auto handle = window ? handles_.find(*window) : handles_.end();
+        if (!seat_ || handle == handles_.end()) {
+            return false;
+        }
+        zwlr_foreign_toplevel_handle_v1_activate(handle->second.get(), seat_.get());
+        return wl_display_flush(display_.get()) >= 0;
     }
 
 private:
@@ -214,6 +233,7 @@ private:
     LogSink log_;
     DisplayPtr display_;  // first: the proxies on it go before it
     ManagerPtr manager_;
+    SeatPtr seat_;
     std::map<ToplevelActivation::Id, HandlePtr> handles_;
     ToplevelActivation activation_;
     std::unique_ptr<QSocketNotifier> notifier_;
@@ -269,6 +289,11 @@ WaylandForeignToplevel::~WaylandForeignToplevel() = default;
 std::optional<ActiveApplication> WaylandForeignToplevel::activeApplication()
 {
     return impl_->current();
+}
+
+bool WaylandForeignToplevel::activate(const std::string& appId)
+{
+    return impl_->activate(appId);
 }
 
 void WaylandForeignToplevel::setOnActivation(std::function<void(const std::optional<ActiveApplication>&)> callback)

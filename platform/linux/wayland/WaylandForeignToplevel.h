@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace korvane {
 
@@ -28,6 +29,11 @@ public:
 
     std::optional<ActiveApplication> activeApplication() override;
     void setOnActivation(std::function<void(const std::optional<ActiveApplication>&)> callback) override;
+
+    // Asks the compositor to bring the window of application `appId` that was active last back to
+    // the front, for the user's seat. False when it has no such window; the answer shows in the
+    // activation callback. Main thread.
+    bool activate(const std::string& appId);
 
 private:
     class Impl;

@@ -95,6 +95,16 @@ TEST_F(ForeignToplevelTest, ForgetsClosedWindows)
     EXPECT_EQ(nameOf(source->activeApplication()), "-");
 }
 
+TEST_F(ForeignToplevelTest, BringsAnApplicationBackToTheFront)
+{
+    sway.focus(gtk.appId);
+    ASSERT_TRUE(processEventsUntil([&] { return nameOf(source->activeApplication()) == gtk.appId; }));
+    EXPECT_TRUE(source->activate(qt.appId));
+    EXPECT_TRUE(processEventsUntil([&] { return nameOf(source->activeApplication()) == qt.appId; }))
+        << "still in front: " << nameOf(source->activeApplication());
+    EXPECT_FALSE(source->activate("no-such-application"));
+}
+
 TEST(ForeignToplevelWithoutCompositorTest, IsNotCreatedAndSaysWhy)
 {
     application();

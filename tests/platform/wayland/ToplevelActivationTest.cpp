@@ -79,5 +79,25 @@ TEST(ToplevelActivationTest, TellsEachChangeOfTheWindowInFrontOnce)
     EXPECT_FALSE(activation.takeChange());
 }
 
+TEST(ToplevelActivationTest, BringsBackTheApplicationsWindowThatWasActiveLast)
+{
+    struct Case {
+        const char* script;
+        const char* appId;
+        std::optional<ToplevelActivation::Id> window;
+    };
+    for (const Case& c : {
+             Case{"1app=term 1done 2app=term 2+ 2done 2- 2done 3app=edit 3+ 3done", "term", 2},
+             Case{"1app=term 1+ 1done 1- 1done 2app=term 2+ 2done 2- 2done", "term", 2},
+             Case{"1app=term 1done", "term", 1},
+             Case{"1app=term 1+ 1done 1closed", "term", std::nullopt},
+             Case{"1app=term 1done", "edit", std::nullopt},
+         }) {
+        ToplevelActivation activation;
+        play(activation, c.script);
+        EXPECT_EQ(activation.windowOf(c.appId), c.window) << c.script;
+    }
+}
+
 }  // namespace
 }  // namespace korvane
