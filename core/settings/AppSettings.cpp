@@ -272,4 +272,24 @@ std::optional<std::int64_t> AppSettings::unloadModelAfterMinutes() const
     return minutes;
 }
 
+std::string AppSettings::remoteDesktopRestoreToken() const
+{
+    return store_->string(SettingsKeys::remoteDesktopRestoreToken).value_or("");
+}
+
+bool AppSettings::setRemoteDesktopRestoreToken(std::string_view token)
+{
+    return store_->setString(SettingsKeys::remoteDesktopRestoreToken, token);
+}
+
+bool AppSettings::remoteDesktopRefused() const
+{
+    return store_->boolean(SettingsKeys::remoteDesktopRefused).value_or(false);
+}
+
+bool AppSettings::setRemoteDesktopRefused(bool refused)
+{
+    return store_->setBoolean(SettingsKeys::remoteDesktopRefused, refused);
+}
+
 }  // namespace korvane

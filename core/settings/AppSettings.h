@@ -130,6 +130,16 @@ public:
     // the stored value stays as it is.
     std::optional<std::int64_t> unloadModelAfterMinutes() const;
 
+    // "remoteDesktopRestoreToken": what the desktop portal gave to reopen its keyboard session
+    // without asking the user again; empty when absent or not a string.
+    std::string remoteDesktopRestoreToken() const;
+    bool setRemoteDesktopRestoreToken(std::string_view token);
+
+    // "remoteDesktopRefused": whether the user declined the portal's keyboard access, so that it is
+    // not asked for at every launch; false unless a boolean true is stored.
+    bool remoteDesktopRefused() const;
+    bool setRemoteDesktopRefused(bool refused);
+
 private:
     std::unique_ptr<SettingsStore> store_;
     LogSwitch logSwitch_;

@@ -220,6 +220,34 @@ TEST_F(AppSettingsTest, MicrophoneAndIdleUnloadKeysReadOnlyUsableValuesAndKeepWh
     Logger::setEnabled(false);
 }
 
+TEST_F(AppSettingsTest, RemoteDesktopGrantIsRememberedAndGarbageReadsAsNeverAsked)
+{
+    struct Case {
+        const char* document;
+        std::string token;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"{}", "", false},
+        {R"({"remoteDesktopRestoreToken": "3f2a-token", "remoteDesktopRefused": true})", "3f2a-token", true},
+        {R"({"remoteDesktopRestoreToken": 42, "remoteDesktopRefused": "yes"})", "", false},
+        {R"({"remoteDesktopRestoreToken": ["a"], "remoteDesktopRefused": 1})", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.document);
+        auto settings = settingsWith(c.document);
+        EXPECT_EQ(settings->remoteDesktopRestoreToken(), c.token);
+        EXPECT_EQ(settings->remoteDesktopRefused(), c.refused);
+    }
+
+    auto settings = settingsWith(R"({"remoteDesktopRestoreToken": 42})");
+    ASSERT_TRUE(settings->setRemoteDesktopRestoreToken("new-token"));
+    ASSERT_TRUE(settings->setRemoteDesktopRefused(true));
+    EXPECT_EQ(storedDocument(),
+              nlohmann::json::parse(R"({"remoteDesktopRestoreToken": "new-token", "remoteDesktopRefused": true})"));
+    EXPECT_EQ(AppSettings(file()).remoteDesktopRestoreToken(), "new-token");
+}
+
 class LogSwitchTest : public AppSettingsTest {
 protected:
     void SetUp() override { Logger::setEnabled(false); }

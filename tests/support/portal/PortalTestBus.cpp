@@ -88,11 +88,15 @@ PortalTestBus::PortalTestBus(Options options)
     std::filesystem::create_directories(portals);
     std::filesystem::create_directories(files_.path() / "services");
     writeFile(files_.path() / "bus.conf", busConfig(files_.path()));
-    if (options.globalShortcuts) {
-        writeFile(portals / "korvanetest.portal", "[portal]\n"
-                                                  "DBusName=org.freedesktop.impl.portal.desktop.korvanetest\n"
-                                                  "Interfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n"
-                                                  "UseIn=korvanetest\n");
+    const std::string interfaces =
+        std::string(options.globalShortcuts ? "org.freedesktop.impl.portal.GlobalShortcuts;" : "") +
+        (options.remoteDesktop ? "org.freedesktop.impl.portal.RemoteDesktop;" : "");
+    // xdg-desktop-portal 1.16 keeps no remote desktop grants (its interface is version 1), so the
+    // permission store it would keep them in is not needed here.
+    if (!interfaces.empty()) {
+        writeFile(portals / "korvanetest.portal",
+                  "[portal]\nDBusName=org.freedesktop.impl.portal.desktop.korvanetest\nInterfaces=" + interfaces +
+                      "\nUseIn=korvanetest\n");
     }
 
     daemon_ = std::make_unique<ChildProcess>(std::vector<std::string>{
@@ -221,6 +225,48 @@ int PortalTestBus::bindCount()
 int PortalTestBus::liveSessions()
 {
     return std::stoi(ask("sessions", "sessions ").substr(9));
+}
+
+void PortalTestBus::setRemoteDesktopAnswer(unsigned response, std::optional<unsigned> devices)
+{
+    ask("remote-answer " + std::to_string(response) + (devices ? " " + std::to_string(*devices) : ""), "ok");
+}
+
+void PortalTestBus::holdRemoteDesktopStarts()
+{
+    ask("hold-starts", "ok");
+}
+
+int PortalTestBus::approvalCount()
+{
+    return std::stoi(ask("remote", "remote ").substr(7));
+}
+
+PortalTestBus::DeviceRequest PortalTestBus::lastDeviceRequest()
+{
+    std::istringstream fields(ask("remote", "remote ").substr(7));
+    int approvals = 0;
+    DeviceRequest request;
+    fields >> approvals >> request.types >> request.persistMode;
+    return request;
+}
+
+std::vector<PortalTestBus::KeysymEvent> PortalTestBus::keysymEvents()
+{
+    backend().writeLine("keysyms");
+    std::vector<KeysymEvent> events;
+    for (std::string line = backend().expectLine("", answerTimeout); line != "end";
+         line = backend().expectLine("", answerTimeout)) {
+        std::istringstream fields(line);
+        std::string word;
+        std::uint32_t keysym = 0;
+        int state = 0;
+        if (!(fields >> word >> keysym >> state) || word != "keysym") {
+            throw std::runtime_error("the portal backend listed the keys with \"" + line + "\"");
+        }
+        events.push_back({keysym, state == 1});
+    }
+    return events;
 }
 
 }  // namespace korvane::testing

@@ -4,15 +4,18 @@
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/process/ChildProcess.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace korvane::testing {
 
-// A private session bus with the real xdg-desktop-portal on it, whose global shortcuts come from
-// our backend (portal_backend.py), which the test drives: it chooses the answers to the portal's
-// calls and presses, releases and reassigns shortcuts. DBUS_SESSION_BUS_ADDRESS points at the bus
+// A private session bus with the real xdg-desktop-portal on it, whose global shortcuts (and, when
+// asked for, remote desktop keyboard) come from our backend (portal_backend.py), which the test
+// drives: it chooses the answers to the portal's calls, presses, releases and reassigns shortcuts,
+// and records the keys sent to it. DBUS_SESSION_BUS_ADDRESS points at the bus
 // while the object lives, so create it before the process first touches the session bus (Qt keeps
 // its first connection).
 //
@@ -29,6 +32,21 @@ public:
         // Whether our backend runs; without it the portal fails its global-shortcuts calls
         // (response 2).
         bool backendRunning = true;
+        // Whether the desktop offers remote desktop input (the keyboard for synthetic keys).
+        bool remoteDesktop = false;
+    };
+
+    // The last SelectDevices as the backend saw it; -1 for an option the portal did not pass on.
+    struct DeviceRequest {
+        long types = -1;
+        long persistMode = -1;
+    };
+
+    struct KeysymEvent {
+        std::uint32_t keysym = 0;
+        bool pressed = false;
+
+        friend bool operator==(const KeysymEvent&, const KeysymEvent&) = default;
     };
 
     struct BoundShortcut {
@@ -70,7 +88,18 @@ public:
     // The shortcuts of the last BindShortcuts call, as asked for.
     std::vector<BoundShortcut> lastBind();
     int bindCount();
+    // Live sessions, remote desktop ones included.
     int liveSessions();
+
+    // The answer of later remote desktop Starts that show the approval dialog (0 granted,
+    // 1 cancelled, 2 failed); a grant gives `devices` (a device type mask), or the types asked.
+    void setRemoteDesktopAnswer(unsigned response, std::optional<unsigned> devices = std::nullopt);
+    // Remote desktop Starts stay unanswered from now on.
+    void holdRemoteDesktopStarts();
+    // The approval dialogs shown so far; a Start that restores an earlier grant shows none.
+    int approvalCount();
+    DeviceRequest lastDeviceRequest();
+    std::vector<KeysymEvent> keysymEvents();
 
 private:
     // Sends `command` to the backend and returns its answer's first line; throws when the answer

@@ -16,6 +16,15 @@
 #   binds     -> "binds N" (BindShortcuts calls so far), then one line per shortcut of the last,
 #                "shortcut ID<TAB>DESCRIPTION<TAB>PREFERRED_TRIGGER" (\ tab newline escaped), "end"
 #   sessions  -> "sessions N" (live sessions)
+# It also answers org.freedesktop.impl.portal.RemoteDesktop for keyboard input. A Start whose
+# session brought no restore_data this backend handed out "shows" the approval dialog, answered as
+# set; one with such data is granted silently. Commands:
+#   remote-answer N [DEVICES] -> ok   response of later Starts that show the dialog (default 0);
+#                                     on 0 DEVICES (a type mask) are granted, else the types asked
+#   hold-starts     -> ok   leave later Starts unanswered
+#   remote          -> "remote APPROVALS TYPES PERSIST_MODE" (dialogs shown so far; the device types
+#                      and persist mode of the last SelectDevices, -1 where none was asked)
+#   keysyms         -> one line "keysym KEYSYM STATE" per NotifyKeyboardKeysym so far, then "end"
 import sys
 import time
 
@@ -47,6 +56,31 @@ INTERFACES = Gio.DBusNodeInfo.new_for_xml("""
     <signal name="ShortcutsChanged"><arg type="o"/><arg type="a(sa{sv})"/></signal>
     <property name="version" type="u" access="read"/>
   </interface>
+  <interface name="org.freedesktop.impl.portal.RemoteDesktop">
+    <method name="CreateSession">
+      <arg type="o" direction="in"/><arg type="o" direction="in"/><arg type="s" direction="in"/>
+      <arg type="a{sv}" direction="in"/><arg type="u" direction="out"/><arg type="a{sv}" direction="out"/>
+    </method>
+    <method name="SelectDevices">
+      <arg type="o" direction="in"/><arg type="o" direction="in"/><arg type="s" direction="in"/>
+      <arg type="a{sv}" direction="in"/><arg type="u" direction="out"/><arg type="a{sv}" direction="out"/>
+    </method>
+    <method name="Start">
+      <arg type="o" direction="in"/><arg type="o" direction="in"/><arg type="s" direction="in"/>
+      <arg type="s" direction="in"/><arg type="a{sv}" direction="in"/>
+      <arg type="u" direction="out"/><arg type="a{sv}" direction="out"/>
+    </method>
+    <method name="NotifyKeyboardKeycode">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+      <arg type="u" direction="in"/>
+    </method>
+    <method name="NotifyKeyboardKeysym">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+      <arg type="u" direction="in"/>
+    </method>
+    <property name="AvailableDeviceTypes" type="u" access="read"/>
+    <property name="version" type="u" access="read"/>
+  </interface>
   <interface name="org.freedesktop.impl.portal.Session">
     <method name="Close"/>
     <signal name="Closed"/>
@@ -57,7 +91,9 @@ INTERFACES = Gio.DBusNodeInfo.new_for_xml("""
   </interface>
 </node>
 """).interfaces
-SHORTCUTS, SESSION, REQUEST = INTERFACES
+SHORTCUTS, REMOTE, SESSION, REQUEST = INTERFACES
+DEVICE_TYPES = 7  # keyboard, pointer, touchscreen
+RESTORE_VENDOR = "korvanetest"
 
 
 def escaped(text):
@@ -83,11 +119,25 @@ class Backend:
         self.sessions = {}   # session handle -> (registration, {id: (description, trigger)})
         self.bind_count = 0
         self.last_bind = []  # (id, description, preferred trigger) of the last BindShortcuts call
+        self.remote_answer = (0, None)
+        self.holding_starts = False
+        self.held_starts = []  # their invocations, kept so that they stay unanswered
+        self.approvals = 0
+        self.asked = (-1, -1)  # device types and persist mode of the last SelectDevices
+        self.selected = {}     # session handle -> (types, persist mode, restorable)
+        self.grants = 0        # restore data handed out: "grant-1", "grant-2", ...
+        self.keysyms = []      # (keysym, state) of every NotifyKeyboardKeysym
 
     def version(self, connection, sender, path, interface, name):
         return GLib.Variant("u", 1)
 
+    def remote_property(self, connection, sender, path, interface, name):
+        return GLib.Variant("u", DEVICE_TYPES if name == "AvailableDeviceTypes" else 2)
+
     def on_call(self, connection, sender, path, interface, method, parameters, invocation):
+        if interface == REMOTE.name:
+            self.on_remote_call(connection, method, parameters, invocation)
+            return
         arguments = parameters.unpack()
         if method == "CreateSession":
             _, session, _, _ = arguments
@@ -111,6 +161,58 @@ class Backend:
             bound = self.sessions[session][1] if session in self.sessions else {}
             invocation.return_value(GLib.Variant("(ua{sv})", (0, shortcut_results(bound))))
 
+    def on_remote_call(self, connection, method, parameters, invocation):
+        # Unpacking would lose the restore data's inner variant, which is what identifies a grant.
+        if method == "CreateSession":
+            session = parameters.get_child_value(1).get_string()
+            registration = connection.register_object(session, SESSION, self.on_session_call, self.version, None)
+            self.sessions[session] = (registration, {})
+            invocation.return_value(GLib.Variant("(ua{sv})", (0, {})))
+        elif method == "SelectDevices":
+            session = parameters.get_child_value(1).get_string()
+            options = parameters.get_child_value(3)
+            types = options.lookup_value("types", GLib.VariantType("u"))
+            persist = options.lookup_value("persist_mode", GLib.VariantType("u"))
+            self.asked = (types.get_uint32() if types else -1, persist.get_uint32() if persist else -1)
+            self.selected[session] = (types.get_uint32() if types else DEVICE_TYPES, persist.get_uint32() if persist else 0,
+                                      self.restorable(options.lookup_value("restore_data", None)))
+            invocation.return_value(GLib.Variant("(ua{sv})", (0, {})))
+        elif method == "Start":
+            session = parameters.get_child_value(1).get_string()
+            # Without SelectDevices the dialog has nothing to offer, and grants nothing.
+            types, persist, restorable = self.selected.get(session, (0, 0, False))
+            if self.holding_starts:
+                self.held_starts.append(invocation)
+                return
+            response, granted = 0, None
+            if not restorable:
+                self.approvals += 1
+                response, granted = self.remote_answer
+            results = {}
+            if response == 0:
+                results["devices"] = GLib.Variant("u", types if granted is None else granted)
+                results["persist_mode"] = GLib.Variant("u", persist)
+                if persist != 0:
+                    self.grants += 1
+                    grant = GLib.Variant("s", "grant-%d" % self.grants)
+                    results["restore_data"] = GLib.Variant("(suv)", (RESTORE_VENDOR, 1, grant))
+            invocation.return_value(GLib.Variant("(ua{sv})", (response, results)))
+        elif method == "NotifyKeyboardKeysym":
+            self.keysyms.append((parameters.get_child_value(2).get_int32(), parameters.get_child_value(3).get_uint32()))
+            invocation.return_value(None)
+        else:
+            invocation.return_value(None)
+
+    def restorable(self, data):
+        if data is None or data.get_type_string() != "(suv)":
+            return False
+        vendor, version, grant = data.get_child_value(0), data.get_child_value(1), data.get_child_value(2)
+        inner = grant.get_variant()
+        if vendor.get_string() != RESTORE_VENDOR or version.get_uint32() != 1 or inner.get_type_string() != "s":
+            return False
+        number = inner.get_string()[len("grant-"):]
+        return inner.get_string().startswith("grant-") and number.isdigit() and 0 < int(number) <= self.grants
+
     def answer_bind(self, invocation, session, shortcuts):
         response, trigger = self.bind_answer
         if session not in self.sessions:
@@ -127,6 +229,7 @@ class Backend:
         # The frontend closes the session when its client asks or leaves the bus.
         if path in self.sessions:
             connection.unregister_object(self.sessions.pop(path)[0])
+        self.selected.pop(path, None)
         invocation.return_value(None)
 
     def on_request_call(self, connection, sender, path, interface, method, parameters, invocation):
@@ -179,6 +282,14 @@ class Backend:
             lines = ["binds %d" % self.bind_count]
             lines += ["shortcut " + "\t".join(escaped(field) for field in shortcut) for shortcut in self.last_bind]
             return "\n".join(lines + ["end"])
+        elif command == "remote-answer":
+            self.remote_answer = (int(words[1]), int(words[2]) if len(words) > 2 else None)
+        elif command == "hold-starts":
+            self.holding_starts = True
+        elif command == "remote":
+            return "remote %d %d %d" % (self.approvals, self.asked[0], self.asked[1])
+        elif command == "keysyms":
+            return "\n".join(["keysym %d %d" % event for event in self.keysyms] + ["end"])
         elif command == "sessions":
             return "sessions %d" % len(self.sessions)
         else:
@@ -210,6 +321,7 @@ def main():
     def bus_acquired(connection, name):
         backend.connection = connection
         connection.register_object(PATH, SHORTCUTS, backend.on_call, backend.version, None)
+        connection.register_object(PATH, REMOTE, backend.on_call, backend.remote_property, None)
 
     Gio.bus_own_name(Gio.BusType.SESSION, NAME, Gio.BusNameOwnerFlags.NONE, bus_acquired,
                      lambda connection, name: print("ready", flush=True), lambda connection, name: loop.quit())
