@@ -49,6 +49,7 @@ mapfile -t files < <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | se
 expected=(
   /usr/bin/korvane
   /usr/bin/korvane-transcribe
+  /usr/lib/udev/rules.d/60-korvane-uinput.rules
   /usr/share/applications/korvane.desktop
   /usr/share/metainfo/app.korvane.Korvane.metainfo.xml
   /usr/share/icons/hicolor/scalable/apps/korvane.svg
