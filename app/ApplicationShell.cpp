@@ -8,6 +8,7 @@
 #include "core/settings/SettingsStore.h"
 #include "core/settings/SettingsVocabulary.h"
 #include "core/shell/HotkeyCoordinator.h"
+#include "core/shell/PasteKeyApprovalStore.h"
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
@@ -89,6 +90,11 @@ void ApplicationShell::launch()
     collaborators.accessibility = platform_.makeAccessibility();
     collaborators.delivery =
         platform_.makeDelivery(mainQueue_, [&settings = settings_] { return settings.pasteKeys(); });
+    // Where the desktop asks the user before Korvane may send keys, it asks now, at launch, rather
+    // than in the middle of the first dictation.
+    platform_.requestPasteKeyApproval(
+        storedPasteKeyApproval(settings_), false,
+        [&settings = settings_](const PasteKeyApproval& approval) { keepPasteKeyApproval(settings, approval); });
     collaborators.modelNames = modelNames;
     controller_ = DictationController::create(modelName, std::move(collaborators));
     controller_->setOnStatusChange(weakCallback(

@@ -2,6 +2,7 @@
 
 #include "core/session/CompositorBinding.h"
 #include "core/settings/AppSettings.h"
+#include "core/shell/PasteKeyApprovalStore.h"
 #include "hotkeys/HotkeyBackend.h"
 #include "hotkeys/HotkeyBackendFactory.h"
 #include "hotkeys/HotkeyEvent.h"
@@ -43,6 +44,8 @@ constexpr int kRecordTakes = 4;
 // Most of the half second (16 kHz): less means the source had not yet started delivering.
 constexpr std::size_t kEnoughSamples = 6400;
 constexpr int kBusTimeoutMilliseconds = 1000;
+// The desktop may show the user a dialog for the approval; the portal gives up after a minute.
+constexpr int kApprovalWaitMilliseconds = 65000;
 
 SelfTestCheck sessionCheck(const LinuxPlatform& platform)
 {
@@ -57,12 +60,52 @@ SelfTestCheck sessionCheck(const LinuxPlatform& platform)
     return {"Session", Outcome::passed, finding, ""};
 }
 
-SelfTestCheck inputCheck(LinuxPlatform& platform)
+// In a Wayland session: asks the desktop's approval for sending keys where it wants one (even if
+// the user refused it before: this is where the user can change their mind), keeps the answer,
+// and names the way the paste keys go or what the session lacks.
+SelfTestCheck waylandPasteCheck(const SelfTestContext& context)
 {
-    if (platform.session().kind == SessionKind::wayland) {
+    LinuxPlatform& platform = context.platform;
+    if (platform.pasteMethods().keys != PasteKeyMethod::remoteDesktop && platform.portalPasteKeysOffered()) {
+        bool answered = false;
+        QEventLoop loop;
+        QTimer::singleShot(kApprovalWaitMilliseconds, &loop, &QEventLoop::quit);
+        platform.requestPasteKeyApproval(storedPasteKeyApproval(context.settings), true,
+                                         [&](const PasteKeyApproval& approval) {
+                                             keepPasteKeyApproval(context.settings, approval);
+                                             answered = true;
+                                             loop.quit();
+                                         });
+        if (!answered) {
+            loop.exec();
+        }
+    }
+    const PasteMethods methods = platform.pasteMethods();
+    const std::string clipboard = methods.clipboard == ClipboardMethod::x11Selections ? "the clipboard through XWayland"
+                                  : methods.clipboard == ClipboardMethod::dataControl
+                                      ? "the clipboard through data control"
+                                      : "no clipboard of other applications";
+    if (methods.keys != PasteKeyMethod::none && methods.clipboard != ClipboardMethod::none) {
+        return {"Paste keys", Outcome::passed,
+                std::string("through the ") + pasteKeyMethodName(methods.keys) + ", " + clipboard, ""};
+    }
+    if (methods.keys != PasteKeyMethod::none) {
         return {"Paste keys", Outcome::warning,
-                "this Wayland session gives Korvane no way to send keys: transcripts stay on the clipboard",
-                "paste them with Ctrl+V, or log in to an X11 (Xorg) session"};
+                "this compositor shares no clipboard with Korvane (no XWayland, no data control): transcripts stay "
+                "on the clipboard",
+                "paste them with Ctrl+V, or start XWayland"};
+    }
+    const bool refused = context.settings.remoteDesktopRefused();
+    return {"Paste keys", Outcome::warning, platform.missingPasteKeys() + " Transcripts stay on the clipboard.",
+            refused ? "run korvane --self-test again and allow Korvane to control the keyboard"
+                    : "let your user write /dev/uinput (the udev rule in the README), or paste with Ctrl+V"};
+}
+
+SelfTestCheck inputCheck(const SelfTestContext& context)
+{
+    LinuxPlatform& platform = context.platform;
+    if (platform.session().kind == SessionKind::wayland) {
+        return waylandPasteCheck(context);
     }
     SelfTestCheck check{"X11 session", Outcome::passed, "XTEST and XInput 2 available", ""};
     if (const std::optional<std::string> why = platform.whyUntrusted()) {
@@ -328,7 +371,7 @@ std::vector<SelfTestCheck> runSelfTestChecks(const SelfTestContext& context)
 {
     std::vector<SelfTestCheck> checks;
     checks.push_back(sessionCheck(context.platform));
-    checks.push_back(inputCheck(context.platform));
+    checks.push_back(inputCheck(context));
     checks.push_back(shortcutCheck(context));
     checks.push_back(focusCheck(context.platform));
     checks.push_back(trayCheck());

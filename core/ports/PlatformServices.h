@@ -17,6 +17,16 @@ namespace korvane {
 
 class HotkeyBackendFactory;
 
+// The desktop's approval for sending keys where it asks the user for one (the remote desktop
+// portal of KDE and GNOME), as kept in the settings: the token that restores an approval without
+// asking, and whether the user refused.
+struct PasteKeyApproval {
+    std::string restoreToken;
+    bool refused = false;
+
+    bool operator==(const PasteKeyApproval&) const = default;
+};
+
 // What the desktop session offers, as far as dictation cares. Each answer is false when the
 // facility is missing, so callers can explain instead of failing later.
 struct PlatformCapabilities {
@@ -59,6 +69,19 @@ public:
     // Builds the backends of global shortcuts; nothing where no global shortcut can be had (no
     // X server). Backends report on `mainQueue`.
     virtual std::unique_ptr<HotkeyBackendFactory> makeHotkeyBackendFactory(std::shared_ptr<MainQueue> mainQueue) = 0;
+
+    // Opens the way of sending keys that needs the desktop's approval, where this session has one:
+    // restored silently from `stored`, else asked of the user, unless the user refused before and
+    // `askAgain` is false. `answered` gets what to keep once the desktop answered (main thread);
+    // it is not called when nothing was asked.
+    // Call it at launch or from the self-test, never in the middle of a dictation.
+    virtual void requestPasteKeyApproval(const PasteKeyApproval& stored, bool askAgain,
+                                         std::function<void(const PasteKeyApproval&)> answered)
+    {
+        (void)stored;
+        (void)askAgain;
+        (void)answered;
+    }
 
     // Puts a transcript into the target application or on the clipboard. `pasteKeyOverrides`
     // gives, per window class, the paste chord the user chose ("ctrl+y"); read for every paste.

@@ -5,7 +5,6 @@
 #include "delivery/focus/FocusTracker.h"
 #include "delivery/paste/PasteHelper.h"
 #include "delivery/paste/PasteKeys.h"
-#include "platform/linux/x11/X11WindowActivation.h"
 
 #include <utility>
 
@@ -44,9 +43,7 @@ std::shared_ptr<TranscriptDelivering> makeLinuxDelivery(std::shared_ptr<MainQueu
     environment.isFrontmost = [tracker = parts.tracker](const std::string& bundleId) {
         return tracker->isFrontmost(bundleId);
     };
-    environment.activate = [activation = parts.activation](const std::string& bundleId) {
-        return activation->activate(bundleId);
-    };
+    environment.activate = parts.activate;
     environment.classifyFocus = [accessibility = parts.accessibility, log = parts.log] {
         return FocusInspector::classifyFocusedElement(*accessibility, log);
     };

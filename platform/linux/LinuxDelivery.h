@@ -15,15 +15,15 @@ class AccessibilityService;
 class Clipboard;
 class FocusTracker;
 class KeySynthesizer;
-class X11WindowActivation;
 
-// The live delivery on X11: the decisions of TranscriptDelivery and the paste helper over the
-// focus tracker, the AT-SPI focus queries, window activation, the clipboard and XTest, with the
-// delivery's own waits before the paste (TranscriptDeliveryEnvironment).
+// The live delivery: the decisions of TranscriptDelivery and the paste helper over the focus
+// tracker, the AT-SPI focus queries, window activation, the clipboard and the paste keys of this
+// session, with the delivery's own waits before the paste (TranscriptDeliveryEnvironment).
 struct LinuxDeliveryParts {
     std::function<bool()> isTrusted;
     FocusTracker* tracker = nullptr;
-    X11WindowActivation* activation = nullptr;
+    // Brings the application with this identifier to the front; false when it cannot.
+    std::function<bool(const std::string&)> activate;
     AccessibilityService* accessibility = nullptr;
     Clipboard* clipboard = nullptr;
     KeySynthesizer* keys = nullptr;

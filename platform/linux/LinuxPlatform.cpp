@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxPlatform.h"
 
+#include "core/session/PasteKeyChain.h"
 #include "delivery/focus/FocusInspector.h"
 #include "delivery/focus/FocusTracker.h"
 #include "hotkeys/HotkeyBackendFactory.h"
@@ -9,10 +10,14 @@
 #include "platform/linux/atspi/AtspiAccessibility.h"
 #include "platform/linux/atspi/AtspiActiveApplication.h"
 #include "platform/linux/portal/QtGlobalShortcutsPortal.h"
+#include "platform/linux/portal/QtRemoteDesktopPortal.h"
 #include "platform/linux/portal/XkbKeysymName.h"
 #include "platform/linux/pulse/SystemAudioRecorder.h"
 #include "platform/linux/standin/StandIns.h"
+#include "platform/linux/uinput/UinputKeyboard.h"
+#include "platform/linux/wayland/WaylandDataControlClipboard.h"
 #include "platform/linux/wayland/WaylandForeignToplevel.h"
+#include "platform/linux/wayland/WaylandVirtualKeyboard.h"
 #include "platform/linux/x11/InputPermission.h"
 #include "platform/linux/x11/X11ActiveWindow.h"
 #include "platform/linux/x11/X11Clipboard.h"
@@ -67,6 +72,9 @@ LinuxPlatform::LinuxPlatform(LogSink log)
     }
     methods_ = chooseSessionMethods(session_, offers_);
     log_(sessionLogLine(session_, offers_, methods_));
+    if (wayland) {
+        setUpWaylandPaste();
+    }
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         connection_ = X11Connection::open();
     }
@@ -119,6 +127,113 @@ LinuxPlatform::LinuxPlatform(LogSink log)
 
 LinuxPlatform::~LinuxPlatform() = default;
 
+void LinuxPlatform::setUpWaylandPaste()
+{
+    PasteOffers offers;
+    offers.remoteDesktopPortal = QtRemoteDesktopPortal::version(QDBusConnection::sessionBus(), kPortalProbeMs);
+    virtualKeyboard_ = WaylandVirtualKeyboard::create(log_);
+    offers.virtualKeyboard = virtualKeyboard_ != nullptr;
+    offers.uinputWritable = UinputKeyboard::deviceWritable();
+    // XWayland's selections are bridged by the compositor; without it the compositor must lend
+    // data control.
+    if (!session_.xwayland) {
+        dataControl_ = WaylandDataControlClipboard::create(log_);
+        offers.dataControl = dataControl_ != nullptr;
+    }
+    pasteKeys_ = std::make_unique<PasteKeyChain>(session_, log_);
+    pasteKeys_->setOffers(offers);
+    pasteKeys_->provide(PasteKeyMethod::virtualKeyboard, virtualKeyboard_.get());
+    // A uinput keyboard is seen by the compositor a moment after it is made, so it is made now,
+    // where nothing before it in the order is at hand, rather than at the first paste.
+    if (offers.uinputWritable && !virtualKeyboard_ && offers.remoteDesktopPortal == 0) {
+        uinput_ = UinputKeyboard::open(log_);
+        pasteKeys_->provide(PasteKeyMethod::uinput, uinput_.get());
+    }
+    logPasteMethods();
+}
+
+void LinuxPlatform::logPasteMethods() const
+{
+    const PasteMethods methods = pasteMethods();
+    std::string line = std::string("Paste keys: ") + pasteKeyMethodName(methods.keys);
+    if (methods.keys == PasteKeyMethod::none) {
+        line += " (" + missingPasteKeys() + ")";
+    }
+    line += std::string("; clipboard: ") + (methods.clipboard == ClipboardMethod::x11Selections ? "X11 selections"
+                                            : methods.clipboard == ClipboardMethod::dataControl ? "data control"
+                                                                                                : "none");
+    log_(line);
+}
+
+PasteMethods LinuxPlatform::pasteMethods() const
+{
+    if (!pasteKeys_) {
+        return choosePasteMethods(session_, {},
+                                  permission_->isTrusted() ? std::vector<PasteKeyMethod>{}
+                                                           : std::vector<PasteKeyMethod>{PasteKeyMethod::xtest});
+    }
+    PasteMethods methods = choosePasteMethods(session_, pasteKeys_->offers());
+    methods.keys = pasteKeys_->current();
+    return methods;
+}
+
+std::string LinuxPlatform::missingPasteKeys() const
+{
+    if (pasteKeys_) {
+        return pasteKeys_->missing();
+    }
+    const std::optional<std::string> why = permission_->whyUntrusted();
+    return why ? *why : std::string();
+}
+
+bool LinuxPlatform::portalPasteKeysOffered() const
+{
+    return pasteKeys_ && pasteKeys_->offers().remoteDesktopPortal > 0;
+}
+
+void LinuxPlatform::requestPasteKeyApproval(const PasteKeyApproval& stored, bool askAgain,
+                                            std::function<void(const PasteKeyApproval&)> answered)
+{
+    if (!pasteKeys_ || pasteKeys_->offers().remoteDesktopPortal == 0) {
+        return;
+    }
+    PasteOffers offers = pasteKeys_->offers();
+    if (stored.refused && !askAgain) {
+        offers.remoteDesktopRefused = true;
+        pasteKeys_->setOffers(offers);
+        log_("Paste keys: you refused the desktop's permission to send keys; korvane --self-test asks again");
+        return;
+    }
+    if (!remoteDesktop_) {
+        remoteDesktop_ = std::make_shared<QtRemoteDesktopPortal>(QDBusConnection::sessionBus(), log_);
+    }
+    remoteDesktop_->start(stored.restoreToken,
+                          [this, stored, answered = std::move(answered)](const RemoteDesktopStart& start) {
+                              PasteOffers now = pasteKeys_->offers();
+                              PasteKeyApproval kept = stored;
+                              switch (start.outcome) {
+                              case RemoteDesktopStart::Outcome::started:
+                                  now.remoteDesktopRefused = false;
+                                  pasteKeys_->setOffers(now);
+                                  pasteKeys_->provide(PasteKeyMethod::remoteDesktop, remoteDesktop_.get());
+                                  kept = {start.restoreToken.empty() ? stored.restoreToken : start.restoreToken, false};
+                                  break;
+                              case RemoteDesktopStart::Outcome::refused:
+                                  now.remoteDesktopRefused = true;
+                                  pasteKeys_->setOffers(now);
+                                  kept = {"", true};
+                                  break;
+                              case RemoteDesktopStart::Outcome::failed:
+                                  log_("Paste keys: the desktop's remote desktop did not start: " + start.reason);
+                                  break;
+                              }
+                              logPasteMethods();
+                              if (answered) {
+                                  answered(kept);
+                              }
+                          });
+}
+
 PlatformCapabilities LinuxPlatform::capabilities() const
 {
     PlatformCapabilities capabilities;
@@ -130,11 +245,16 @@ PlatformCapabilities LinuxPlatform::capabilities() const
 
 bool LinuxPlatform::isAccessibilityTrusted()
 {
-    return permission_->isTrusted();
+    // In a Wayland session the desktop's own ways of sending keys stand in for the permission.
+    return pasteKeys_ ? pasteKeys_->current() != PasteKeyMethod::none : permission_->isTrusted();
 }
 
 std::optional<std::string> LinuxPlatform::whyUntrusted() const
 {
+    if (pasteKeys_) {
+        const std::string missing = pasteKeys_->missing();
+        return missing.empty() ? std::nullopt : std::optional<std::string>(missing);
+    }
     return permission_->whyUntrusted();
 }
 
@@ -183,16 +303,27 @@ std::shared_ptr<TranscriptDelivering>
 LinuxPlatform::makeDelivery(std::shared_ptr<MainQueue> mainQueue,
                             std::function<std::map<std::string, std::string>()> pasteKeyOverrides)
 {
-    if (!connection_) {
+    Clipboard* clipboard = clipboard_ ? static_cast<Clipboard*>(clipboard_.get()) : dataControl_.get();
+    if (clipboard == nullptr || !tracker_) {
         return std::make_shared<ClipboardOnlyDelivery>();
     }
     LinuxDeliveryParts parts;
-    parts.isTrusted = [permission = permission_.get()] { return permission->isTrusted(); };
+    parts.isTrusted = [this] { return isAccessibilityTrusted(); };
     parts.tracker = tracker_.get();
-    parts.activation = activation_.get();
+    if (session_.kind == SessionKind::wayland) {
+        // Only wlroots compositors let a client raise another's window; elsewhere a target that
+        // lost the front stays behind and the delivery says so.
+        parts.activate = [toplevels = toplevels_.get()](const std::string& appId) {
+            return toplevels != nullptr && toplevels->activate(appId);
+        };
+    } else {
+        parts.activate = [activation = activation_.get()](const std::string& bundleId) {
+            return activation->activate(bundleId);
+        };
+    }
     parts.accessibility = accessibility_.get();
-    parts.clipboard = clipboard_.get();
-    parts.keys = keys_.get();
+    parts.clipboard = clipboard;
+    parts.keys = pasteKeys_ ? static_cast<KeySynthesizer*>(pasteKeys_.get()) : keys_.get();
     parts.pasteKeyOverrides = std::move(pasteKeyOverrides);
     parts.log = log_;
     return makeLinuxDelivery(std::move(mainQueue), std::move(parts));

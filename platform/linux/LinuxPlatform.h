@@ -2,6 +2,7 @@
 
 #include "base/logging/LogSink.h"
 #include "core/ports/PlatformServices.h"
+#include "core/session/PasteMethods.h"
 #include "core/session/SessionMethods.h"
 
 #include <memory>
@@ -13,7 +14,12 @@ namespace korvane {
 class AtspiAccessibility;
 class AtspiActiveApplication;
 class WaylandForeignToplevel;
+class WaylandDataControlClipboard;
+class WaylandVirtualKeyboard;
 class QtGlobalShortcutsPortal;
+class QtRemoteDesktopPortal;
+class PasteKeyChain;
+class UinputKeyboard;
 class FocusTracker;
 class InputPermission;
 class X11ActiveWindow;
@@ -40,17 +46,27 @@ public:
     std::shared_ptr<AccessibilityPreparing> makeAccessibility() override;
     std::optional<Rect> focusedElementFrame() override;
     std::unique_ptr<HotkeyBackendFactory> makeHotkeyBackendFactory(std::shared_ptr<MainQueue> mainQueue) override;
+    void requestPasteKeyApproval(const PasteKeyApproval& stored, bool askAgain,
+                                 std::function<void(const PasteKeyApproval&)> answered) override;
     std::shared_ptr<TranscriptDelivering>
     makeDelivery(std::shared_ptr<MainQueue> mainQueue,
                  std::function<std::map<std::string, std::string>()> pasteKeyOverrides) override;
+
+    // How the paste reaches other applications at this moment: the paste keys may change when a
+    // method fails or the desktop approves one.
+    PasteMethods pasteMethods() const;
+    // What this session lacks for the paste keys, as one sentence; empty while a method is there.
+    std::string missingPasteKeys() const;
+    // Whether the desktop offers the remote desktop portal, whose approval may be asked.
+    bool portalPasteKeysOffered() const;
 
     // The session and the method chosen for each facility in it, as found at construction.
     const SessionFacts& session() const { return session_; }
     const SessionOffers& offers() const { return offers_; }
     const SessionMethods& methods() const { return methods_; }
 
-    // Why input may not be observed and synthesized ("Wayland session", "no X server", ...);
-    // nothing when it may.
+    // Why input may not be observed and synthesized ("no X server", or what a Wayland session
+    // lacks for sending keys); nothing when it may.
     std::optional<std::string> whyUntrusted() const;
 
     // The focus pieces, for the delivery and the indicator; null without an X server.
@@ -58,6 +74,9 @@ public:
     AtspiAccessibility* accessibility() const;
 
 private:
+    void setUpWaylandPaste();
+    void logPasteMethods() const;
+
     LogSink log_;
     SessionFacts session_;
     SessionOffers offers_;
@@ -74,6 +93,12 @@ private:
     std::unique_ptr<X11Clipboard> clipboard_;
     std::unique_ptr<X11KeySynthesizer> keys_;
     std::unique_ptr<X11WindowActivation> activation_;
+    // Wayland sessions: the ways of sending keys, tried in order, and the clipboard without XWayland.
+    std::unique_ptr<PasteKeyChain> pasteKeys_;
+    std::shared_ptr<QtRemoteDesktopPortal> remoteDesktop_;
+    std::unique_ptr<WaylandVirtualKeyboard> virtualKeyboard_;
+    std::unique_ptr<UinputKeyboard> uinput_;
+    std::unique_ptr<WaylandDataControlClipboard> dataControl_;
     std::shared_ptr<FocusTracking> focus_;
     std::shared_ptr<AccessibilityPreparing> preparing_;
 };

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace korvane {
 namespace {
@@ -60,6 +61,60 @@ TEST_P(WaylandSessionDictation, ThePortalsPressAndReleaseStartAndStopADictation)
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, WaylandSessionDictation, ::testing::Values("toggle", "hold"));
+
+// A KDE or GNOME session: the paste keys go through the portal's remote desktop, which the desktop
+// approves at launch. A refusal is kept in the settings, so the next launch does not ask again,
+// and each dictation then ends on the clipboard.
+TEST(WaylandSessionPaste, TheRemoteDesktopPortalSendsThePasteKeysOnceTheDesktopApproves)
+{
+    testing::DictationDesktop desktop("Meet me at noon.");
+    testing::TempHome home;
+    const testing::CatalogueModel model("scripted", testing::scriptedModel(" Meet me at noon."), home.path(), false);
+    testing::PortalTestBus portal({.remoteDesktop = true});
+    portal.setBindAnswer(0, "Ctrl+Alt+D");
+    const testing::ScopedEnvironment sessionType("XDG_SESSION_TYPE", "wayland");
+    const testing::ScopedEnvironment waylandDisplay("WAYLAND_DISPLAY", "wayland-korvane-test");
+    const testing::ScopedEnvironment currentDesktop("XDG_CURRENT_DESKTOP", "KDE");
+    const auto dictate = [&](testing::RunningKorvane& app) {
+        const std::size_t before = app.lineCount();
+        portal.activate("dictation");
+        portal.deactivate("dictation");
+        EXPECT_TRUE(app.waitForLine("Recording started", 10s, before)) << app.output();
+        desktop.speak();
+        portal.activate("dictation");
+        portal.deactivate("dictation");
+        return before;
+    };
+    const std::vector<testing::PortalTestBus::KeysymEvent> ctrlV{
+        {0xffe3, true}, {0x76, true}, {0x76, false}, {0xffe3, false}};
+    {
+        testing::RunningKorvane app(home.path(), R"({"debugLogging": true, "hotkeyMode": "toggle"})", model.catalogueFile());
+        ASSERT_TRUE(app.waitForLine("Paste keys: remote desktop portal; clipboard: X11 selections", 20s))
+            << app.output();
+        ASSERT_TRUE(app.waitForLine("Model loaded: scripted", 60s)) << app.output();
+        ASSERT_TRUE(app.waitForLine("Portal shortcut bound", 20s)) << app.output();
+        EXPECT_EQ(portal.approvalCount(), 1);
+        const std::size_t before = dictate(app);
+        EXPECT_TRUE(app.waitForLine("Cmd+V sent", 60s, before)) << app.output();
+        EXPECT_EQ(portal.keysymEvents(), ctrlV);
+    }
+    portal.setRemoteDesktopAnswer(1);
+    {
+        testing::RunningKorvane app(home.path(), std::nullopt, model.catalogueFile());
+        ASSERT_TRUE(app.waitForLine("Paste keys: none (You refused", 20s)) << app.output();
+        EXPECT_EQ(portal.approvalCount(), 2) << "the portal keeps no approval here, so each launch asks";
+    }
+    {
+        testing::RunningKorvane app(home.path(), std::nullopt, model.catalogueFile());
+        ASSERT_TRUE(app.waitForLine("you refused the desktop's permission to send keys", 20s)) << app.output();
+        ASSERT_TRUE(app.waitForLine("Model loaded: scripted", 60s)) << app.output();
+        ASSERT_TRUE(app.waitForLine("Portal shortcut bound", 20s)) << app.output();
+        EXPECT_EQ(portal.approvalCount(), 2) << "a refusal is not asked again at launch";
+        const std::size_t before = dictate(app);
+        EXPECT_TRUE(app.waitForLine("Status changed: copiedToClipboard(noAccessibility)", 60s, before)) << app.output();
+        EXPECT_EQ(portal.keysymEvents(), ctrlV) << "no keys after the refusal";
+    }
+}
 
 }  // namespace
 }  // namespace korvane

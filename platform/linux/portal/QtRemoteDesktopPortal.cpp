@@ -130,7 +130,7 @@ void QtRemoteDesktopPortal::start(const std::string& restoreToken, std::function
     completion_ = std::move(completion);
     startTimer_.start();
     QVariantMap options;
-    options.insert("session_handle_token", QStringLiteral("korvane_session_%1").arg(++nextToken_));
+    options.insert("session_handle_token", QStringLiteral("korvane_keys_session_%1").arg(++nextToken_));
     request(QStringLiteral("CreateSession"), {options},
             [this, restoreToken](unsigned response, const QVariantMap& results) {
                 const QString session = pathText(results.value("session_handle"));
@@ -216,7 +216,7 @@ void QtRemoteDesktopPortal::finish(RemoteDesktopStart outcome)
 
 void QtRemoteDesktopPortal::request(const QString& method, QList<QVariant> arguments, ResponseHandler handler)
 {
-    const QString token = QStringLiteral("korvane_%1").arg(++nextToken_);
+    const QString token = QStringLiteral("korvane_keys_%1").arg(++nextToken_);
     QVariantMap options = arguments.takeLast().toMap();
     options.insert("handle_token", token);
     arguments.append(options);

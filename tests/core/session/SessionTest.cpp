@@ -2,6 +2,7 @@
 // The session Korvane finds itself in, the method it picks for each facility there, and how it
 // writes the shortcut for a desktop's own configuration.
 #include "core/session/CompositorBinding.h"
+#include "core/session/PasteKeyChain.h"
 #include "core/session/PasteMethods.h"
 #include "core/session/SessionFacts.h"
 #include "core/session/SessionMethods.h"
@@ -198,6 +199,58 @@ TEST(DesktopShortcutText, CompositorLinesRunTheCommandsOfEachMode)
     ASSERT_TRUE(otherHold);
     EXPECT_NE(otherHold->find("\"korvane --start\" when pressed and \"korvane --stop\" when released"),
               std::string::npos);
+}
+
+// Sends chords, or fails them while `works` is false, and counts what it sent.
+struct ScriptedKeys final : KeySynthesizer {
+    bool works = true;
+    int sent = 0;
+    std::vector<KeyModifier> heldModifiers() override { return {}; }
+    bool releaseModifiers(const std::vector<KeyModifier>&) override { return works; }
+    bool sendChord(const KeyChord&) override
+    {
+        sent += works ? 1 : 0;
+        return works;
+    }
+};
+
+TEST(PasteKeyChain, AFailedMethodPassesTheChordOnAndIsPassedOverUntilProvidedAgain)
+{
+    std::vector<std::string> log;
+    PasteKeyChain chain({SessionKind::wayland, "sway", false}, [&](std::string_view line) { log.emplace_back(line); });
+    EXPECT_EQ(chain.current(), PasteKeyMethod::none) << "nothing offered yet";
+    ScriptedKeys portal;
+    ScriptedKeys keyboard;
+    ScriptedKeys uinput;
+    chain.setOffers({1, false, true, true, true});
+    chain.provide(PasteKeyMethod::virtualKeyboard, &keyboard);
+    chain.provide(PasteKeyMethod::uinput, &uinput);
+    EXPECT_EQ(chain.current(), PasteKeyMethod::virtualKeyboard) << "the portal offered but not started";
+    chain.provide(PasteKeyMethod::remoteDesktop, &portal);
+    EXPECT_EQ(chain.current(), PasteKeyMethod::remoteDesktop);
+
+    portal.works = false;
+    EXPECT_TRUE(chain.sendChord({{KeyModifier::control}, "v"}));
+    EXPECT_EQ(keyboard.sent, 1);
+    EXPECT_EQ(chain.current(), PasteKeyMethod::virtualKeyboard);
+    portal.works = true;
+    EXPECT_TRUE(chain.sendChord({{KeyModifier::control}, "v"}));
+    EXPECT_EQ(portal.sent, 0) << "a failed method stays passed over";
+
+    keyboard.works = false;
+    uinput.works = false;
+    EXPECT_FALSE(chain.sendChord({{KeyModifier::control}, "v"}));
+    EXPECT_EQ(chain.current(), PasteKeyMethod::none);
+    EXPECT_EQ(chain.missing(), "Sending keys failed through every way this session offers (remote desktop portal, "
+                               "virtual keyboard, uinput).");
+    EXPECT_EQ(log.back(), "Paste keys: sending through the uinput failed; no other way is left");
+
+    chain.provide(PasteKeyMethod::remoteDesktop, &portal);  // the desktop approved again
+    EXPECT_TRUE(chain.sendChord({{KeyModifier::control}, "v"}));
+    EXPECT_EQ(portal.sent, 1);
+    chain.provide(PasteKeyMethod::remoteDesktop, nullptr);
+    EXPECT_EQ(chain.current(), PasteKeyMethod::none);
+    EXPECT_FALSE(chain.releaseModifiers({KeyModifier::control}));
 }
 
 }  // namespace

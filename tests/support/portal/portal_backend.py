@@ -117,6 +117,7 @@ class Backend:
         self.holding = False
         self.held = {}       # request handle -> (registration, invocation, session, shortcuts)
         self.sessions = {}   # session handle -> (registration, {id: (description, trigger)})
+        self.remote_sessions = set()  # the handles among them of remote desktop sessions
         self.bind_count = 0
         self.last_bind = []  # (id, description, preferred trigger) of the last BindShortcuts call
         self.remote_answer = (0, None)
@@ -167,6 +168,7 @@ class Backend:
             session = parameters.get_child_value(1).get_string()
             registration = connection.register_object(session, SESSION, self.on_session_call, self.version, None)
             self.sessions[session] = (registration, {})
+            self.remote_sessions.add(session)
             invocation.return_value(GLib.Variant("(ua{sv})", (0, {})))
         elif method == "SelectDevices":
             session = parameters.get_child_value(1).get_string()
@@ -229,6 +231,7 @@ class Backend:
         # The frontend closes the session when its client asks or leaves the bus.
         if path in self.sessions:
             connection.unregister_object(self.sessions.pop(path)[0])
+            self.remote_sessions.discard(path)
         self.selected.pop(path, None)
         invocation.return_value(None)
 
@@ -263,11 +266,14 @@ class Backend:
         elif command in ("activate", "deactivate"):
             signal = "Activated" if command == "activate" else "Deactivated"
             stamp = time.monotonic_ns() // 1000000
-            for session in self.sessions:
+            # Shortcut signals name shortcut sessions only: the portal takes any other for a fault.
+            for session in self.sessions.keys() - self.remote_sessions:
                 self.emit(PATH, SHORTCUTS, signal, GLib.Variant("(osta{sv})", (session, words[1], stamp, {})))
         elif command == "change":
             sid, trigger = words[1], rest(2)
             for session, (_, bound) in self.sessions.items():
+                if session in self.remote_sessions:
+                    continue
                 changed = (bound[sid][0] if sid in bound else "", trigger)
                 if sid in bound:
                     bound[sid] = changed
@@ -278,6 +284,7 @@ class Backend:
                 self.emit(session, SESSION, "Closed", None)
                 self.connection.unregister_object(registration)
             self.sessions.clear()
+            self.remote_sessions.clear()
         elif command == "binds":
             lines = ["binds %d" % self.bind_count]
             lines += ["shortcut " + "\t".join(escaped(field) for field in shortcut) for shortcut in self.last_bind]
