@@ -246,6 +246,11 @@ void ApplicationShell::handleStatus(const DictationStatus& status)
         if (notice) {
             notifications_->notify(notice->summary, notice->body);
         }
+        const std::optional<PasteUnavailableNotice> pasteNotice =
+            pasteUnavailableNotices_.observe(status, platform_.missingPasteKeys());
+        if (pasteNotice) {
+            notifications_->notify(pasteNotice->summary, pasteNotice->body);
+        }
     }
     if (menu_) {
         const std::optional<IndicatorChange> change = menu_->handleStatus(status, hotkeyHint());

@@ -7,6 +7,7 @@
 #include "core/ports/PlatformServices.h"
 #include "core/settings/AppSettings.h"
 #include "core/shell/ModelFailureNotices.h"
+#include "core/shell/PasteUnavailableNotice.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "ui/logic/ActivationTokens.h"
 
@@ -107,6 +108,7 @@ private:
     std::unique_ptr<StatusMenu> menu_;
     std::unique_ptr<DesktopNotifications> notifications_;
     ModelFailureNotices modelFailureNotices_;
+    PasteUnavailableNotices pasteUnavailableNotices_;
     std::string announcedSettingsProblem_;
     StatusChangeLog statusLog_;
     std::unique_ptr<HotkeyBackendFactory> hotkeys_;

@@ -50,6 +50,10 @@ public:
     // afresh each time, since it may change while Korvane runs.
     virtual bool isAccessibilityTrusted() = 0;
 
+    // In a session whose desktop has its own ways of sending keys (Wayland): what it lacks for the
+    // paste keys, as one sentence; empty while a way is at hand, and where no such ways exist.
+    virtual std::string missingPasteKeys() const { return {}; }
+
     // Asks the desktop to switch accessibility on where it is off, so that applications expose
     // their trees. May block briefly: call it on a background queue. Logs the outcome.
     virtual void prepareAccessibility() = 0;

@@ -179,11 +179,7 @@ PasteMethods LinuxPlatform::pasteMethods() const
 
 std::string LinuxPlatform::missingPasteKeys() const
 {
-    if (pasteKeys_) {
-        return pasteKeys_->missing();
-    }
-    const std::optional<std::string> why = permission_->whyUntrusted();
-    return why ? *why : std::string();
+    return pasteKeys_ ? pasteKeys_->missing() : std::string();
 }
 
 bool LinuxPlatform::portalPasteKeysOffered() const

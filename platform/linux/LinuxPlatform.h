@@ -55,8 +55,7 @@ public:
     // How the paste reaches other applications at this moment: the paste keys may change when a
     // method fails or the desktop approves one.
     PasteMethods pasteMethods() const;
-    // What this session lacks for the paste keys, as one sentence; empty while a method is there.
-    std::string missingPasteKeys() const;
+    std::string missingPasteKeys() const override;
     // Whether the desktop offers the remote desktop portal, whose approval may be asked.
     bool portalPasteKeysOffered() const;
 

@@ -139,5 +139,11 @@ TEST_F(SwayPasteTest, ATargetClosedBeforeThePasteLeavesTheTranscriptOnTheClipboa
               kTranscript);
 }
 
+TEST_F(SwayPasteTest, TheSelfTestNamesTheWayThePasteGoes)
+{
+    EXPECT_THAT(session.runKorvane("--self-test 2>&1 || true"),
+                ::testing::HasSubstr("Paste keys: through the virtual keyboard, the clipboard through data control"));
+}
+
 }  // namespace
 }  // namespace korvane

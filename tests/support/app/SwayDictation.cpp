@@ -27,6 +27,11 @@ SwayDictation::SwayDictation(const std::string& phrase, modelgen::ModelRecipe re
     }
 }
 
+std::string SwayDictation::runKorvane(const std::string& arguments) const
+{
+    return sway_->runAsUser({"sh", "-c", "HOME='" + home_.path().string() + "' " + toggle_.commandLine(arguments)});
+}
+
 void SwayDictation::pressShortcut() const
 {
     sway_->runAsUser({"wtype", "-M", "ctrl", "-M", "shift", "-k", "space", "-m", "shift", "-m", "ctrl"});

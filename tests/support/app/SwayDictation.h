@@ -26,6 +26,10 @@ public:
     RunningKorvane& app() { return *app_; }
     DictationDesktop& desktop() { return desktop_; }
 
+    // Runs `korvane ARGUMENTS` once more in this session, as its user with its home, and returns
+    // what it printed; throws when it fails.
+    std::string runKorvane(const std::string& arguments) const;
+
     // The compositor's binding, pressed and released.
     void pressShortcut() const;
     // Presses it around the spoken phrase and returns the log line the dictation started from,
