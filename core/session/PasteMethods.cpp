@@ -42,10 +42,12 @@ PasteMethods choosePasteMethods(const SessionFacts& facts, const PasteOffers& of
             break;
         }
     }
-    if (facts.xwayland) {
-        methods.clipboard = ClipboardMethod::x11Selections;
-    } else if (offers.dataControl) {
+    // Data control first: a compositor passes XWayland's clipboard on to Wayland windows only while
+    // an X11 window has the keyboard (wlroots does so), and Korvane's windows never take it.
+    if (offers.dataControl) {
         methods.clipboard = ClipboardMethod::dataControl;
+    } else if (facts.xwayland) {
+        methods.clipboard = ClipboardMethod::x11Selections;
     }
     return methods;
 }

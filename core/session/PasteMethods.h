@@ -40,7 +40,8 @@ struct PasteMethods {
 };
 
 // The first key method of the fixed order that this session offers and that has not failed in this
-// run, and the clipboard method: on X11 and XWayland the X11 selections, else data control.
+// run, and the clipboard method: on X11 the selections; in a Wayland session data control where the
+// compositor offers it, else XWayland's selections where it runs.
 PasteMethods choosePasteMethods(const SessionFacts& facts, const PasteOffers& offers,
                                 std::span<const PasteKeyMethod> failed = {});
 

@@ -134,12 +134,8 @@ void LinuxPlatform::setUpWaylandPaste()
     virtualKeyboard_ = WaylandVirtualKeyboard::create(log_);
     offers.virtualKeyboard = virtualKeyboard_ != nullptr;
     offers.uinputWritable = UinputKeyboard::deviceWritable();
-    // XWayland's selections are bridged by the compositor; without it the compositor must lend
-    // data control.
-    if (!session_.xwayland) {
-        dataControl_ = WaylandDataControlClipboard::create(log_);
-        offers.dataControl = dataControl_ != nullptr;
-    }
+    dataControl_ = WaylandDataControlClipboard::create(log_);
+    offers.dataControl = dataControl_ != nullptr;
     pasteKeys_ = std::make_unique<PasteKeyChain>(session_, log_);
     pasteKeys_->setOffers(offers);
     pasteKeys_->provide(PasteKeyMethod::virtualKeyboard, virtualKeyboard_.get());
@@ -299,7 +295,7 @@ std::shared_ptr<TranscriptDelivering>
 LinuxPlatform::makeDelivery(std::shared_ptr<MainQueue> mainQueue,
                             std::function<std::map<std::string, std::string>()> pasteKeyOverrides)
 {
-    Clipboard* clipboard = clipboard_ ? static_cast<Clipboard*>(clipboard_.get()) : dataControl_.get();
+    Clipboard* clipboard = dataControl_ ? static_cast<Clipboard*>(dataControl_.get()) : clipboard_.get();
     if (clipboard == nullptr || !tracker_) {
         return std::make_shared<ClipboardOnlyDelivery>();
     }

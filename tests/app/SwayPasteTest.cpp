@@ -145,5 +145,27 @@ TEST_F(SwayPasteTest, TheSelfTestNamesTheWayThePasteGoes)
                 ::testing::HasSubstr("Paste keys: through the virtual keyboard, the clipboard through data control"));
 }
 
+// Most Wayland desktops run XWayland, and Korvane's windows go through it; its clipboard still goes
+// through data control: sway passes XWayland's clipboard on to Wayland windows only while an X11
+// window has the keyboard, which Korvane's never take.
+TEST(SwayXWaylandPasteTest, AWaylandWindowPastesWhileKorvanesWindowsRunOnXWayland)
+{
+    testing::SwayDictation session(kTranscript, {}, testing::SwayDictation::Windows::xwayland);
+    testing::RunningKorvane& app = session.app();
+    ASSERT_TRUE(app.waitForLine("windows on XWayland", 1s)) << app.output();
+    ASSERT_TRUE(app.waitForLine("Paste keys: virtual keyboard; clipboard: data control", 1s)) << app.output();
+    testing::HeadlessSway::Client client = session.sway().startClient(Toolkit::gtk);
+    session.sway().focus(client.appId);
+    client.process->writeLine("focus single");
+    client.process->expectLine("focused single", 5s);
+
+    const std::size_t before = session.dictate();
+    EXPECT_TRUE(app.waitForLine("Paste sent to " + client.appId, 1s, before)) << app.output();
+    EXPECT_EQ(
+        testing::SwayDictation::eventually([&] { return testing::SwayDictation::fieldText(client); }, kTranscript),
+        kTranscript)
+        << app.output();
+}
+
 }  // namespace
 }  // namespace korvane

@@ -115,6 +115,7 @@ TEST(PasteMethods, EachSessionTakesTheFirstWayToSendKeysThatItOffersAndHasNotFai
         {"X11 whose XTEST failed", x11, {}, {K::xtest}, {K::none, C::x11Selections}, ""},
         {"KDE with the portal", kde, {1, false, false, true, false}, {}, {K::remoteDesktop, C::x11Selections}, ""},
         {"KDE, portal refused", kde, {1, true, false, true, false}, {}, {K::uinput, C::x11Selections}, ""},
+        {"XWayland and data control", kde, {1, false, false, false, true}, {}, {K::remoteDesktop, C::dataControl}, ""},
         {"KDE, portal failed this run",
          kde,
          {1, false, false, false, false},

@@ -7,19 +7,26 @@ namespace korvane::testing {
 
 using namespace std::chrono_literals;
 
-SwayDictation::SwayDictation(const std::string& phrase, modelgen::ModelRecipe recipe) : desktop_(phrase)
+SwayDictation::SwayDictation(const std::string& phrase, modelgen::ModelRecipe recipe, Windows windows)
+    : desktop_(phrase)
 {
     desktop_.letOtherUsersReachSoundServer();
     recipe.kind = modelgen::ModelKind::scripted;
     recipe.phrase = " " + phrase;
     model_ = std::make_unique<CatalogueModel>("scripted", recipe, home_.path(), false);
-    sway_ = std::make_unique<HeadlessSway>(
-        std::vector<std::string>{"bindsym Ctrl+Shift+space exec " + toggle_.commandLine("--toggle")});
+    std::vector<std::string> config{"bindsym Ctrl+Shift+space exec " + toggle_.commandLine("--toggle")};
+    if (windows == Windows::xwayland) {
+        config.emplace_back("xwayland enable");
+    }
+    sway_ = std::make_unique<HeadlessSway>(config);
     RunningKorvane::Options session;
     session.user = HeadlessSway::user();
     session.unset = {"DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "QT_QPA_PLATFORM"};
     session.set = {"XDG_RUNTIME_DIR=" + sway_->runtimeDir().string(), "WAYLAND_DISPLAY=" + sway_->waylandDisplay(),
                    "XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=sway"};
+    if (windows == Windows::xwayland) {
+        session.set.push_back("DISPLAY=" + sway_->xwaylandDisplay());
+    }
     app_ = std::make_unique<RunningKorvane>(home_.path(), R"({"debugLogging": true, "hotkeyMode": "toggle"})",
                                             model_->catalogueFile(), session);
     if (!app_->waitForLine("Model loaded: scripted", 120s)) {

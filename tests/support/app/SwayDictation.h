@@ -18,9 +18,13 @@ namespace korvane::testing {
 // with Korvane's log, when it does not.
 class SwayDictation {
 public:
+    enum class Windows { wayland, xwayland };
+
     // `phrase`: what the desktop speaks and the model decodes. `recipe`: the model's shape; it is
-    // made a scripted model of `phrase`.
-    explicit SwayDictation(const std::string& phrase, modelgen::ModelRecipe recipe = {});
+    // made a scripted model of `phrase`. `windows`: with xwayland, sway runs XWayland and Korvane's
+    // windows and clipboard go through it, as on most desktops.
+    explicit SwayDictation(const std::string& phrase, modelgen::ModelRecipe recipe = {},
+                           Windows windows = Windows::wayland);
 
     HeadlessSway& sway() { return *sway_; }
     RunningKorvane& app() { return *app_; }

@@ -169,6 +169,25 @@ void HeadlessSway::focus(const std::string& appId) const
     swaymsg({"[app_id=\"" + literalPattern(appId) + "\"] focus"});
 }
 
+std::string HeadlessSway::xwaylandDisplay() const
+{
+    // sway hands the display to what it runs, and to nothing else.
+    const std::filesystem::path file = runtime_.path() / "xwayland-display";
+    swaymsg({"exec", "printf %s \"$DISPLAY\" > '" + file.string() + "'"});
+    const auto deadline = Clock::now() + 10s;
+    for (;;) {
+        std::ifstream in(file);
+        std::string display;
+        if (std::getline(in, display) && !display.empty()) {
+            return display;
+        }
+        if (Clock::now() > deadline) {
+            throw std::runtime_error("sway runs no XWayland: " + log());
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
 HeadlessSway::Client HeadlessSway::startClient(Toolkit toolkit, Accessibility accessibility) const
 {
     // A runtime folder of the clients' own: Qt wants one its user owns. GTK 3 joins the

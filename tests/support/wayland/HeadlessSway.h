@@ -35,6 +35,10 @@ public:
     HeadlessSway(const HeadlessSway&) = delete;
     HeadlessSway& operator=(const HeadlessSway&) = delete;
 
+    // The X display of its XWayland (":1"), which runs when `extraConfig` says "xwayland enable";
+    // throws when sway gives its programs none.
+    std::string xwaylandDisplay() const;
+
     // The absolute path of its Wayland socket, usable as WAYLAND_DISPLAY.
     const std::string& waylandDisplay() const { return waylandDisplay_; }
     const std::filesystem::path& runtimeDir() const { return runtime_.path(); }
