@@ -3,8 +3,9 @@
 // private desktop with a tray host and a private sound server, with a generated model of the given
 // size (default: the "small" model's widths and depths) that decodes a fixed phrase. Reported:
 //   - shortcut press (XTest key event sent) to the first captured audio block,
-//   - second press to "Paste sent to", minus the recogniser's own time (from "Sending ... to
-//     whisper" to "Transcription complete"),
+//   - second press to "Paste sent to", and to the text in the field (read back through the client
+//     every few milliseconds once the transcription is complete), minus the recogniser's own time
+//     (from "Sending ... to whisper" to "Transcription complete"),
 //   - CPU time and wake-ups (context switches over all threads) while idle for 10 s,
 //   - resident memory with the model loaded, idle and after dictating.
 // With --portal, Korvane runs as in a Wayland session whose desktop binds the shortcut through the
@@ -121,6 +122,7 @@ struct Sample {
     double pressToFirstBlock = 0;
     double pressToRecordingStarted = 0;
     double stopToPaste = 0;
+    double stopToField = 0;
     double whisper = 0;
 };
 
@@ -181,6 +183,7 @@ int run(const Options& options)
     const char* const stopFigure = portal ? "stop to transcribed" : "stop to paste sent";
     std::vector<Sample> samples;
     for (int round = 0; round < options.dictations; ++round) {
+        client.clear("single");
         const std::size_t before = app.lineCount();
         Sample sample;
         Clock::time_point pressed;
@@ -205,10 +208,19 @@ int run(const Options& options)
         const Clock::time_point pasted = portal ? transcribed : arrivalOf(app, "Paste sent to", before, 60s);
         sample.whisper = millisecondsBetween(sending, transcribed);
         sample.stopToPaste = millisecondsBetween(stopped, pasted) - sample.whisper;
+        if (!portal) {
+            while (client.text("single") != "Meet me at noon.") {
+                if (Clock::now() - pasted > 10s) {
+                    throw std::runtime_error("the text never reached the field:\n" + app.output());
+                }
+                std::this_thread::sleep_for(1ms);
+            }
+            sample.stopToField = millisecondsBetween(stopped, Clock::now()) - sample.whisper;
+        }
         std::printf("dictation %d: press to recording started %.1f ms, to first audio block %.1f ms; "
-                    "%s %.1f ms without whisper (whisper %.0f ms)\n",
+                    "%s %.1f ms, to text in the field %.1f ms, without whisper (whisper %.0f ms)\n",
                     round + 1, sample.pressToRecordingStarted, sample.pressToFirstBlock, stopFigure, sample.stopToPaste,
-                    sample.whisper);
+                    sample.stopToField, sample.whisper);
         samples.push_back(sample);
         std::this_thread::sleep_for(2s);  // the clipboard restore and the indicator's fade
     }
@@ -219,9 +231,10 @@ int run(const Options& options)
         }
         return median(values);
     };
-    std::printf("median of %d: press to first audio block %.1f ms; %s without whisper %.1f ms; whisper %.0f ms\n",
+    std::printf("median of %d: press to first audio block %.1f ms; %s without whisper %.1f ms; stop to text in the "
+                "field without whisper %.1f ms; whisper %.0f ms\n",
                 options.dictations, medianOf(&Sample::pressToFirstBlock), stopFigure, medianOf(&Sample::stopToPaste),
-                medianOf(&Sample::whisper));
+                medianOf(&Sample::stopToField), medianOf(&Sample::whisper));
     const testing::ProcessActivity after = testing::readProcessActivity(app.pid());
     std::printf("VmRSS after dictating: %lld KiB\n", after.residentKiB);
     std::printf("field: \"%s\"\n", client.text("single").c_str());
