@@ -60,9 +60,17 @@ std::string PasteKeyChain::missing() const
     return missingPasteKeys(facts_, offers_);
 }
 
+void PasteKeyChain::setShortcutHeld(std::function<bool()> held)
+{
+    shortcutHeld_ = std::move(held);
+}
+
 std::vector<KeyModifier> PasteKeyChain::heldModifiers()
 {
     const PasteKeyMethod method = current();
+    if (method != PasteKeyMethod::none && shortcutHeld_ && shortcutHeld_()) {
+        return {KeyModifier::shift, KeyModifier::control, KeyModifier::alt, KeyModifier::super};
+    }
     return method == PasteKeyMethod::none ? std::vector<KeyModifier>{} : keys_.at(method)->heldModifiers();
 }
 

@@ -4,6 +4,7 @@
 #include "core/session/PasteMethods.h"
 #include "delivery/paste/KeySynthesizer.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +27,11 @@ public:
     // comes back (a desktop approving the portal again) is tried again.
     void provide(PasteKeyMethod method, KeySynthesizer* keys);
 
+    // Tells whether the desktop's shortcut is still held down (the desktop binds it and reports its
+    // release). Sending keys through a desktop or uinput keyboard merges with the keys still down,
+    // and none of these methods sees them, so while it is held every modifier counts as held.
+    void setShortcutHeld(std::function<bool()> held);
+
     // The method the next chord goes through; none when the transcript has to stay on the clipboard.
     PasteKeyMethod current() const;
     // What this session lacks for sending keys, as one sentence; empty while a method is there.
@@ -44,6 +50,7 @@ private:
     PasteOffers offers_;
     std::map<PasteKeyMethod, KeySynthesizer*> keys_;
     std::vector<PasteKeyMethod> failed_;
+    std::function<bool()> shortcutHeld_;
 };
 
 }  // namespace korvane

@@ -138,6 +138,7 @@ void LinuxPlatform::setUpWaylandPaste()
     offers.dataControl = dataControl_ != nullptr;
     pasteKeys_ = std::make_unique<PasteKeyChain>(session_, log_);
     pasteKeys_->setOffers(offers);
+    pasteKeys_->setShortcutHeld([this] { return shortcutsPortal_ && shortcutsPortal_->shortcutHeld(); });
     pasteKeys_->provide(PasteKeyMethod::virtualKeyboard, virtualKeyboard_.get());
     // A uinput keyboard is seen by the compositor a moment after it is made, so it is made now,
     // where nothing before it in the order is at hand, rather than at the first paste.

@@ -258,7 +258,13 @@ void QtGlobalShortcutsPortal::onShortcutSignal(const QDBusMessage& message)
         return;
     }
     const std::string id = arguments.at(1).toString().toStdString();
-    const auto& handler = member == QLatin1String("Activated") ? handlers_.activated : handlers_.deactivated;
+    const bool pressed = member == QLatin1String("Activated");
+    if (pressed) {
+        held_.insert(id);
+    } else {
+        held_.erase(id);
+    }
+    const auto& handler = pressed ? handlers_.activated : handlers_.deactivated;
     if (handler) {
         handler(id);
     }
@@ -281,6 +287,7 @@ void QtGlobalShortcutsPortal::forgetSession()
     bus_.disconnect(kService, session_, kSessionInterface, QStringLiteral("Closed"), this,
                     SLOT(onSessionClosed(QDBusMessage)));
     session_.clear();
+    held_.clear();
 }
 
 std::uint64_t QtGlobalShortcutsPortal::subscribe(Handlers handlers)

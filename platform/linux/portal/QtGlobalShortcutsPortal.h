@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace korvane {
@@ -33,6 +34,9 @@ public:
 
     void bind(const Shortcut& shortcut, std::function<void(const Answer&)> done) override;
     std::uint64_t subscribe(Handlers handlers) override;
+    // Whether the desktop reported one of our shortcuts pressed and not yet released: its keys are
+    // still down, and keys sent now would combine with them.
+    bool shortcutHeld() const { return !held_.empty(); }
     void unsubscribe(std::uint64_t subscription) override;
 
 private slots:
@@ -52,7 +56,8 @@ private:
 
     QDBusConnection bus_;
     LogSink log_;
-    QString session_;  // empty while none is open
+    QString session_;             // empty while none is open
+    std::set<std::string> held_;  // shortcuts pressed and not released
     bool opening_ = false;
     // Binds asked while the session was being opened.
     std::vector<std::pair<Shortcut, std::function<void(const Answer&)>>> waiting_;

@@ -229,6 +229,11 @@ TEST(PasteKeyChain, AFailedMethodPassesTheChordOnAndIsPassedOverUntilProvidedAga
     EXPECT_EQ(chain.current(), PasteKeyMethod::virtualKeyboard) << "the portal offered but not started";
     chain.provide(PasteKeyMethod::remoteDesktop, &portal);
     EXPECT_EQ(chain.current(), PasteKeyMethod::remoteDesktop);
+    bool shortcutDown = true;
+    chain.setShortcutHeld([&] { return shortcutDown; });
+    EXPECT_EQ(chain.heldModifiers().size(), 4U) << "the desktop's shortcut still down";
+    shortcutDown = false;
+    EXPECT_TRUE(chain.heldModifiers().empty());
 
     portal.works = false;
     EXPECT_TRUE(chain.sendChord({{KeyModifier::control}, "v"}));

@@ -97,11 +97,11 @@ protected:
     testing::RecordingLog log;
     std::vector<HotkeyEvent> events;
     std::vector<HotkeyBackend::Settled> settled;
+    std::shared_ptr<QtGlobalShortcutsPortal> portal_;
 
 private:
     std::shared_ptr<MainQueue> queue_ = std::make_shared<QtMainQueue>(&application());
     std::unique_ptr<QDBusConnection> bus_;
-    std::shared_ptr<QtGlobalShortcutsPortal> portal_;
     std::unique_ptr<HotkeyBackendFactory> factory_;
     std::shared_ptr<HotkeyBackend> backend_;
 };
@@ -126,9 +126,12 @@ TEST_F(PortalShortcutTest, BindsTheShortcutAndHearsPressesReleasesAndTheUsersNew
     EXPECT_EQ(asked[0].preferredTrigger, "CTRL+SHIFT+space");
 
     desktop.activate("dictation");
+    ASSERT_TRUE(processEventsUntil([&] { return events.size() == 1; }));
+    EXPECT_TRUE(portal_->shortcutHeld());
     desktop.deactivate("dictation");
     ASSERT_TRUE(processEventsUntil([&] { return events.size() == 2; }));
     EXPECT_THAT(events, ElementsAre(HotkeyEvent::pressed, HotkeyEvent::released));
+    EXPECT_FALSE(portal_->shortcutHeld());
 
     desktop.changeTrigger("dictation", "Super+D");
     ASSERT_TRUE(settledAs(2));
