@@ -123,6 +123,28 @@ TEST_F(SwayPasteTest, ATerminalGetsItsOwnPasteKeysAndAConcealedClipboardIsNeverR
     EXPECT_THAT(owner->readAll(5s), ::testing::Not(::testing::HasSubstr("read text/plain")));
 }
 
+TEST_F(SwayPasteTest, ATargetThatLostTheFrontIsBroughtBackForThePaste)
+{
+    testing::HeadlessSway::Client target = sway.startClient(Toolkit::gtk);
+    testing::HeadlessSway::Client other = sway.startClient(Toolkit::qt);
+    for (testing::HeadlessSway::Client* client : {&other, &target}) {
+        sway.focus(client->appId);
+        client->process->writeLine("focus single");
+        client->process->expectLine("focused single", 5s);
+    }
+    const std::size_t before = app.lineCount();
+    session.pressShortcut();
+    ASSERT_TRUE(app.waitForLine("Recording started", 10s, before)) << app.output();
+    session.desktop().speak();
+    sway.focus(other.appId);
+    session.pressShortcut();
+    EXPECT_TRUE(app.waitForLine("Paste sent to " + target.appId, 60s, before)) << app.output();
+    EXPECT_EQ(
+        testing::SwayDictation::eventually([&] { return testing::SwayDictation::fieldText(target); }, kTranscript),
+        kTranscript);
+    EXPECT_EQ(testing::SwayDictation::fieldText(other), "");
+}
+
 TEST_F(SwayPasteTest, ATargetClosedBeforeThePasteLeavesTheTranscriptOnTheClipboard)
 {
     testing::HeadlessSway::Client client = sway.startClient(Toolkit::gtk);
