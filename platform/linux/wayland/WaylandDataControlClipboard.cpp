@@ -1,5 +1,7 @@
 #include "platform/linux/wayland/WaylandDataControlClipboard.h"
 
+#include "platform/linux/wayland/WaylandDisplay.h"
+
 #include "base/files/PosixFile.h"
 
 // Generated at build time from protocols/data-control.xml.
@@ -79,17 +81,11 @@ const Family kWlr{&zwlr_data_control_manager_v1_interface, &zwlr_data_control_de
                   &zwlr_data_control_source_v1_interface, 2, 2};
 
 template <auto release>
-struct Release {
-    template <typename T>
-    void operator()(T* object) const
-    {
-        release(object);
-    }
-};
-using DisplayPtr = std::unique_ptr<wl_display, Release<wl_display_disconnect>>;
-using RegistryPtr = std::unique_ptr<wl_registry, Release<wl_registry_destroy>>;
+using Release = WaylandRelease<release>;
+using DisplayPtr = WaylandDisplayPtr;
+using RegistryPtr = WaylandRegistryPtr;
 using CallbackPtr = std::unique_ptr<wl_callback, Release<wl_callback_destroy>>;
-using SeatPtr = std::unique_ptr<wl_seat, Release<wl_seat_destroy>>;
+using SeatPtr = WaylandSeatPtr;
 using ManagerPtr = std::unique_ptr<zwlr_data_control_manager_v1, Release<zwlr_data_control_manager_v1_destroy>>;
 using DevicePtr = std::unique_ptr<zwlr_data_control_device_v1, Release<zwlr_data_control_device_v1_destroy>>;
 using SourcePtr = std::unique_ptr<zwlr_data_control_source_v1, Release<zwlr_data_control_source_v1_destroy>>;
@@ -701,14 +697,8 @@ const zwlr_data_control_source_v1_listener WaylandDataControlClipboard::Impl::kS
 
 std::unique_ptr<WaylandDataControlClipboard> WaylandDataControlClipboard::create(LogSink log)
 {
-    const char* name = std::getenv("WAYLAND_DISPLAY");
-    if (name == nullptr || *name == '\0') {
-        log("Wayland: no compositor to reach the clipboard through (WAYLAND_DISPLAY is not set)");
-        return nullptr;
-    }
-    DisplayPtr display(wl_display_connect(name));
+    DisplayPtr display = connectToCompositor(log, "to reach the clipboard through");
     if (!display) {
-        log(std::string("Wayland: cannot connect to ") + name + ": " + std::strerror(errno));
         return nullptr;
     }
     auto impl = std::make_unique<Impl>(std::move(log), std::move(display));

@@ -1,6 +1,7 @@
 #include "platform/linux/wayland/WaylandForeignToplevel.h"
 
 #include "platform/linux/wayland/ToplevelActivation.h"
+#include "platform/linux/wayland/WaylandDisplay.h"
 
 // Generated at build time from protocols/foreign-toplevel.xml.
 #include "foreign-toplevel-client-protocol.h"
@@ -26,19 +27,13 @@ namespace {
 constexpr std::uint32_t kManagerVersion = 3;
 
 template <auto release>
-struct Release {
-    template <typename T>
-    void operator()(T* object) const
-    {
-        release(object);
-    }
-};
-using DisplayPtr = std::unique_ptr<wl_display, Release<wl_display_disconnect>>;
-using RegistryPtr = std::unique_ptr<wl_registry, Release<wl_registry_destroy>>;
+using Release = WaylandRelease<release>;
+using DisplayPtr = WaylandDisplayPtr;
+using RegistryPtr = WaylandRegistryPtr;
 using ManagerPtr = std::unique_ptr<zwlr_foreign_toplevel_manager_v1, Release<zwlr_foreign_toplevel_manager_v1_destroy>>;
 // Destroying a handle also tells the compositor we are done with the window.
 using HandlePtr = std::unique_ptr<zwlr_foreign_toplevel_handle_v1, Release<zwlr_foreign_toplevel_handle_v1_destroy>>;
-using SeatPtr = std::unique_ptr<wl_seat, Release<wl_seat_destroy>>;
+using SeatPtr = WaylandSeatPtr;
 
 std::string managerName()
 {
@@ -200,11 +195,7 @@ private:
         }
     }
 
-    std::string lastError() const
-    {
-        const int error = wl_display_get_error(display_.get());
-        return std::strerror(error != 0 ? error : errno);
-    }
+    std::string lastError() const { return connectionError(display_.get()); }
 
     void onToplevel(zwlr_foreign_toplevel_handle_v1* handle)
     {
@@ -263,14 +254,8 @@ const zwlr_foreign_toplevel_handle_v1_listener WaylandForeignToplevel::Impl::kHa
 
 std::unique_ptr<WaylandForeignToplevel> WaylandForeignToplevel::create(LogSink log)
 {
-    const char* name = std::getenv("WAYLAND_DISPLAY");
-    if (name == nullptr || *name == '\0') {
-        log("Wayland: no compositor to ask for the active window (WAYLAND_DISPLAY is not set)");
-        return nullptr;
-    }
-    DisplayPtr display(wl_display_connect(name));
+    DisplayPtr display = connectToCompositor(log, "to ask for the active window");
     if (!display) {
-        log(std::string("Wayland: cannot connect to ") + name + ": " + std::strerror(errno));
         return nullptr;
     }
     auto impl = std::make_unique<Impl>(std::move(log), std::move(display));

@@ -1,6 +1,7 @@
 #include "platform/linux/wayland/WaylandVirtualKeyboard.h"
 
 #include "platform/linux/wayland/PasteKeymap.h"
+#include "platform/linux/wayland/WaylandDisplay.h"
 
 // Generated at build time from protocols/virtual-keyboard.xml.
 #include "virtual-keyboard-client-protocol.h"
@@ -27,16 +28,10 @@ constexpr std::uint32_t kPressed = 1;
 constexpr std::uint32_t kReleased = 0;
 
 template <auto release>
-struct Release {
-    template <typename T>
-    void operator()(T* object) const
-    {
-        release(object);
-    }
-};
-using DisplayPtr = std::unique_ptr<wl_display, Release<wl_display_disconnect>>;
-using RegistryPtr = std::unique_ptr<wl_registry, Release<wl_registry_destroy>>;
-using SeatPtr = std::unique_ptr<wl_seat, Release<wl_seat_destroy>>;
+using Release = WaylandRelease<release>;
+using DisplayPtr = WaylandDisplayPtr;
+using RegistryPtr = WaylandRegistryPtr;
+using SeatPtr = WaylandSeatPtr;
 // The manager has no destructor request in version 1: forgetting the proxy is all there is.
 using ManagerPtr = std::unique_ptr<zwp_virtual_keyboard_manager_v1, Release<zwp_virtual_keyboard_manager_v1_destroy>>;
 using KeyboardPtr = std::unique_ptr<zwp_virtual_keyboard_v1, Release<zwp_virtual_keyboard_v1_destroy>>;
@@ -164,11 +159,7 @@ private:
         return false;
     }
 
-    std::string lastError() const
-    {
-        const int error = wl_display_get_error(display_.get());
-        return std::strerror(error != 0 ? error : errno);
-    }
+    std::string lastError() const { return connectionError(display_.get()); }
 
     LogSink log_;
     DisplayPtr display_;  // first: the proxies on it go before it
@@ -180,13 +171,8 @@ private:
 
 std::unique_ptr<WaylandVirtualKeyboard> WaylandVirtualKeyboard::create(LogSink log)
 {
-    const char* name = std::getenv("WAYLAND_DISPLAY");
-    if (name == nullptr || *name == '\0') {
-        return nullptr;
-    }
-    DisplayPtr display(wl_display_connect(name));
+    DisplayPtr display = connectToCompositor(log, "to send paste keys through");
     if (!display) {
-        log(std::string("Wayland: cannot connect to ") + name + ": " + std::strerror(errno));
         return nullptr;
     }
     auto impl = std::make_unique<Impl>(std::move(log), std::move(display));
