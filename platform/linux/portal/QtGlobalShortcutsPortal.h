@@ -2,6 +2,7 @@
 
 #include "base/logging/LogSink.h"
 #include "hotkeys/GlobalShortcutsPortal.h"
+#include "platform/linux/portal/PortalRequests.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,7 +11,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <set>
 #include <vector>
 
@@ -40,29 +40,22 @@ public:
     void unsubscribe(std::uint64_t subscription) override;
 
 private slots:
-    void onResponse(const QDBusMessage& message);
     void onShortcutSignal(const QDBusMessage& message);
     void onSessionClosed(const QDBusMessage& message);
 
 private:
-    using ResponseHandler = std::function<void(unsigned response, const QVariantMap& results)>;
-
     void openSession();
     void bindInSession(const Shortcut& shortcut, std::function<void(const Answer&)> done);
-    // Calls `method` with `arguments`, the last of them an options map that gets our handle token,
-    // and hands the Response (or a failure, as response 2 with "error") to `handler`.
-    void request(const QString& method, QList<QVariant> arguments, ResponseHandler handler);
     void forgetSession();
 
     QDBusConnection bus_;
     LogSink log_;
+    PortalRequests requests_;
     QString session_;             // empty while none is open
     std::set<std::string> held_;  // shortcuts pressed and not released
     bool opening_ = false;
     // Binds asked while the session was being opened.
     std::vector<std::pair<Shortcut, std::function<void(const Answer&)>>> waiting_;
-    std::map<QString, ResponseHandler> pending_;  // by request path
-    std::uint64_t nextToken_ = 0;
     std::uint64_t subscriber_ = 0;
     std::uint64_t subscriptions_ = 0;
     Handlers handlers_;

@@ -1,9 +1,9 @@
 #include "platform/linux/portal/QtRemoteDesktopPortal.h"
 
+#include "platform/linux/portal/PortalBus.h"
+
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDBusVariant>
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon.h>
@@ -15,15 +15,8 @@ namespace korvane {
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kInterface = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
-const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
-const QString kSessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 
-// Response codes of a portal request.
-constexpr unsigned kCancelled = 1;
-constexpr unsigned kFailed = 2;
 // Device types, a bit mask.
 constexpr unsigned kKeyboard = 1;
 // Keep the grant until the user revokes it, rather than for this run only.
@@ -70,27 +63,20 @@ std::string reasonFor(unsigned response, const QVariantMap& results, const std::
     if (results.contains("error")) {
         return "The desktop portal failed to " + step + ": " + results.value("error").toString().toStdString();
     }
-    return response == kCancelled ? "The keyboard access was declined on the desktop"
-                                  : "The desktop refused to " + step + " (response " + std::to_string(response) + ")";
+    return response == PortalRequests::kCancelled
+               ? "The keyboard access was declined on the desktop"
+               : "The desktop refused to " + step + " (response " + std::to_string(response) + ")";
 }
 
 }  // namespace
 
 QtRemoteDesktopPortal::QtRemoteDesktopPortal(QDBusConnection bus, LogSink log, std::chrono::milliseconds startTimeout)
-    : bus_(std::move(bus)), log_(std::move(log))
+    : bus_(std::move(bus)), log_(std::move(log)), requests_(bus_, kInterface, QStringLiteral("korvane_keys"))
 {
     startTimer_.setSingleShot(true);
     startTimer_.setInterval(startTimeout);
     connect(&startTimer_, &QTimer::timeout, this, [this, startTimeout] {
-        // Closing the requests makes the portal drop its dialog; their late answers are ignored.
-        std::vector<QString> unanswered;
-        for (const auto& [path, handler] : pending_) {
-            unanswered.push_back(path);
-        }
-        for (const QString& path : unanswered) {
-            bus_.send(QDBusMessage::createMethodCall(kService, path, kRequestInterface, QStringLiteral("Close")));
-            forgetRequest(path);
-        }
+        requests_.closeAll();
         const auto ms = startTimeout.count();
         finish({RemoteDesktopStart::Outcome::failed,
                 {},
@@ -102,20 +88,14 @@ QtRemoteDesktopPortal::QtRemoteDesktopPortal(QDBusConnection bus, LogSink log, s
 QtRemoteDesktopPortal::~QtRemoteDesktopPortal()
 {
     if (!session_.isEmpty()) {
-        bus_.send(QDBusMessage::createMethodCall(kService, session_, kSessionInterface, QStringLiteral("Close")));
+        bus_.send(
+            QDBusMessage::createMethodCall(kPortalService, session_, kPortalSessionInterface, QStringLiteral("Close")));
     }
 }
 
 unsigned QtRemoteDesktopPortal::version(const QDBusConnection& bus, int timeoutMs)
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << kInterface << QStringLiteral("version");
-    const QDBusMessage reply = bus.call(get, QDBus::Block, timeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        return 0;
-    }
-    return reply.arguments().first().value<QDBusVariant>().variant().toUInt();
+    return portalInterfaceVersion(bus, kInterface, timeoutMs);
 }
 
 void QtRemoteDesktopPortal::start(const std::string& restoreToken, std::function<void(RemoteDesktopStart)> completion)
@@ -130,19 +110,19 @@ void QtRemoteDesktopPortal::start(const std::string& restoreToken, std::function
     completion_ = std::move(completion);
     startTimer_.start();
     QVariantMap options;
-    options.insert("session_handle_token", QStringLiteral("korvane_keys_session_%1").arg(++nextToken_));
-    request(QStringLiteral("CreateSession"), {options},
-            [this, restoreToken](unsigned response, const QVariantMap& results) {
-                const QString session = pathText(results.value("session_handle"));
-                if (response != 0 || session.isEmpty()) {
-                    fail(response == 0 ? kFailed : response, results, "open a session");
-                    return;
-                }
-                session_ = session;
-                bus_.connect(kService, session_, kSessionInterface, QStringLiteral("Closed"), this,
-                             SLOT(onSessionClosed(QDBusMessage)));
-                selectDevices(restoreToken);
-            });
+    options.insert("session_handle_token", requests_.sessionToken());
+    requests_.request(QStringLiteral("CreateSession"), {options},
+                      [this, restoreToken](unsigned response, const QVariantMap& results) {
+                          const QString session = pathText(results.value("session_handle"));
+                          if (response != 0 || session.isEmpty()) {
+                              fail(response == 0 ? PortalRequests::kFailed : response, results, "open a session");
+                              return;
+                          }
+                          session_ = session;
+                          bus_.connect(kPortalService, session_, kPortalSessionInterface, QStringLiteral("Closed"),
+                                       this, SLOT(onSessionClosed(QDBusMessage)));
+                          selectDevices(restoreToken);
+                      });
 }
 
 void QtRemoteDesktopPortal::selectDevices(const std::string& restoreToken)
@@ -154,41 +134,43 @@ void QtRemoteDesktopPortal::selectDevices(const std::string& restoreToken)
     if (!restoreToken.empty()) {
         options.insert("restore_token", QString::fromStdString(restoreToken));
     }
-    request(QStringLiteral("SelectDevices"), {QVariant::fromValue(QDBusObjectPath(session_)), options},
-            [this](unsigned response, const QVariantMap& results) {
-                if (response != 0) {
-                    fail(response, results, "select the keyboard");
-                    return;
-                }
-                startSession();
-            });
+    requests_.request(QStringLiteral("SelectDevices"), {QVariant::fromValue(QDBusObjectPath(session_)), options},
+                      [this](unsigned response, const QVariantMap& results) {
+                          if (response != 0) {
+                              fail(response, results, "select the keyboard");
+                              return;
+                          }
+                          startSession();
+                      });
 }
 
 void QtRemoteDesktopPortal::startSession()
 {
-    request(QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(session_)), QString(), QVariantMap()},
-            [this](unsigned response, const QVariantMap& results) {
-                if (response != 0) {
-                    fail(response, results, "start the session");
-                    return;
-                }
-                const QVariant devices = results.value("devices");
-                if (devices.userType() != QMetaType::UInt || (devices.toUInt() & kKeyboard) == 0) {
-                    finish({RemoteDesktopStart::Outcome::failed, {}, "The desktop did not grant the keyboard"});
-                    return;
-                }
-                const QVariant token = results.value("restore_token");
-                started_ = true;
-                finish({RemoteDesktopStart::Outcome::started,
-                        token.userType() == QMetaType::QString ? token.toString().toStdString() : std::string(),
-                        {}});
-            });
+    requests_.request(
+        QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(session_)), QString(), QVariantMap()},
+        [this](unsigned response, const QVariantMap& results) {
+            if (response != 0) {
+                fail(response, results, "start the session");
+                return;
+            }
+            const QVariant devices = results.value("devices");
+            if (devices.userType() != QMetaType::UInt || (devices.toUInt() & kKeyboard) == 0) {
+                finish({RemoteDesktopStart::Outcome::failed, {}, "The desktop did not grant the keyboard"});
+                return;
+            }
+            const QVariant token = results.value("restore_token");
+            started_ = true;
+            finish({RemoteDesktopStart::Outcome::started,
+                    token.userType() == QMetaType::QString ? token.toString().toStdString() : std::string(),
+                    {}});
+        });
 }
 
 void QtRemoteDesktopPortal::fail(unsigned response, const QVariantMap& results, const std::string& step)
 {
-    const auto outcome = response == kCancelled && !results.contains("error") ? RemoteDesktopStart::Outcome::refused
-                                                                              : RemoteDesktopStart::Outcome::failed;
+    const auto outcome = response == PortalRequests::kCancelled && !results.contains("error")
+                             ? RemoteDesktopStart::Outcome::refused
+                             : RemoteDesktopStart::Outcome::failed;
     finish({outcome, {}, reasonFor(response, results, step)});
 }
 
@@ -203,8 +185,9 @@ void QtRemoteDesktopPortal::finish(RemoteDesktopStart outcome)
     } else {
         log_("Portal keyboard session not started: " + outcome.reason);
         if (!session_.isEmpty()) {
-            bus_.send(QDBusMessage::createMethodCall(kService, session_, kSessionInterface, QStringLiteral("Close")));
-            bus_.disconnect(kService, session_, kSessionInterface, QStringLiteral("Closed"), this,
+            bus_.send(QDBusMessage::createMethodCall(kPortalService, session_, kPortalSessionInterface,
+                                                     QStringLiteral("Close")));
+            bus_.disconnect(kPortalService, session_, kPortalSessionInterface, QStringLiteral("Closed"), this,
                             SLOT(onSessionClosed(QDBusMessage)));
             session_.clear();
         }
@@ -214,76 +197,13 @@ void QtRemoteDesktopPortal::finish(RemoteDesktopStart outcome)
     completion(std::move(outcome));
 }
 
-void QtRemoteDesktopPortal::request(const QString& method, QList<QVariant> arguments, ResponseHandler handler)
-{
-    const QString token = QStringLiteral("korvane_keys_%1").arg(++nextToken_);
-    QVariantMap options = arguments.takeLast().toMap();
-    options.insert("handle_token", token);
-    arguments.append(options);
-    // The portal names the request object after our unique name and the token, so the answer can
-    // be subscribed to before the call.
-    QString sender = bus_.baseService().mid(1);
-    sender.replace('.', '_');
-    const QString expected = kPath + "/request/" + sender + "/" + token;
-    bus_.connect(kService, expected, kRequestInterface, QStringLiteral("Response"), this,
-                 SLOT(onResponse(QDBusMessage)));
-    pending_[expected] = std::move(handler);
-
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
-    call.setArguments(arguments);
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, expected](QDBusPendingCallWatcher* finished) {
-        finished->deleteLater();
-        const QDBusPendingReply<QDBusObjectPath> reply = *finished;
-        const auto found = pending_.find(expected);
-        if (found == pending_.end()) {
-            return;
-        }
-        if (reply.isError()) {
-            ResponseHandler failed = std::move(found->second);
-            forgetRequest(expected);
-            failed(kFailed, QVariantMap{{"error", reply.error().message()}});
-            return;
-        }
-        const QString actual = reply.value().path();
-        if (actual != expected) {
-            // A portal that picked another path (one already in use): follow the answer there.
-            ResponseHandler moved = std::move(found->second);
-            forgetRequest(expected);
-            pending_[actual] = std::move(moved);
-            bus_.connect(kService, actual, kRequestInterface, QStringLiteral("Response"), this,
-                         SLOT(onResponse(QDBusMessage)));
-        }
-    });
-}
-
-void QtRemoteDesktopPortal::forgetRequest(const QString& path)
-{
-    pending_.erase(path);
-    bus_.disconnect(kService, path, kRequestInterface, QStringLiteral("Response"), this,
-                    SLOT(onResponse(QDBusMessage)));
-}
-
-void QtRemoteDesktopPortal::onResponse(const QDBusMessage& message)
-{
-    const auto found = pending_.find(message.path());
-    if (found == pending_.end() || message.arguments().size() < 2) {
-        return;
-    }
-    ResponseHandler handler = std::move(found->second);
-    forgetRequest(message.path());
-    const unsigned response = message.arguments().at(0).toUInt();
-    const QVariantMap results = qdbus_cast<QVariantMap>(message.arguments().at(1));
-    handler(response, results);
-}
-
 void QtRemoteDesktopPortal::onSessionClosed(const QDBusMessage& message)
 {
     if (message.path() != session_) {
         return;
     }
     log_("Portal keyboard session closed by the desktop");
-    bus_.disconnect(kService, session_, kSessionInterface, QStringLiteral("Closed"), this,
+    bus_.disconnect(kPortalService, session_, kPortalSessionInterface, QStringLiteral("Closed"), this,
                     SLOT(onSessionClosed(QDBusMessage)));
     session_.clear();
     started_ = false;
@@ -337,7 +257,7 @@ void QtRemoteDesktopPortal::sendNextKey()
     const KeyEvent next = keys_.front();
     keys_.pop_front();
     QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("NotifyKeyboardKeysym"));
+        QDBusMessage::createMethodCall(kPortalService, kPortalPath, kInterface, QStringLiteral("NotifyKeyboardKeysym"));
     call.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(), static_cast<int>(next.keysym),
                        static_cast<unsigned>(next.pressed ? 1 : 0)});
     keyInFlight_ = true;

@@ -3,6 +3,7 @@
 #include "base/logging/LogSink.h"
 #include "delivery/paste/KeySynthesizer.h"
 #include "delivery/paste/RemoteDesktopStart.h"
+#include "platform/linux/portal/PortalRequests.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -14,7 +15,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -53,20 +53,13 @@ public:
     bool sendChord(const KeyChord& chord) override;
 
 private slots:
-    void onResponse(const QDBusMessage& message);
     void onSessionClosed(const QDBusMessage& message);
 
 private:
-    using ResponseHandler = std::function<void(unsigned response, const QVariantMap& results)>;
-
     void selectDevices(const std::string& restoreToken);
     void startSession();
-    // Calls `method` with `arguments`, the last of them an options map that gets our handle token,
-    // and hands the Response (or a failure, as response 2 with "error") to `handler`.
-    void request(const QString& method, QList<QVariant> arguments, ResponseHandler handler);
     void finish(RemoteDesktopStart outcome);
     void fail(unsigned response, const QVariantMap& results, const std::string& step);
-    void forgetRequest(const QString& path);
     // Sends the first queued key unless one is on its way. The portal handles each call on a thread
     // of its own, so a key sent before the previous one is answered may overtake it.
     void sendNextKey();
@@ -78,12 +71,11 @@ private:
 
     QDBusConnection bus_;
     LogSink log_;
+    PortalRequests requests_;
     QTimer startTimer_;
     QString session_;  // empty until CreateSession answered
     bool started_ = false;
     std::function<void(RemoteDesktopStart)> completion_;
-    std::map<QString, ResponseHandler> pending_;  // by request path
-    std::uint64_t nextToken_ = 0;
     std::deque<KeyEvent> keys_;
     bool keyInFlight_ = false;
     bool keyErrorLogged_ = false;

@@ -9,14 +9,12 @@
 #include "platform/linux/portal/QtGlobalShortcutsPortal.h"
 #include "tests/support/RecordingLog.h"
 #include "tests/support/portal/PortalTestBus.h"
-
-#include <QCoreApplication>
-#include <QDBusConnection>
+#include "tests/support/qt/CoreApplication.h"
+#include "tests/support/qt/PrivateBusConnection.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,29 +24,8 @@
 namespace korvane {
 namespace {
 
-using namespace std::chrono_literals;
 using ::testing::ElementsAre;
-
-QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "portal-shortcut-test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
-bool processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using testing::processEventsUntil;
 
 // Korvane's side: the portal client on its own connection to the test bus, and the backend the
 // factory builds for a binding, with what it reported.
@@ -56,13 +33,10 @@ class PortalShortcutTest : public ::testing::Test {
 protected:
     void connect(const testing::PortalTestBus& desktop)
     {
-        application();
-        static int connections = 0;
-        const QString name = QStringLiteral("portal-test-%1").arg(++connections);
-        bus_ = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(QString::fromStdString(desktop.address()), name));
-        ASSERT_TRUE(bus_->isConnected());
-        portal_ = std::make_shared<QtGlobalShortcutsPortal>(*bus_, log.sink());
+        testing::coreApplication();
+        bus_ = std::make_unique<testing::PrivateBusConnection>(desktop.address());
+        ASSERT_TRUE(bus_->connection().isConnected());
+        portal_ = std::make_shared<QtGlobalShortcutsPortal>(bus_->connection(), log.sink());
         factory_ = std::make_unique<HotkeyBackendFactory>(
             HotkeyBackendFactory::Ports{nullptr, nullptr, [] { return true; }, portal_,
                                         [](std::uint32_t keysym) { return keysym == 0x20 ? "space" : ""; }},
@@ -74,11 +48,7 @@ protected:
         backend_.reset();
         factory_.reset();
         portal_.reset();
-        if (bus_) {
-            const QString name = bus_->name();
-            bus_.reset();
-            QDBusConnection::disconnectFromBus(name);
-        }
+        bus_.reset();
     }
 
     void start()
@@ -100,8 +70,8 @@ protected:
     std::shared_ptr<QtGlobalShortcutsPortal> portal_;
 
 private:
-    std::shared_ptr<MainQueue> queue_ = std::make_shared<QtMainQueue>(&application());
-    std::unique_ptr<QDBusConnection> bus_;
+    std::shared_ptr<MainQueue> queue_ = std::make_shared<QtMainQueue>(&testing::coreApplication());
+    std::unique_ptr<testing::PrivateBusConnection> bus_;
     std::unique_ptr<HotkeyBackendFactory> factory_;
     std::shared_ptr<HotkeyBackend> backend_;
 };
@@ -109,10 +79,8 @@ private:
 TEST_F(PortalShortcutTest, BindsTheShortcutAndHearsPressesReleasesAndTheUsersNewKeys)
 {
     testing::PortalTestBus desktop;
-    EXPECT_EQ(QtGlobalShortcutsPortal::version(
-                  QDBusConnection::connectToBus(QString::fromStdString(desktop.address()), "portal-version"), 2000),
+    EXPECT_EQ(QtGlobalShortcutsPortal::version(testing::PrivateBusConnection(desktop.address()).connection(), 2000),
               1u);
-    QDBusConnection::disconnectFromBus("portal-version");
     desktop.setBindAnswer(0, "Ctrl+Shift+Space");
     connect(desktop);
     start();

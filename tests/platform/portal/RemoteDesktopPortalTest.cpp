@@ -4,15 +4,15 @@
 #include "platform/linux/portal/QtRemoteDesktopPortal.h"
 #include "tests/support/RecordingLog.h"
 #include "tests/support/portal/PortalTestBus.h"
+#include "tests/support/qt/CoreApplication.h"
+#include "tests/support/qt/PrivateBusConnection.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -25,6 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using testing::processEventsUntil;
 using Key = testing::PortalTestBus::KeysymEvent;
 using Outcome = RemoteDesktopStart::Outcome;
 
@@ -46,49 +47,22 @@ void PrintTo(const PortalTestBus::KeysymEvent& key, std::ostream* out)
 
 namespace {
 
-QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "remote-desktop-portal-test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
-bool processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
 // Korvane's side: portal clients, each on its own connection to the test bus as separate launches
 // would be.
 class RemoteDesktopPortalTest : public ::testing::Test {
 protected:
     QtRemoteDesktopPortal& connect(const testing::PortalTestBus& desktop, std::chrono::milliseconds timeout = 60s)
     {
-        application();
-        static int connections = 0;
-        const QString name = QStringLiteral("remote-desktop-test-%1").arg(++connections);
-        names_.push_back(name);
-        portals_.push_back(std::make_unique<QtRemoteDesktopPortal>(
-            QDBusConnection::connectToBus(QString::fromStdString(desktop.address()), name), log.sink(), timeout));
+        testing::coreApplication();
+        buses_.push_back(std::make_unique<testing::PrivateBusConnection>(desktop.address()));
+        portals_.push_back(std::make_unique<QtRemoteDesktopPortal>(buses_.back()->connection(), log.sink(), timeout));
         return *portals_.back();
     }
 
     void TearDown() override
     {
         portals_.clear();
-        for (const QString& name : names_) {
-            QDBusConnection::disconnectFromBus(name);
-        }
-        names_.clear();
+        buses_.clear();
     }
 
     // Starts `portal` and waits for its one report (a second would come right behind it).
@@ -114,7 +88,7 @@ protected:
     testing::RecordingLog log;
 
 private:
-    std::vector<QString> names_;
+    std::vector<std::unique_ptr<testing::PrivateBusConnection>> buses_;
     std::vector<std::unique_ptr<QtRemoteDesktopPortal>> portals_;
 };
 
@@ -225,10 +199,8 @@ TEST_F(RemoteDesktopPortalTest, VersionIsWhatThePortalOffersAndZeroWithoutTheInt
     for (const auto& [offered, version] : cases) {
         SCOPED_TRACE(offered);
         testing::PortalTestBus desktop({.globalShortcuts = !offered, .remoteDesktop = offered});
-        EXPECT_EQ(QtRemoteDesktopPortal::version(
-                      QDBusConnection::connectToBus(QString::fromStdString(desktop.address()), "version"), 2000),
+        EXPECT_EQ(QtRemoteDesktopPortal::version(testing::PrivateBusConnection(desktop.address()).connection(), 2000),
                   version);
-        QDBusConnection::disconnectFromBus("version");
     }
 }
 
