@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace korvane {
@@ -88,7 +89,8 @@ TEST(WaylandSessionPaste, TheRemoteDesktopPortalSendsThePasteKeysOnceTheDesktopA
     const std::vector<testing::PortalTestBus::KeysymEvent> ctrlV{
         {0xffe3, true}, {0x76, true}, {0x76, false}, {0xffe3, false}};
     {
-        testing::RunningKorvane app(home.path(), R"({"debugLogging": true, "hotkeyMode": "toggle"})", model.catalogueFile());
+        testing::RunningKorvane app(home.path(), R"({"debugLogging": true, "hotkeyMode": "toggle"})",
+                                    model.catalogueFile());
         ASSERT_TRUE(app.waitForLine("Paste keys: remote desktop portal; clipboard: X11 selections", 20s))
             << app.output();
         ASSERT_TRUE(app.waitForLine("Model loaded: scripted", 60s)) << app.output();
@@ -96,6 +98,12 @@ TEST(WaylandSessionPaste, TheRemoteDesktopPortalSendsThePasteKeysOnceTheDesktopA
         EXPECT_EQ(portal.approvalCount(), 1);
         const std::size_t before = dictate(app);
         EXPECT_TRUE(app.waitForLine("Cmd+V sent", 60s, before)) << app.output();
+        // Korvane sends each key once the portal answered the one before: the last may still be on
+        // its way when the paste is logged.
+        for (const auto deadline = std::chrono::steady_clock::now() + 5s;
+             portal.keysymEvents().size() < ctrlV.size() && std::chrono::steady_clock::now() < deadline;) {
+            std::this_thread::sleep_for(20ms);
+        }
         EXPECT_EQ(portal.keysymEvents(), ctrlV);
     }
     portal.setRemoteDesktopAnswer(1);
