@@ -76,7 +76,8 @@ void ApplicationShell::launch()
     // The settings window asks about the same model files the transcriber loads.
     const auto models = std::make_shared<const ModelStore>(std::move(catalogue), modelsDir());
     transcriber_ =
-        std::make_shared<WhisperTranscriber>(modelName, std::make_shared<ModelStoreFiles>(*models), vocabulary_);
+        std::make_shared<WhisperTranscriber>(modelName, std::make_shared<ModelStoreFiles>(*models), vocabulary_,
+                                             [&settings = settings_] { return settings.useGpu(); });
 
     DictationCollaborators collaborators;
     collaborators.mainQueue = mainQueue_;
@@ -131,6 +132,7 @@ void ApplicationShell::launch()
     windowParts.countTokens = [transcriber = transcriber_](const std::string& text) {
         return transcriber->tryTokenCount(text);
     };
+    windowParts.gpuBackendActive = [transcriber = transcriber_] { return transcriber->isGpuBackendActive(); };
     windowParts.pauseHotkey = weakTask(alive_, [](ApplicationShell* shell) { shell->pauseHotkey(); });
     windowParts.applyHotkey = weakCallback(alive_, [](ApplicationShell* shell, std::optional<HotkeyBinding> binding) {
         shell->applyHotkey(std::move(binding));

@@ -14,6 +14,7 @@
 #include "platform/linux/portal/XkbKeysymName.h"
 #include "transcription/models/ModelCatalogueFile.h"
 #include "transcription/models/ModelFileCheck.h"
+#include "transcription/whisper/BackendRegistry.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -340,6 +341,14 @@ SelfTestCheck modelCheck(const SelfTestContext& context)
     return check;
 }
 
+// Where a model loaded now would run. The CPU is slower, never broken, so it passes too; the finding
+// says why no GPU is used.
+SelfTestCheck recognitionCheck(const SelfTestContext& context)
+{
+    return {"Recognition", Outcome::passed, computeBackendSummary(plannedComputeBackend(context.settings.useGpu())),
+            ""};
+}
+
 SelfTestCheck modelsFolderCheck()
 {
     const fs::path folder = modelsFolder();
@@ -378,6 +387,7 @@ std::vector<SelfTestCheck> runSelfTestChecks(const SelfTestContext& context)
     checks.push_back(accessibilityBusCheck());
     checks.push_back(soundCheck(context));
     checks.push_back(modelCheck(context));
+    checks.push_back(recognitionCheck(context));
     checks.push_back(modelsFolderCheck());
     return checks;
 }

@@ -272,6 +272,11 @@ std::optional<std::int64_t> AppSettings::unloadModelAfterMinutes() const
     return minutes;
 }
 
+bool AppSettings::useGpu() const
+{
+    return store_->boolean(SettingsKeys::useGPU).value_or(true);
+}
+
 std::string AppSettings::remoteDesktopRestoreToken() const
 {
     return store_->string(SettingsKeys::remoteDesktopRestoreToken).value_or("");

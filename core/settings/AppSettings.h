@@ -130,6 +130,11 @@ public:
     // the stored value stays as it is.
     std::optional<std::int64_t> unloadModelAfterMinutes() const;
 
+    // "useGPU": whether whisper.cpp may run the model on a GPU when its build has a GPU back end;
+    // true unless a boolean false is stored. Set by hand (a GPU driver that misbehaves), never written
+    // by Korvane; read at every model load.
+    bool useGpu() const;
+
     // "remoteDesktopRestoreToken": what the desktop portal gave to reopen its keyboard session
     // without asking the user again; empty when absent or not a string.
     std::string remoteDesktopRestoreToken() const;

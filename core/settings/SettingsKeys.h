@@ -22,6 +22,7 @@ inline constexpr std::string_view updateFeedURL = "updateFeedURL";
 inline constexpr std::string_view lastUpdateCheck = "lastUpdateCheck";
 inline constexpr std::string_view inputDevice = "inputDevice";
 inline constexpr std::string_view unloadModelAfterMinutes = "unloadModelAfterMinutes";
+inline constexpr std::string_view useGPU = "useGPU";
 inline constexpr std::string_view remoteDesktopRestoreToken = "remoteDesktopRestoreToken";
 inline constexpr std::string_view remoteDesktopRefused = "remoteDesktopRefused";
 

@@ -34,6 +34,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 using M = ChordModifier;
 
@@ -112,12 +113,37 @@ TEST_F(GeneralPaneTest, ModelRowsForTheModelInUseADownloadedOneAndAMissingOne)
 
     preview("base");
     EXPECT_EQ(rows(), (ModelRowsSeen{"Using small", false, false, "Downloaded, 1.5 kB", "Use This Model", true, true}));
-    EXPECT_EQ(label("modelDescription")->text().toStdString(), std::string(modelDescription("base")));
+    EXPECT_EQ(label("modelDescription")->text().toStdString(), modelDescription("base", false));
 
     preview("medium");
     EXPECT_EQ(rows(), (ModelRowsSeen{"Using small", false, false, "Not downloaded, 3.5 MB download", "Download and Use",
                                      true, false}));
     EXPECT_EQ(world.settings.modelSize(), "small") << "previewing changes nothing";
+}
+
+TEST(GeneralPaneRecommendation, TurboIsRecommendedOnceTheLoadedModelRunsOnAGpu)
+{
+    bool gpuActive = false;
+    testing::SettingsTestWorld world(
+        testing::SettingsTestWorld::Panes::withoutUpdates,
+        [&gpuActive](SettingsCollaborators& parts) { parts.gpuBackendActive = [&gpuActive] { return gpuActive; }; });
+    world.placeModelFile("small");
+    world.placeModelFile("base");
+    world.loadModel("small");
+    world.show();
+    QComboBox* popup = world.find<QComboBox>("modelPopup");
+    const int turbo = popup->findText("turbo");
+    ASSERT_GE(turbo, 0);
+    popup->setCurrentIndex(turbo);
+    emit popup->activated(turbo);
+    const auto shown = [&world] { return world.find<QLabel>("modelDescription")->text().toStdString(); };
+    EXPECT_EQ(shown(), modelDescription("turbo", false));
+    EXPECT_THAT(shown(), Not(HasSubstr("Recommended"))) << "on the CPU turbo is slow";
+
+    gpuActive = true;
+    world.loadModel("base");  // the next load ran on a GPU; its end refreshes the rows
+    EXPECT_EQ(shown(), modelDescription("turbo", true));
+    EXPECT_THAT(shown(), HasSubstr("Recommended when whisper.cpp runs on a GPU."));
 }
 
 TEST_F(GeneralPaneTest, WhileAModelDownloadsThenOnceItLoaded)

@@ -119,19 +119,44 @@ TEST(ModelRows, EachSituationGivesItsRows)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ModelRows expected = c.expected;
-        expected.description = std::string(modelDescription(c.facts.previewed));
+        expected.description = modelDescription(c.facts.previewed, false);
         EXPECT_EQ(decideModelRows(c.facts), expected);
     }
 }
 
-TEST(ModelRows, DescriptionsAndDeletionTexts)
+TEST(ModelRows, TurboIsRecommendedOnlyWhileAModelRunsOnAGpu)
 {
-    EXPECT_EQ(modelDescription("base"),
-              "Fast and lightweight (~140MB). Good for everyday dictation. Occasional errors on uncommon words.");
-    EXPECT_EQ(modelDescription("turbo"),
-              "Best accuracy (~870MB, large-v3-turbo). Faster than medium with a GPU build of whisper.cpp thanks to "
-              "GPU inference. Recommended when whisper.cpp runs on a GPU.");
-    EXPECT_EQ(modelDescription("tiny"), "");
+    const std::string turbo = "Best accuracy (~870MB, large-v3-turbo). Faster than medium with a GPU build of "
+                              "whisper.cpp thanks to GPU inference.";
+    const std::string small = "Best balance of speed and accuracy (~460MB). Handles most vocabulary well with minimal "
+                              "delay. Recommended.";
+    struct Case {
+        const char* name;
+        bool gpu;
+        std::string description;
+    };
+    const Case cases[] = {
+        {"turbo", true, turbo + " Recommended when whisper.cpp runs on a GPU."},
+        {"turbo", false, turbo},
+        {"small", true, small},
+        {"small", false, small},
+        {"base", true,
+         "Fast and lightweight (~140MB). Good for everyday dictation. Occasional errors on uncommon words."},
+        {"medium", false,
+         "High accuracy (~1.5GB). Better with technical jargon, accents, and longer passages. Slower than turbo."},
+        {"tiny", true, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(modelDescription(c.name, c.gpu), c.description) << c.name << (c.gpu ? " on a GPU" : " on the CPU");
+        ModelFacts facts;
+        facts.previewed = c.name;
+        facts.gpuBackendActive = c.gpu;
+        EXPECT_EQ(decideModelRows(facts).description, c.description) << "the rows pass the fact on";
+    }
+}
+
+TEST(ModelRows, DeletionTexts)
+{
     EXPECT_EQ(deleteModelQuestion("base"), "Delete the base model?");
     EXPECT_EQ(deleteModelDetail("148 MB"), "This frees 148 MB. You can download it again from here later.");
     EXPECT_EQ(deleteRefusedText("base"), "Could not delete base");

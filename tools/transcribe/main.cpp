@@ -2,7 +2,8 @@
 // korvane-transcribe: runs one WAV file through Korvane's recognition path (speech detector,
 // trimming, whisper.cpp with the stored vocabulary's prompt, the transcript cleaner) and prints the
 // text and the time each stage took. A developer tool for comparing against whisper.cpp's own
-// command-line example on the same model file and audio, with either encoder window.
+// command-line example on the same model file and audio, with either encoder window, on the GPU or
+// the CPU.
 #include "base/logging/Logger.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/SettingsVocabulary.h"
@@ -65,14 +66,16 @@ double median(std::vector<double> values)
 
 void usage()
 {
-    std::fputs(
-        "usage: korvane-transcribe [--repeat N] [--encoder-window adaptive|standard] [--log] MODEL.bin AUDIO.wav\n"
-        "  --repeat N   transcribe N times and report the median time of each stage (default 1)\n"
-        "  --encoder-window adaptive|standard\n"
-        "               encode a short recording in a window just longer than itself, or always in\n"
-        "               the 30 s one (default: the stored \"adaptiveEncoderWindow\" setting)\n"
-        "  --log        show Korvane's and whisper.cpp's log lines on standard error\n",
-        stderr);
+    std::fputs("usage: korvane-transcribe [--repeat N] [--encoder-window adaptive|standard] [--gpu on|off] [--log]\n"
+               "                          MODEL.bin AUDIO.wav\n"
+               "  --repeat N   transcribe N times and report the median time of each stage (default 1)\n"
+               "  --encoder-window adaptive|standard\n"
+               "               encode a short recording in a window just longer than itself, or always in\n"
+               "               the 30 s one (default: the stored \"adaptiveEncoderWindow\" setting)\n"
+               "  --gpu on|off run the model on the GPU when whisper.cpp was built with a GPU back end and finds\n"
+               "               a device, or always on the CPU (default on)\n"
+               "  --log        show Korvane's and whisper.cpp's log lines on standard error\n",
+               stderr);
 }
 
 }  // namespace
@@ -81,6 +84,7 @@ int main(int argc, char** argv)
 {
     int repeat = 1;
     std::optional<bool> adaptiveWindow;
+    bool useGpu = true;
     std::vector<std::string_view> files;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -98,6 +102,13 @@ int main(int argc, char** argv)
                 return 2;
             }
             adaptiveWindow = choice == "adaptive";
+        } else if (arg == "--gpu" && i + 1 < argc) {
+            const std::string_view choice = argv[++i];
+            if (choice != "on" && choice != "off") {
+                usage();
+                return 2;
+            }
+            useGpu = choice == "on";
         } else if (arg == "--log") {
             korvane::Logger::setEnabled(true);
         } else if (arg == "--help" || arg == "-h" || (!arg.empty() && arg.front() == '-')) {
@@ -127,7 +138,8 @@ int main(int argc, char** argv)
         AppSettings settings(AppSettings::defaultFile());
         auto vocabulary = std::make_shared<korvane::SettingsVocabulary>(settings);
         korvane::WhisperTranscriber transcriber("small", std::make_shared<FixedModelFile>(modelPath),
-                                                std::make_shared<EncoderWindowChoice>(vocabulary, adaptiveWindow));
+                                                std::make_shared<EncoderWindowChoice>(vocabulary, adaptiveWindow),
+                                                [useGpu] { return useGpu; });
         clock = std::chrono::steady_clock::now();
         if (!transcriber.loadModel("small", {})) {
             throw std::runtime_error("whisper.cpp could not load " + modelPath.string());
@@ -162,6 +174,7 @@ int main(int argc, char** argv)
         std::printf("encoder window: %.2f s%s\n", static_cast<double>(timings.encoderWindowSamples) / 16000.0,
                     timings.redoneInStandardWindow ? " (the adaptive window's decode ran away and was redone)" : "");
         std::printf("threads: %d\n", korvane::transcriptionThreads());
+        std::printf("back end: %s\n", korvane::computeBackendSummary(transcriber.computeBackend()).c_str());
         std::printf("%-18s %10.4f s\n", "read wav", readSeconds);
         std::printf("%-18s %10.4f s\n", "to 16 kHz mono", convertSeconds);
         std::printf("%-18s %10.4f s\n", "load model", loadSeconds);

@@ -6,9 +6,12 @@
 
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace korvane {
 namespace {
+
+thread_local std::vector<std::string>* gpuLines = nullptr;
 
 // The libraries hand over pieces of lines (a progress dot, a continuation); a line is logged once
 // its newline arrives. Pieces are kept per thread so that two threads' output never mixes.
@@ -24,7 +27,11 @@ void forwardToLogger(ggml_log_level level, const char* text, void* /*userData*/)
     std::string::size_type newline;
     while ((newline = pending.find('\n')) != std::string::npos) {
         if (newline > 0) {
-            Logger::log("whisper.cpp: " + pending.substr(0, newline));
+            const std::string line = pending.substr(0, newline);
+            if (gpuLines != nullptr && line.starts_with("whisper_backend_init_gpu: ")) {
+                gpuLines->push_back(line);
+            }
+            Logger::log("whisper.cpp: " + line);
         }
         pending.erase(0, newline + 1);
     }
@@ -38,6 +45,15 @@ void routeWhisperLogToLogger()
     // is set exactly once, before any other whisper.cpp call of ours.
     static std::once_flag once;
     std::call_once(once, [] { whisper_log_set(forwardToLogger, nullptr); });
+}
+
+WhisperGpuLines::WhisperGpuLines() : outer_(std::exchange(gpuLines, &lines_))
+{
+}
+
+WhisperGpuLines::~WhisperGpuLines()
+{
+    gpuLines = outer_;
 }
 
 }  // namespace korvane

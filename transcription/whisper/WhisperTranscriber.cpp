@@ -7,6 +7,7 @@
 #include "transcription/models/ModelCatalogue.h"
 #include "transcription/models/ModelFailureCause.h"
 #include "transcription/models/TranscriberError.h"
+#include "transcription/whisper/BackendRegistry.h"
 #include "transcription/whisper/RunawayDecode.h"
 #include "transcription/whisper/TranscriptionThreads.h"
 #include "transcription/whisper/WhisperLog.h"
@@ -62,8 +63,8 @@ void WhisperTranscriber::ContextDeleter::operator()(whisper_context* context) co
 }
 
 WhisperTranscriber::WhisperTranscriber(std::string modelName, std::shared_ptr<ModelFiles> modelFiles,
-                                       std::shared_ptr<const PromptSettings> settings)
-    : modelFiles_(std::move(modelFiles)), settings_(std::move(settings))
+                                       std::shared_ptr<const PromptSettings> settings, std::function<bool()> useGpu)
+    : modelFiles_(std::move(modelFiles)), settings_(std::move(settings)), useGpu_(std::move(useGpu))
 {
     if (!modelFiles_ || !settings_) {
         throw std::invalid_argument("WhisperTranscriber needs model files and prompt settings");
@@ -112,12 +113,34 @@ ModelLoadResult WhisperTranscriber::loadModel(const std::string& requestedName,
     }
 
     Logger::log("Loading whisper model: " + name);
+    const BackendInventory inventory = backendInventory();
     whisper_context_params params = whisper_context_default_params();
-    params.use_gpu = true;
+    params.use_gpu = !useGpu_ || useGpu_();
+    params.gpu_device = 0;  // the device plannedComputeBackend() expects
     params.flash_attn = true;
+    const ComputeBackend planned = plannedComputeBackend(inventory, params.use_gpu, transcriptionThreads());
     // Created without the lock: this takes seconds for a large model, and a transcription with the
     // previous model may run meanwhile.
-    ContextPtr loaded(whisper_init_from_file_with_params(path.c_str(), params));
+    ContextPtr loaded;
+    ComputeBackend backend;
+    bool gpuTried = false;
+    {
+        const WhisperGpuLines gpuLines;
+        loaded.reset(whisper_init_from_file_with_params(path.c_str(), params));
+        backend = loadedComputeBackend(planned, inventory, gpuLines.lines());
+        gpuTried = !gpuLines.lines().empty() && params.use_gpu && planned.onGpu();
+    }
+    if (!loaded && gpuTried) {
+        // The file was read before the GPU was; the device let the load down, and the CPU will not.
+        Logger::log("whisper_init_from_file failed on the GPU (" + computeBackendText(planned) +
+                    "): loading again "
+                    "on the CPU");
+        params.use_gpu = false;
+        loaded.reset(whisper_init_from_file_with_params(path.c_str(), params));
+        backend = planned;
+        backend.gpu.reset();
+        backend.whyCpu = CpuReason::gpuFailedToStart;
+    }
     if (!loaded) {
         Logger::log("whisper_init_from_file failed for " + path.string());
         return ModelLoadResult::failed(ModelLoadFailure::Cause::unloadable);
@@ -133,8 +156,13 @@ ModelLoadResult WhisperTranscriber::loadModel(const std::string& requestedName,
         }
         context_ = std::move(loaded);  // frees the previous context, if any
         modelName_ = name;
+        backend_ = backend;
+        gpuActive_ = backend.onGpu();
     }
-    Logger::log("Model loaded: " + name);
+    if (!backend.onGpu()) {
+        Logger::log("Recognition on the CPU: " + std::string(cpuReasonText(backend.whyCpu)));
+    }
+    Logger::log("Model loaded: " + name + " (" + computeBackendText(backend) + ")");
     return ModelLoadResult::loaded();
 }
 
@@ -291,6 +319,22 @@ bool WhisperTranscriber::isModelLoaded() const
 {
     const std::lock_guard lock(mutex_);
     return context_ != nullptr;
+}
+
+ComputeBackend WhisperTranscriber::computeBackend() const
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (backend_) {
+            return *backend_;
+        }
+    }
+    return plannedComputeBackend(!useGpu_ || useGpu_());
+}
+
+bool WhisperTranscriber::isGpuBackendActive() const
+{
+    return gpuActive_;
 }
 
 WhisperTranscriber::Guard WhisperTranscriber::tryLock()

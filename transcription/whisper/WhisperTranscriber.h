@@ -3,12 +3,15 @@
 #include "audio/speech/SpeechDetector.h"
 #include "text/Vocabulary.h"
 #include "transcription/SpeechTranscribing.h"
+#include "transcription/whisper/ComputeBackend.h"
 #include "transcription/whisper/EncoderWindow.h"
 #include "transcription/whisper/ModelFiles.h"
 #include "transcription/whisper/PromptSettings.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -62,15 +65,19 @@ public:
     static constexpr int kTokenizerCapacity = 2048;
 
     // `modelName` follows the name rule (an unknown name becomes "small"); nothing is loaded yet.
+    // `useGpu` is asked at every load whether whisper.cpp may run the model on a GPU (the "useGPU"
+    // setting); without it the GPU is allowed.
     WhisperTranscriber(std::string modelName, std::shared_ptr<ModelFiles> modelFiles,
-                       std::shared_ptr<const PromptSettings> settings);
+                       std::shared_ptr<const PromptSettings> settings, std::function<bool()> useGpu = {});
     ~WhisperTranscriber() override;
 
     WhisperTranscriber(const WhisperTranscriber&) = delete;
     WhisperTranscriber& operator=(const WhisperTranscriber&) = delete;
 
     // Fetches the model when needed and installs it; the previous model stays when anything fails.
-    // Background thread. Tests true when the new model is installed; otherwise says why not.
+    // Background thread. Tests true when the new model is installed; otherwise says why not. Logs
+    // "Model loaded: <name> (<where it runs>)", and before it why the model runs on the CPU when it
+    // does. A model that whisper.cpp cannot start on the GPU is loaded again on the CPU.
     ModelLoadResult loadModel(const std::string& name, std::function<void(int percent)> onDownloadProgress) override;
 
     // Background thread. Returns "" for recordings under 0.3 s or with a peak under 0.001, and for a
@@ -91,6 +98,13 @@ public:
     // The name of the loaded model (or the one asked for at creation while none is loaded).
     std::string modelName() const;
     bool isModelLoaded() const;
+
+    // Where the last model loaded runs (the plan for a model loaded now until one was).
+    ComputeBackend computeBackend() const;
+
+    // Whether the last model loaded runs on a GPU: false until one did. It outlives an idle
+    // releaseModel(), since the next load takes the same device. Any thread, never waits.
+    bool isGpuBackendActive() const;
 
     // The lock for callers that must never wait (the settings window's token counter): owns the
     // lock only when it was free. Keep it for the shortest time.
@@ -148,6 +162,7 @@ private:
 
     const std::shared_ptr<ModelFiles> modelFiles_;
     const std::shared_ptr<const PromptSettings> settings_;
+    const std::function<bool()> useGpu_;
 
     std::string modelName_;
     ContextPtr context_;
@@ -156,6 +171,8 @@ private:
     std::optional<Vocabulary::FittedPrompt> cachedPrompt_;
     std::optional<std::string> cachedPromptSignature_;
     std::uint64_t promptFits_ = 0;
+    std::optional<ComputeBackend> backend_;
+    std::atomic<bool> gpuActive_ = false;
 };
 
 }  // namespace korvane

@@ -56,7 +56,7 @@ ModelRows decideModelRows(const ModelFacts& facts)
     }
     rows.retryEnabled = !loading;
     rows.checkedModel = facts.lastReadyModel;
-    rows.description = std::string(modelDescription(facts.previewed));
+    rows.description = modelDescription(facts.previewed, facts.gpuBackendActive);
 
     if (facts.lastReadyModel == facts.previewed) {
         rows.disk = "Downloaded, " + facts.previewedSize;
@@ -78,20 +78,29 @@ ModelRows decideModelRows(const ModelFacts& facts)
     return rows;
 }
 
-std::string_view modelDescription(std::string_view name)
+std::string modelDescription(std::string_view name, bool gpuBackendActive)
 {
-    static constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kDescriptions{{
-        {"base", "Fast and lightweight (~140MB). Good for everyday dictation. Occasional errors on uncommon words."},
-        {"small", "Best balance of speed and accuracy (~460MB). Handles most vocabulary well with minimal delay. "
-                  "Recommended."},
-        {"medium", "High accuracy (~1.5GB). Better with technical jargon, accents, and longer passages. Slower than "
-                   "turbo."},
-        {"turbo", "Best accuracy (~870MB, large-v3-turbo). Faster than medium with a GPU build of whisper.cpp thanks "
-                  "to GPU inference. Recommended when whisper.cpp runs on a GPU."},
+    struct Description {
+        std::string_view model;
+        std::string_view text;
+        std::string_view onGpu;  // added while a model runs on a GPU
+    };
+    static constexpr std::array<Description, 4> kDescriptions{{
+        {"base", "Fast and lightweight (~140MB). Good for everyday dictation. Occasional errors on uncommon words.",
+         ""},
+        {"small",
+         "Best balance of speed and accuracy (~460MB). Handles most vocabulary well with minimal delay. Recommended.",
+         ""},
+        {"medium",
+         "High accuracy (~1.5GB). Better with technical jargon, accents, and longer passages. Slower than turbo.", ""},
+        {"turbo",
+         "Best accuracy (~870MB, large-v3-turbo). Faster than medium with a GPU build of whisper.cpp thanks to GPU "
+         "inference.",
+         " Recommended when whisper.cpp runs on a GPU."},
     }};
-    for (const auto& [model, description] : kDescriptions) {
-        if (model == name) {
-            return description;
+    for (const Description& description : kDescriptions) {
+        if (description.model == name) {
+            return std::string(description.text) + std::string(gpuBackendActive ? description.onGpu : "");
         }
     }
     return {};

@@ -36,6 +36,7 @@ struct ModelFacts {
     std::string previewed;          // the menu's selection
     bool previewedPresent = false;  // a file of the right size is on disk
     std::string previewedSize;      // the expected size of its file, as shown to the user
+    bool gpuBackendActive = false;  // the loaded model runs on a GPU
 };
 
 // The model rows of the General pane, decided from ModelFacts.
@@ -58,8 +59,9 @@ struct ModelRows {
 
 ModelRows decideModelRows(const ModelFacts& facts);
 
-// The text under the model menu for each built-in model; empty for other names.
-std::string_view modelDescription(std::string_view name);
+// The text under the model menu for each built-in model; empty for other names. Turbo is
+// recommended only while a model runs on a GPU: on the CPU it is the slowest choice but one.
+std::string modelDescription(std::string_view name, bool gpuBackendActive);
 
 // The confirmation before deleting a model and the refusal after a failed deletion.
 std::string deleteModelQuestion(std::string_view name);

@@ -328,6 +328,7 @@ void GeneralPane::refreshModelStatus()
     facts.previewed = modelPopup_->currentIndex() >= 0 ? modelPopup_->currentText().toStdString() : facts.stored;
     facts.previewedPresent = models_->isDownloaded(facts.previewed);
     facts.previewedSize = sizeText(facts.previewed);
+    facts.gpuBackendActive = gpuBackendActive_ && gpuBackendActive_();
     const ModelRows rows = decideModelRows(facts);
 
     modelStatus_->setText(qt(rows.status.text()));
@@ -346,6 +347,12 @@ void GeneralPane::refreshModelStatus()
     useModelButton_->setText(qt(rows.useTitle));
     useModelButton_->setEnabled(rows.useEnabled);
     deleteModelButton_->setVisible(rows.deleteVisible);
+}
+
+void GeneralPane::setGpuBackendActive(std::function<bool()> gpuBackendActive)
+{
+    gpuBackendActive_ = std::move(gpuBackendActive);
+    refreshModelStatus();
 }
 
 void GeneralPane::onModelPreviewed()

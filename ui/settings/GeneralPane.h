@@ -55,6 +55,9 @@ public:
     // Recomputes the model rows from the controller and the files on disk.
     void refreshModelStatus();
 
+    // Asked at every refresh whether the loaded model runs on a GPU; unset, it does not.
+    void setGpuBackendActive(std::function<bool()> gpuBackendActive);
+
     // The user's actions.
     void onLoginToggled();
     void onOpenLoginItems();
@@ -89,6 +92,7 @@ private:
     Hotkeys hotkeys_;
     LoginItem loginItem_;
     LogSink log_;
+    std::function<bool()> gpuBackendActive_;
 
     QGridLayout* grid_ = nullptr;
     QCheckBox* loginCheckbox_ = nullptr;

@@ -56,6 +56,7 @@ std::unique_ptr<GeneralPane> SettingsWindow::makeGeneralPane()
         GeneralPane::Hotkeys{collaborators_.pauseHotkey, collaborators_.applyHotkey, collaborators_.shownShortcut,
                              collaborators_.compositorBinding, collaborators_.modifierChordsAllowed},
         LoginItem::forSession(std::move(executable)), collaborators_.log);
+    pane->setGpuBackendActive(collaborators_.gpuBackendActive);
     generalPane_ = pane.get();
     return pane;
 }

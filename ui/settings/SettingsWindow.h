@@ -40,6 +40,9 @@ struct SettingsCollaborators {
     // The Vocabulary pane's token counter: never waits, answers nothing while the transcriber is
     // busy or has no model.
     std::function<std::optional<int>(const std::string& text)> countTokens;
+    // Whether the loaded model runs on a GPU, which decides the model the General pane recommends;
+    // without it no GPU is assumed.
+    std::function<bool()> gpuBackendActive;
     // Stops the current shortcut while a new one is being recorded, so it cannot fire meanwhile.
     std::function<void()> pauseHotkey;
     // Stores and registers a new shortcut, or registers the stored one again when given nothing.

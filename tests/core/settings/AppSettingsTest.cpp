@@ -220,6 +220,28 @@ TEST_F(AppSettingsTest, MicrophoneAndIdleUnloadKeysReadOnlyUsableValuesAndKeepWh
     Logger::setEnabled(false);
 }
 
+TEST_F(AppSettingsTest, GpuStaysOnUnlessABooleanFalseIsStored)
+{
+    struct Case {
+        const char* document;
+        bool useGpu;
+    };
+    const Case cases[] = {
+        {"{}", true},
+        {R"({"useGPU": true})", true},
+        {R"({"useGPU": false})", false},
+        {R"({"useGPU": "false"})", true},
+        {R"({"useGPU": 0})", true},
+        {R"({"useGPU": null})", true},
+        {R"({"usegpu": false})", true},
+    };
+    for (const Case& c : cases) {
+        auto settings = settingsWith(c.document);
+        EXPECT_EQ(settings->useGpu(), c.useGpu) << c.document;
+        EXPECT_EQ(storedDocument(), nlohmann::json::parse(c.document)) << "never written";
+    }
+}
+
 TEST_F(AppSettingsTest, RemoteDesktopGrantIsRememberedAndGarbageReadsAsNeverAsked)
 {
     struct Case {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -38,12 +39,14 @@ protected:
     std::unique_ptr<WhisperTranscriber> makeTranscriber(const std::string& name = "small")
     {
         auto files = std::make_shared<ModelStoreFiles>(offlineModelStore(definitions_, modelsDir()));
-        return std::make_unique<WhisperTranscriber>(name, files, settings_);
+        return std::make_unique<WhisperTranscriber>(name, files, settings_, [this] { return useGpu_.load(); });
     }
 
     TempHome home_;
     ModelDefinitions definitions_;
     std::shared_ptr<FakePromptSettings> settings_ = std::make_shared<FakePromptSettings>();
+    // The "useGPU" setting as the transcriber reads it at each load.
+    std::atomic<bool> useGpu_ = true;
 };
 
 }  // namespace korvane::testing

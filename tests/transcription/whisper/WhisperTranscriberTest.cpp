@@ -8,10 +8,13 @@
 #include "tests/transcription/whisper/TranscriberFixture.h"
 #include "tests/transcription/whisper/TranscriberLog.h"
 #include "transcription/models/TranscriberError.h"
+#include "transcription/whisper/BackendRegistry.h"
+#include "transcription/whisper/TranscriptionThreads.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -93,15 +96,64 @@ TEST_F(WhisperTranscriberTest, LogsWhatEachLoadAndTranscriptionCameTo)
     transcriber->unload();
     EXPECT_FALSE(transcriber->loadModel("small", {}));
 
-    EXPECT_THAT(
-        log.messages(),
-        ElementsAre("Failed to fetch model medium: Unknown model: medium", "Loading whisper model: base",
-                    "whisper_init_from_file failed for " + (modelsDir() / "ggml-base.bin").string(),
-                    "Loading whisper model: small", "Model loaded: small", "Sending 1.20s to whisper",
-                    "Transcription complete: 6 characters", "Loading whisper model: turbo", "Model loaded: turbo",
-                    "Sending 1.20s to whisper",
-                    "Discarding stock phrase: no speech detected (longest run " + std::to_string(clickRun) + " frames)",
-                    "Model load skipped: shutting down"));
+    // Where a model runs depends on the build of whisper.cpp and the machine; how it is said does not.
+    const ComputeBackend where = plannedComputeBackend(true);
+    std::vector<std::string> expected{"Failed to fetch model medium: Unknown model: medium",
+                                      "Loading whisper model: base",
+                                      "whisper_init_from_file failed for " + (modelsDir() / "ggml-base.bin").string()};
+    const auto addLoad = [&](const std::string& name) {
+        expected.push_back("Loading whisper model: " + name);
+        if (!where.onGpu()) {
+            expected.push_back("Recognition on the CPU: " + std::string(cpuReasonText(where.whyCpu)));
+        }
+        expected.push_back("Model loaded: " + name + " (" + computeBackendText(where) + ")");
+    };
+    addLoad("small");
+    expected.insert(expected.end(), {"Sending 1.20s to whisper", "Transcription complete: 6 characters"});
+    addLoad("turbo");
+    expected.insert(expected.end(), {"Sending 1.20s to whisper",
+                                     "Discarding stock phrase: no speech detected (longest run " +
+                                         std::to_string(clickRun) + " frames)",
+                                     "Model load skipped: shutting down"});
+    EXPECT_EQ(log.messages(), expected);
+}
+
+TEST_F(WhisperTranscriberTest, RunsEachLoadWhereTheGpuSettingAndTheBuildAllow)
+{
+    addModel("small", testing::scriptedModel(" Hello."));
+    // With the GPU allowed the build and the machine decide; a whisper.cpp without a GPU back end
+    // (the CPU build the tests normally run against) must say so.
+    const ComputeBackend gpuOn = plannedComputeBackend(true);
+    const std::vector<std::string> backends = backendInventory().backends;
+    if (std::all_of(backends.begin(), backends.end(),
+                    [](const auto& name) { return name == "CPU" || name == "BLAS"; })) {
+        EXPECT_EQ(computeBackendSummary(gpuOn), computeBackendText(gpuOn) + " (no GPU back end in this build)");
+    }
+    auto transcriber = makeTranscriber();
+    EXPECT_FALSE(transcriber->isGpuBackendActive()) << "nothing loaded";
+    const TranscriberLog log;
+    for (const bool useGpu : {false, true, false}) {  // the setting is read at every load
+        useGpu_ = useGpu;
+        const std::size_t before = log.messages().size();
+        ASSERT_TRUE(transcriber->loadModel("small", {}));
+        EXPECT_EQ(transcriber->transcribe(testing::toneBurst(16000, 0, 16000)), "Hello.");
+
+        const ComputeBackend where = transcriber->computeBackend();
+        EXPECT_EQ(where, useGpu ? gpuOn : plannedComputeBackend(false));
+        EXPECT_EQ(where.onGpu() || where.whyCpu == CpuReason::gpuTurnedOff, !useGpu || gpuOn.onGpu());
+        EXPECT_EQ(transcriber->isGpuBackendActive(), where.onGpu());
+        EXPECT_EQ(where.threads, transcriptionThreads());
+        std::vector<std::string> expected{"Loading whisper model: small"};
+        if (!where.onGpu()) {
+            expected.push_back("Recognition on the CPU: " + std::string(cpuReasonText(where.whyCpu)));
+        }
+        expected.push_back("Model loaded: small (" + computeBackendText(where) + ")");
+        const std::vector<std::string> messages = log.messages();
+        ASSERT_GE(messages.size(), before + expected.size());
+        EXPECT_EQ(std::vector<std::string>(messages.begin() + static_cast<std::ptrdiff_t>(before),
+                                           messages.begin() + static_cast<std::ptrdiff_t>(before + expected.size())),
+                  expected);
+    }
 }
 
 TEST_F(WhisperTranscriberTest, AppliesTheNameRuleToUnknownModelNames)
