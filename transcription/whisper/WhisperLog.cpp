@@ -11,7 +11,7 @@
 namespace korvane {
 namespace {
 
-thread_local std::vector<std::string>* gpuLines = nullptr;
+thread_local std::vector<std::string>* capturedGpuLines = nullptr;
 
 // The libraries hand over pieces of lines (a progress dot, a continuation); a line is logged once
 // its newline arrives. Pieces are kept per thread so that two threads' output never mixes.
@@ -28,8 +28,8 @@ void forwardToLogger(ggml_log_level level, const char* text, void* /*userData*/)
     while ((newline = pending.find('\n')) != std::string::npos) {
         if (newline > 0) {
             const std::string line = pending.substr(0, newline);
-            if (gpuLines != nullptr && line.starts_with("whisper_backend_init_gpu: ")) {
-                gpuLines->push_back(line);
+            if (capturedGpuLines != nullptr && line.starts_with("whisper_backend_init_gpu: ")) {
+                capturedGpuLines->push_back(line);
             }
             Logger::log("whisper.cpp: " + line);
         }
@@ -47,13 +47,13 @@ void routeWhisperLogToLogger()
     std::call_once(once, [] { whisper_log_set(forwardToLogger, nullptr); });
 }
 
-WhisperGpuLines::WhisperGpuLines() : outer_(std::exchange(gpuLines, &lines_))
+WhisperGpuLines::WhisperGpuLines() : outer_(std::exchange(capturedGpuLines, &lines_))
 {
 }
 
 WhisperGpuLines::~WhisperGpuLines()
 {
-    gpuLines = outer_;
+    capturedGpuLines = outer_;
 }
 
 }  // namespace korvane
