@@ -3,10 +3,7 @@
 // `korvane --toggle`: the real application on a headless sway, as sway's user (the running instance
 // takes requests from its own user only), with the keys pressed through a virtual keyboard. Its
 // windows go on Wayland (no X server in this session), and the session has no bus of its own.
-#include "tests/support/TempHome.h"
-#include "tests/support/app/DictationRig.h"
-#include "tests/support/models/GeneratedModels.h"
-#include "tests/support/wayland/HeadlessSway.h"
+#include "tests/support/app/SwayDictation.h"
 
 #include <gtest/gtest.h>
 
@@ -40,46 +37,28 @@ std::string focusedAppId(const testing::HeadlessSway& sway)
     return search(nlohmann::json::parse(sway.swaymsg({"-t", "get_tree"})));
 }
 
-// Ctrl+Shift+space on a virtual keyboard of sway's, pressed and released.
-void pressShortcut(const testing::HeadlessSway& sway)
-{
-    sway.runAsUser({"wtype", "-M", "ctrl", "-M", "shift", "-k", "space", "-m", "shift", "-m", "ctrl"});
-}
-
 TEST(SwaySessionTest, TheCompositorsBindingStartsAndStopsADictation)
 {
-    testing::DictationDesktop desktop("Meet me at noon.");
-    desktop.letOtherUsersReachSoundServer();
-    testing::TempHome home;
-    const testing::CatalogueModel model("scripted", testing::scriptedModel(" Meet me at noon."), home.path(), false);
     // sway runs the binding's command as its user, in its own environment.
-    const testing::AppForAnyUser toggle;
-    const testing::HeadlessSway sway({"bindsym Ctrl+Shift+space exec " + toggle.commandLine("--toggle")});
-    testing::RunningKorvane::Options session;
-    session.user = testing::HeadlessSway::user();
-    session.unset = {"DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "QT_QPA_PLATFORM"};
-    session.set = {"XDG_RUNTIME_DIR=" + sway.runtimeDir().string(), "WAYLAND_DISPLAY=" + sway.waylandDisplay(),
-                   "XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=sway"};
-    testing::RunningKorvane app(home.path(), R"({"debugLogging": true, "hotkeyMode": "toggle"})", model.catalogueFile(),
-                                session);
-
+    testing::SwayDictation session("Meet me at noon.");
+    testing::RunningKorvane& app = session.app();
+    const testing::HeadlessSway& sway = session.sway();
     ASSERT_TRUE(app.waitForLine("Session: wayland (sway), windows on Wayland; shortcut: compositor binding "
                                 "(korvane --toggle); focus: foreign-toplevel and AT-SPI",
                                 20s))
         << app.output();
-    ASSERT_TRUE(app.waitForLine("Model loaded: scripted", 60s)) << app.output();
     const testing::HeadlessSway::Client target = sway.startClient(testing::HeadlessSway::Toolkit::gtk);
     sway.focus(target.appId);
 
     const std::size_t before = app.lineCount();
-    pressShortcut(sway);
+    session.pressShortcut();
     const auto first = app.waitForLine("Instance request: toggle", 10s, before);
     ASSERT_TRUE(first) << app.output();
     ASSERT_TRUE(app.waitForLine("Recording started", 10s, *first)) << app.output();
     // Nothing of Korvane's takes the keyboard from the application being dictated into.
     EXPECT_EQ(focusedAppId(sway), target.appId);
-    desktop.speak();
-    pressShortcut(sway);
+    session.desktop().speak();
+    session.pressShortcut();
     const auto second = app.waitForLine("Instance request: toggle", 10s, *first + 1);
     ASSERT_TRUE(second) << app.output();
     EXPECT_TRUE(app.waitForLine("Transcription complete", 60s, *second)) << app.output();

@@ -697,15 +697,9 @@ const zwlr_data_control_source_v1_listener WaylandDataControlClipboard::Impl::kS
 
 std::unique_ptr<WaylandDataControlClipboard> WaylandDataControlClipboard::create(LogSink log)
 {
-    DisplayPtr display = connectToCompositor(log, "to reach the clipboard through");
-    if (!display) {
-        return nullptr;
-    }
-    auto impl = std::make_unique<Impl>(std::move(log), std::move(display));
-    if (!impl->start()) {
-        return nullptr;
-    }
-    return std::unique_ptr<WaylandDataControlClipboard>(new WaylandDataControlClipboard(std::move(impl)));
+    std::unique_ptr<Impl> impl = startOnCompositor<Impl>(std::move(log), "to reach the clipboard through");
+    return impl ? std::unique_ptr<WaylandDataControlClipboard>(new WaylandDataControlClipboard(std::move(impl)))
+                : nullptr;
 }
 
 WaylandDataControlClipboard::WaylandDataControlClipboard(std::unique_ptr<Impl> impl) : impl_(std::move(impl))

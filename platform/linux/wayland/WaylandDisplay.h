@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace korvane {
 
@@ -29,6 +30,19 @@ using WaylandSeatPtr = std::unique_ptr<wl_seat, WaylandRelease<wl_seat_destroy>>
 // none depends on another's event handling. Nothing, and a log line saying what cannot be done
 // ("to follow the active window"), when there is no compositor.
 WaylandDisplayPtr connectToCompositor(const LogSink& log, std::string_view purpose);
+
+// Connects and starts an adapter's implementation: `Impl(LogSink, WaylandDisplayPtr)` with a
+// `bool start()` that logs why it fails. Nothing when there is no compositor or it did not start.
+template <typename Impl>
+std::unique_ptr<Impl> startOnCompositor(LogSink log, std::string_view purpose)
+{
+    WaylandDisplayPtr display = connectToCompositor(log, purpose);
+    if (!display) {
+        return nullptr;
+    }
+    auto impl = std::make_unique<Impl>(std::move(log), std::move(display));
+    return impl->start() ? std::move(impl) : nullptr;
+}
 
 // Why the connection failed, in words: the protocol error the compositor sent, else errno's.
 std::string connectionError(wl_display* display);

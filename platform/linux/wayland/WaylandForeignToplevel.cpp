@@ -254,15 +254,8 @@ const zwlr_foreign_toplevel_handle_v1_listener WaylandForeignToplevel::Impl::kHa
 
 std::unique_ptr<WaylandForeignToplevel> WaylandForeignToplevel::create(LogSink log)
 {
-    DisplayPtr display = connectToCompositor(log, "to ask for the active window");
-    if (!display) {
-        return nullptr;
-    }
-    auto impl = std::make_unique<Impl>(std::move(log), std::move(display));
-    if (!impl->start()) {
-        return nullptr;
-    }
-    return std::unique_ptr<WaylandForeignToplevel>(new WaylandForeignToplevel(std::move(impl)));
+    std::unique_ptr<Impl> impl = startOnCompositor<Impl>(std::move(log), "to ask for the active window");
+    return impl ? std::unique_ptr<WaylandForeignToplevel>(new WaylandForeignToplevel(std::move(impl))) : nullptr;
 }
 
 WaylandForeignToplevel::WaylandForeignToplevel(std::unique_ptr<Impl> impl) : impl_(std::move(impl))

@@ -171,15 +171,8 @@ private:
 
 std::unique_ptr<WaylandVirtualKeyboard> WaylandVirtualKeyboard::create(LogSink log)
 {
-    DisplayPtr display = connectToCompositor(log, "to send paste keys through");
-    if (!display) {
-        return nullptr;
-    }
-    auto impl = std::make_unique<Impl>(std::move(log), std::move(display));
-    if (!impl->start()) {
-        return nullptr;
-    }
-    return std::unique_ptr<WaylandVirtualKeyboard>(new WaylandVirtualKeyboard(std::move(impl)));
+    std::unique_ptr<Impl> impl = startOnCompositor<Impl>(std::move(log), "to send paste keys through");
+    return impl ? std::unique_ptr<WaylandVirtualKeyboard>(new WaylandVirtualKeyboard(std::move(impl))) : nullptr;
 }
 
 WaylandVirtualKeyboard::WaylandVirtualKeyboard(std::unique_ptr<Impl> impl) : impl_(std::move(impl))

@@ -4,6 +4,7 @@
 #include "platform/linux/wayland/WaylandForeignToplevel.h"
 #include "tests/support/RecordingLog.h"
 #include "tests/support/ScopedEnvironment.h"
+#include "tests/support/qt/CoreApplication.h"
 #include "tests/support/wayland/HeadlessSway.h"
 
 #include <QCoreApplication>
@@ -20,15 +21,6 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using Toolkit = testing::HeadlessSway::Toolkit;
 
-QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "foreign-toplevel-test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 // The app id, "-" for no application; a process id the protocol cannot know would show.
 std::string nameOf(const std::optional<ActiveApplication>& application)
 {
@@ -40,7 +32,7 @@ std::string nameOf(const std::optional<ActiveApplication>& application)
 
 class ForeignToplevelTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
+    static void SetUpTestSuite() { testing::coreApplication(); }
 
     // Creates the source once both windows are up (sway focuses each new window, so Qt's is in
     // front) and records what it reports.
@@ -50,16 +42,6 @@ protected:
         ASSERT_TRUE(source) << log.text();
         source->setOnActivation(
             [this](const std::optional<ActiveApplication>& app) { reports.push_back(nameOf(app)); });
-    }
-
-    bool processEventsUntil(const std::function<bool()>& done)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            std::this_thread::sleep_for(5ms);
-        }
-        return done();
     }
 
     testing::HeadlessSway sway;
@@ -76,7 +58,7 @@ TEST_F(ForeignToplevelTest, ReportsTheFocusedWindowsApplication)
     EXPECT_EQ(nameOf(source->activeApplication()), qt.appId);
     for (const testing::HeadlessSway::Client* client : {&gtk, &qt, &gtk}) {
         sway.focus(client->appId);
-        EXPECT_TRUE(processEventsUntil([&] { return nameOf(source->activeApplication()) == client->appId; }))
+        EXPECT_TRUE(testing::processEventsUntil([&] { return nameOf(source->activeApplication()) == client->appId; }))
             << client->appId << " not reported; the last report " << nameOf(source->activeApplication());
     }
     // One report per focus change: none for the moment between one window's deactivation and the
@@ -88,9 +70,9 @@ TEST_F(ForeignToplevelTest, ForgetsClosedWindows)
 {
     // sway focuses the window that is left; once that one closes too, nothing is in front.
     qt.process.reset();
-    EXPECT_TRUE(processEventsUntil([&] { return reports.size() == 1; }));
+    EXPECT_TRUE(testing::processEventsUntil([&] { return reports.size() == 1; }));
     gtk.process.reset();
-    EXPECT_TRUE(processEventsUntil([&] { return reports.size() == 2; }));
+    EXPECT_TRUE(testing::processEventsUntil([&] { return reports.size() == 2; }));
     EXPECT_THAT(reports, ElementsAre(gtk.appId, "-"));
     EXPECT_EQ(nameOf(source->activeApplication()), "-");
 }
@@ -98,16 +80,16 @@ TEST_F(ForeignToplevelTest, ForgetsClosedWindows)
 TEST_F(ForeignToplevelTest, BringsAnApplicationBackToTheFront)
 {
     sway.focus(gtk.appId);
-    ASSERT_TRUE(processEventsUntil([&] { return nameOf(source->activeApplication()) == gtk.appId; }));
+    ASSERT_TRUE(testing::processEventsUntil([&] { return nameOf(source->activeApplication()) == gtk.appId; }));
     EXPECT_TRUE(source->activate(qt.appId));
-    EXPECT_TRUE(processEventsUntil([&] { return nameOf(source->activeApplication()) == qt.appId; }))
+    EXPECT_TRUE(testing::processEventsUntil([&] { return nameOf(source->activeApplication()) == qt.appId; }))
         << "still in front: " << nameOf(source->activeApplication());
     EXPECT_FALSE(source->activate("no-such-application"));
 }
 
 TEST(ForeignToplevelWithoutCompositorTest, IsNotCreatedAndSaysWhy)
 {
-    application();
+    testing::coreApplication();
     for (const std::string display : {"", "/nonexistent/wayland-9"}) {
         const testing::ScopedEnvironment environment("WAYLAND_DISPLAY", display);
         testing::RecordingLog log;

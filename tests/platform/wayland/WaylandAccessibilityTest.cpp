@@ -7,6 +7,7 @@
 #include "platform/linux/atspi/AtspiAccessibility.h"
 #include "platform/linux/atspi/AtspiActiveApplication.h"
 #include "tests/support/desktop/DesktopSession.h"
+#include "tests/support/qt/CoreApplication.h"
 #include "tests/support/wayland/HeadlessSway.h"
 
 #include <QCoreApplication>
@@ -38,26 +39,6 @@ using ::testing::Contains;
 using ::testing::HasSubstr;
 using Toolkit = testing::HeadlessSway::Toolkit;
 
-QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "wayland-accessibility-test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
-// Runs the Qt event loop (which dispatches libatspi's events) until `done` holds or 10 s passed.
-bool processEventsUntil(const std::function<bool()>& done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(5ms);
-    }
-    return done();
-}
-
 // A client on sway and the accessible name its toolkit publishes.
 struct Window {
     testing::HeadlessSway::Client client;
@@ -73,7 +54,7 @@ class SwayDesktop final : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        application();
+        testing::coreApplication();
         session = std::make_unique<testing::DesktopSession>(testing::DesktopSession::Options{.windowManager = false});
         sway = std::make_unique<testing::HeadlessSway>();
         sway->addKeyboard();
@@ -103,7 +84,7 @@ protected:
     static void focus(const Window& window, AtspiActiveApplication& source)
     {
         SwayDesktop::sway->focus(window.client.appId);
-        EXPECT_TRUE(processEventsUntil([&] { return source.activeApplication() == window.application(); }))
+        EXPECT_TRUE(testing::processEventsUntil([&] { return source.activeApplication() == window.application(); }))
             << window.name << "; in front: "
             << (source.activeApplication() ? source.activeApplication()->bundleId : std::string("none"));
     }
@@ -143,7 +124,7 @@ TEST_F(WaylandAccessibilityTest, TheFocusedSingleLineFieldIsATextField)
         focus(window, source);
         window.client.process->writeLine("focus single");
         window.client.process->expectLine("focused single", 10s);
-        ASSERT_TRUE(processEventsUntil([&] {
+        ASSERT_TRUE(testing::processEventsUntil([&] {
             return accessibility.focusedElement().status == AccessibilityStatus::success;
         })) << window.name;
         std::vector<std::string> lines;
